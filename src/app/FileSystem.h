@@ -1,0 +1,92 @@
+#pragma once
+
+#include "app/LauncherError.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class FileSystem;
+
+// A file as a folder lists it: its name with extension and its full path.
+struct FileItem {
+    QString Name;
+    QString Path;
+};
+
+// A folder object of the file-system service. It is a light handle (service +
+// full path as it is on disk); every operation goes back to the service, so a
+// fake service sees and can fail each of them.
+class Folder {
+public:
+    Folder() = default;
+    Folder(FileSystem* fileSystem, QString path);
+
+    QString Name() const;                 // last path component
+    void SetName(const QString& newName); // rename in place; throws FileSystemError
+    QString Path() const { return m_path; }
+    QList<Folder> SubFolders() const; // direct subfolders in the service's order; throws
+    QList<FileItem> Files() const;    // direct files in the service's order; throws
+
+private:
+    FileSystem* m_fs = nullptr;
+    QString m_path;
+};
+
+// A drive: on Linux a mounted file system that holds real data.
+struct Drive {
+    QString rootPath;       // the mount point, "/" for the root file system
+    QString label;          // a readable label where the system has one, else ""
+    QString fileSystemType; // "ext4", "tmpfs", ... ("" for fake drives)
+    quint64 device = 0;     // st_dev of the root, 0 when unknown
+};
+
+// Writes a text file line by line; each line ends with CR LF.
+class TextWriter {
+public:
+    virtual ~TextWriter() = default;
+    virtual void WriteLine(const QString& text) = 0;
+    virtual void Close() = 0; // the file is complete on disk afterwards; throws on failure
+};
+
+// The file-system service. The public operations carry the names the rest of the
+// launcher uses; the lower-case primitives below them are what an implementation
+// (the real one, or a test's fake) provides.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Separator between path components ("/" here).
+    virtual QChar separator() const { return QLatin1Char('/'); }
+
+    virtual bool FolderExists(const QString& path) = 0;
+    virtual bool FileExists(const QString& path) = 0;
+    Folder GetFolder(const QString& path); // throws FileSystemError when there is no folder
+    virtual QList<Drive> Drives() = 0;
+    Folder RootFolder(const Drive& drive); // throws FileSystemError when the drive is not ready
+    virtual void CreateFolder(const QString& path) = 0;
+    virtual std::unique_ptr<TextWriter> CreateTextFile(const QString& path, bool overwrite,
+                                                       bool wide) = 0;
+
+    // --- primitives ---
+    // The folder's path as it is on disk (components matched exactly, else without
+    // regard to case); throws FileSystemError when there is none.
+    virtual QString resolveFolder(const QString& path) = 0;
+    // The file's path as it is on disk, or "" when there is none.
+    virtual QString resolveFile(const QString& path) = 0;
+    virtual QStringList subFolderNames(const QString& folderPath) = 0; // sorted; throws
+    virtual QStringList fileNames(const QString& folderPath) = 0;      // sorted; throws
+    // Renames the folder within its parent; never replaces an existing entry. Throws.
+    virtual void renameFolder(const QString& folderPath, const QString& newName) = 0;
+    // Throws FileSystemError when the drive cannot be read.
+    virtual void checkDriveReady(const Drive& drive) = 0;
+
+    // --- helpers shared by every implementation ---
+    // Sorts names the way the service lists them: by their upper-case forms, code
+    // point by code point, and names equal that way by their exact text.
+    static void sortNames(QStringList& names);
+    static bool nameLess(const QString& a, const QString& b);
+    // The drive whose root is the longest prefix of path (index into drives), or -1.
+    static int driveIndexOfPath(const QList<Drive>& drives, const QString& path);
+};

@@ -1,0 +1,310 @@
+#include "app/Form1.h"
+
+#include "app/QuoteStuff.h"
+#include "app/SettingsStore.h"
+#include "app/ui/ListBox.h"
+#include "app/ui/TabControl.h"
+#include "gamedir/ui/DirListBox.h"
+#include "gamedir/ui/DriveListBox.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+// Positions are given in twips, 15 to the pixel.
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QFont uiFont(qreal points, bool bold = false) {
+    QFont font = QApplication::font();
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+template <class W> W* place(W* widget, const QString& name, const QRect& geometry) {
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QRect& geometry, const QString& text,
+                  const QFont& font) {
+    auto* label = place(new QLabel(text, parent), name, geometry);
+    label->setFont(font);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QRect& geometry,
+                        const QString& text) {
+    auto* button = place(new QPushButton(text, parent), name, geometry);
+    button->setFont(uiFont(8.25));
+    button->setAutoDefault(false);
+    return button;
+}
+
+std::function<void(const QString&)>& fatalErrorHandler() {
+    static std::function<void(const QString&)> handler;
+    return handler;
+}
+
+} // namespace
+
+Form1::Form1(LauncherServices launcherServices, QWidget* parent)
+    : QWidget(parent), services(std::move(launcherServices)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Korvath II Launcher"));
+    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    setFixedSize(472, 396);
+    setFont(uiFont(8.25));
+    createControls();
+    connectControls();
+}
+
+Form1::~Form1() = default;
+
+void Form1::setFatalErrorHandler(std::function<void(const QString&)> handler) {
+    fatalErrorHandler() = std::move(handler);
+}
+
+void Form1::createControls() {
+    const QFont regular = uiFont(8.25);
+    const QFont bold = uiFont(8.25, true);
+    const QFont large = uiFont(9.75);
+
+    // The banner with the product's title, drawn at the top left above the tabs.
+    auto* banner = place(new QLabel(this), QStringLiteral("Banner"), QRect(0, 0, 472, 108));
+    banner->setPixmap(QPixmap(QStringLiteral(":/banner.png")));
+    banner->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    LauncherTabs = place(new TabControl(this), QStringLiteral("LauncherTabs"),
+                         twips(255, 1740, 6615, 3975));
+    LauncherTabs->setFont(regular);
+    LauncherTabs->addTab(QStringLiteral("Launcher"));
+    LauncherTabs->addTab(QStringLiteral("Configuration"));
+    LauncherTabs->addTab(QStringLiteral("About"));
+    QWidget* tab0 = LauncherTabs->page(0);
+    QWidget* tab1 = LauncherTabs->page(1);
+    QWidget* tab2 = LauncherTabs->page(2);
+
+    // Player panel
+    PlayerPicBox = place(new QWidget(tab0), QStringLiteral("PlayerPicBox"),
+                         twips(120, 360, 6375, 3495));
+    PlayerLabel = makeLabel(PlayerPicBox, QStringLiteral("PlayerLabel"),
+                            twips(495, 180, 5415, 495), QString(), large);
+    PlayerWorldList = place(new ListBox(PlayerPicBox), QStringLiteral("PlayerWorldList"),
+                            twips(480, 840, 5415, 1980));
+    PlayerWorldList->setFont(large);
+    PlayerWorldList->setSelectionMode(QAbstractItemView::SingleSelection);
+    PlayerLaunchBtn = makeButton(PlayerPicBox, QStringLiteral("PlayerLaunchBtn"),
+                                 twips(1800, 3000, 1215, 375), QStringLiteral("Launch"));
+    PlayerQuitBtn = makeButton(PlayerPicBox, QStringLiteral("PlayerQuitBtn"),
+                               twips(3360, 3000, 1215, 375), QStringLiteral("Quit"));
+
+    // Creator panel: same place, hidden and disabled at opening.
+    CreatorPicBox = place(new QWidget(tab0), QStringLiteral("CreatorPicBox"),
+                          twips(120, 360, 6375, 3495));
+    CreatorLabel = makeLabel(CreatorPicBox, QStringLiteral("CreatorLabel"),
+                             twips(255, 180, 5895, 495),
+                             QStringLiteral("No Korvath II directory is set up yet. Choose it on "
+                                            "the Configuration tab and start the launcher again."),
+                             large);
+    CreatorWorldList = place(new ListBox(CreatorPicBox), QStringLiteral("CreatorWorldList"),
+                             twips(240, 840, 5895, 1020));
+    CreatorWorldList->setFont(large);
+    CreatorWorldList->setSelectionMode(QAbstractItemView::SingleSelection);
+    CreatorTomeList = place(new ListBox(CreatorPicBox), QStringLiteral("CreatorTomeList"),
+                            twips(240, 2040, 5895, 780));
+    CreatorTomeList->setFont(large);
+    CreatorTomeList->setSelectionMode(QAbstractItemView::MultiSelection);
+    CreatorTomeList->setEnabled(false);
+    CreatorCombo = place(new QComboBox(CreatorPicBox), QStringLiteral("CreatorCombo"),
+                         twips(240, 3000, 3255, 315));
+    CreatorCombo->setFont(regular);
+    CreatorLaunchBtn = makeButton(CreatorPicBox, QStringLiteral("CreatorLaunchBtn"),
+                                  twips(3600, 3000, 1215, 375), QStringLiteral("Launch"));
+    CreatorQuitBtn = makeButton(CreatorPicBox, QStringLiteral("CreatorQuitBtn"),
+                                twips(4920, 3000, 1215, 375), QStringLiteral("Quit"));
+    CreatorPicBox->setEnabled(false);
+    CreatorPicBox->hide();
+
+    // Configuration tab: directory panel
+    KVDirFrame = place(new QGroupBox(QStringLiteral("Korvath II Directory"), tab1),
+                       QStringLiteral("KVDirFrame"), twips(240, 480, 6135, 2535));
+    KVDirFrame->setFont(bold);
+    KVDirDir =
+        place(new DirListBox(KVDirFrame), QStringLiteral("KVDirDir"), twips(120, 360, 3135, 1440));
+    KVDirDir->setFont(regular);
+    KVDirDrive = place(new DriveListBox(KVDirFrame), QStringLiteral("KVDirDrive"),
+                       twips(120, 1920, 3135, 315));
+    KVDirDrive->setFont(regular);
+    KVDirAutofindBtn = makeButton(KVDirFrame, QStringLiteral("KVDirAutofindBtn"),
+                                  twips(3600, 1920, 2175, 375), QStringLiteral("Autofind"));
+    KVDirAutofindBtn->setEnabled(false);
+    KVDirSettingLabel = makeLabel(KVDirFrame, QStringLiteral("KVDirSettingLabel"),
+                                  twips(3480, 360, 2535, 255), QStringLiteral("Current Setting:"),
+                                  bold);
+    KVDirDirLabel = makeLabel(KVDirFrame, QStringLiteral("KVDirDirLabel"),
+                              twips(3480, 600, 2535, 420), QStringLiteral("NONE SELECTED"),
+                              regular);
+    KVDirErrorLabel = makeLabel(
+        KVDirFrame, QStringLiteral("KVDirErrorLabel"), twips(3480, 1080, 2535, 615),
+        QStringLiteral("Warning: This directory does NOT contain a Korvath II installation. "
+                       "Please select a different directory."),
+        regular);
+
+    // Configuration tab: interface mode
+    InterfaceFrame = place(new QGroupBox(QStringLiteral("Interface"), tab1),
+                           QStringLiteral("InterfaceFrame"), twips(240, 3120, 6135, 615));
+    InterfaceFrame->setFont(bold);
+    InterfaceOption1 = place(new QRadioButton(QStringLiteral("Player Interface"), InterfaceFrame),
+                             QStringLiteral("InterfaceOption1"), twips(1080, 240, 1815, 195));
+    InterfaceOption1->setFont(bold);
+    InterfaceOption2 = place(new QRadioButton(QStringLiteral("Creator Interface"), InterfaceFrame),
+                             QStringLiteral("InterfaceOption2"), twips(3495, 240, 2055, 195));
+    InterfaceOption2->setFont(bold);
+    InterfaceOption1->setChecked(true);
+
+    // About tab
+    Image1 = place(new QLabel(tab2), QStringLiteral("Image1"), twips(240, 510, 1860, 3210));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/mascot.png")));
+    QuoteLabel = makeLabel(tab2, QStringLiteral("QuoteLabel"), twips(375, 645, 1605, 1620),
+                           QString(), regular);
+    Line1 = place(new QFrame(tab2), QStringLiteral("Line1"), QRect(2310 / 15, 540 / 15, 1,
+                                                                    (3690 - 540) / 15));
+    Line1->setFrameShape(QFrame::VLine);
+    Line1->setFrameShadow(QFrame::Plain);
+    Image2 = place(new QLabel(tab2), QStringLiteral("Image2"), twips(2475, 540, 3930, 3150));
+    Image2->setPixmap(QPixmap(QStringLiteral(":/credits.png")));
+    for (QWidget* passive : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(QuoteLabel),
+                             static_cast<QWidget*>(Line1), static_cast<QWidget*>(Image2)})
+        passive->setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void Form1::connectControls() {
+    auto handle = [this](void (Form1::*handler)()) {
+        return [this, handler]() { runHandler([this, handler] { (this->*handler)(); }); };
+    };
+    connect(PlayerQuitBtn, &QPushButton::clicked, this, handle(&Form1::PlayerQuitBtn_Click));
+    connect(CreatorQuitBtn, &QPushButton::clicked, this, handle(&Form1::CreatorQuitBtn_Click));
+    connect(PlayerLaunchBtn, &QPushButton::clicked, this, handle(&Form1::PlayerLaunchBtn_Click));
+    connect(CreatorLaunchBtn, &QPushButton::clicked, this,
+            handle(&Form1::CreatorLaunchBtn_Click));
+    connect(KVDirAutofindBtn, &QPushButton::clicked, this,
+            handle(&Form1::KVDirAutofindBtn_Click));
+    connect(LauncherTabs, &TabControl::Click, this,
+            [this](int previous) { runHandler([this, previous] { LauncherTabs_Click(previous); }); });
+    connect(KVDirDrive, &DriveListBox::Change, this, handle(&Form1::KVDirDrive_Change));
+    connect(KVDirDir, &DirListBox::Change, this, handle(&Form1::KVDirDir_Change));
+    // Option buttons and lists are connected by their subsystems' code (see
+    // connectInterfaceOptions and the Creator panel), because program-made changes
+    // of them must raise their handlers exactly where the system expects it.
+    connect(InterfaceOption1, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption1_Click));
+    connect(InterfaceOption2, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption2_Click));
+    connect(CreatorCombo, QOverload<int>::of(&QComboBox::activated), this,
+            handle(&Form1::CreatorCombo_Click));
+    connect(CreatorWorldList, &QListWidget::itemSelectionChanged, this,
+            handle(&Form1::CreatorWorldList_Click));
+    connect(CreatorTomeList, &QListWidget::itemSelectionChanged, this,
+            handle(&Form1::CreatorTomeList_Click));
+}
+
+void Form1::runHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        const QString text = QString::fromUtf8(error.what());
+        if (fatalErrorHandler()) {
+            fatalErrorHandler()(text);
+            return;
+        }
+        QMessageBox::critical(this, windowTitle(), text);
+        windowClosed = true;
+        state.searching = false;
+        QCoreApplication::exit(1);
+        hide();
+    }
+}
+
+void Form1::Form_Load() {
+    // 1.
+    state.loading = true;
+    state.creatorWorldIndex = 0;
+    state.searching = false;
+    // 2.
+    state.fileSystem = services.createFileSystem();
+    attachFileSystemToLists();
+    // 3.
+    SettingsStore& settings = *services.settings;
+    state.dirLabel = settings.GetSetting(kSettingsSection, QStringLiteral("lastDirLabel"));
+    state.backupLabel = settings.GetSetting(kSettingsSection, QStringLiteral("lastBackupLabel"));
+    state.interfaceType =
+        settings.GetSetting(kSettingsSection, QStringLiteral("interfaceType"), QStringLiteral("0"));
+    // 4.
+    if (state.interfaceType == QLatin1String("0"))
+        SetPlayerInterface();
+    else
+        SetCreatorInterface();
+    // 5.
+    QuoteStuff::InitQuotes(Quotes);
+    // 6.
+    const QChar separator = state.fileSystem->separator();
+    KVDirStuff::FillGameFolderPaths(gameFolderTable, separator);
+    KVDirStuff::FillGameFolderNames(gameFolderTable, separator);
+    // 7.
+    FillCreatorActions();
+    // 8.
+    CheckSavedGameDir();
+    // 9.
+    if (!state.gameDir.isEmpty()) {
+        SwitchWorldOut();
+        ScanWorlds();
+        FillTomeList();
+        PlayerLabel->setText(
+            QStringLiteral("The following worlds were found in your Korvath II directory. Select "
+                           "a world, and then click the Launch button."));
+        CreatorLabel->setText(
+            QStringLiteral("The following worlds were found in your Korvath II directory. Tomes "
+                           "are listed separately for packaging purposes only."));
+        PlayerQuitBtn->setEnabled(true);
+        PlayerLaunchBtn->setEnabled(true);
+        KVDirDrive->SetDrive(state.gameDir);
+        // The directory list is checked again even when it shows the directory already.
+        if (!KVDirDir->SetPath(state.gameDir))
+            KVDirDir_Change();
+        KVDirAutofindBtn->setEnabled(false);
+        LauncherTabs->SetTabEnabled(0, true);
+        LauncherTabs->SetTab(0);
+    }
+    // 10.
+    QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
+    // 11.
+    state.loading = false;
+}
+
+void Form1::PlayerQuitBtn_Click() { close(); }
+
+void Form1::CreatorQuitBtn_Click() { close(); }
+
+void Form1::LauncherTabs_Click(int /*previousTab*/) {
+    if (LauncherTabs->Tab() == 2)
+        QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing saves and switches nothing; a running search is asked to stop.
+    windowClosed = true;
+    state.searching = false;
+    event->accept();
+}

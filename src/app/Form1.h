@@ -1,0 +1,147 @@
+#pragma once
+
+#include "app/LauncherState.h"
+#include "gamedir/KVDirStuff.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class DirListBox;
+class DriveListBox;
+class ListBox;
+class ProcessRunner;
+class SettingsStore;
+class TabControl;
+
+// What the window needs from outside: the platform services (real ones in the
+// program, fakes in tests) and the launcher folder (where the installer compiler,
+// its script and the output folder live).
+struct LauncherServices {
+    std::function<std::unique_ptr<FileSystem>()> createFileSystem;
+    SettingsStore* settings = nullptr;
+    ProcessRunner* processRunner = nullptr;
+    QString launcherFolder;
+};
+
+// The launcher's one window. It owns every control and the state record; each
+// subsystem's handlers are defined in that subsystem's folder (Form1_*.cpp).
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(LauncherServices services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The start-up sequence; run once, before the window is shown.
+    void Form_Load();
+
+    LauncherState& launcherState() { return state; }
+    const KVDirStuff::GameFolderTable& gameFolders() const { return gameFolderTable; }
+
+    // How an untrapped error ends the program. The default shows the error's text in
+    // a critical message box and quits with status 1; tests replace it.
+    static void setFatalErrorHandler(std::function<void(const QString&)> handler);
+
+    // --- controls, named as the system names them ---
+    TabControl* LauncherTabs = nullptr;
+    // Launcher tab: Player panel
+    QWidget* PlayerPicBox = nullptr;
+    QLabel* PlayerLabel = nullptr;
+    ListBox* PlayerWorldList = nullptr;
+    QPushButton* PlayerLaunchBtn = nullptr;
+    QPushButton* PlayerQuitBtn = nullptr;
+    // Launcher tab: Creator panel
+    QWidget* CreatorPicBox = nullptr;
+    QLabel* CreatorLabel = nullptr;
+    ListBox* CreatorWorldList = nullptr;
+    ListBox* CreatorTomeList = nullptr;
+    QComboBox* CreatorCombo = nullptr;
+    QPushButton* CreatorLaunchBtn = nullptr;
+    QPushButton* CreatorQuitBtn = nullptr;
+    // Configuration tab
+    QGroupBox* KVDirFrame = nullptr;
+    DirListBox* KVDirDir = nullptr;
+    DriveListBox* KVDirDrive = nullptr;
+    QPushButton* KVDirAutofindBtn = nullptr;
+    QLabel* KVDirSettingLabel = nullptr;
+    QLabel* KVDirDirLabel = nullptr;
+    QLabel* KVDirErrorLabel = nullptr;
+    QGroupBox* InterfaceFrame = nullptr;
+    QRadioButton* InterfaceOption1 = nullptr;
+    QRadioButton* InterfaceOption2 = nullptr;
+    // About tab
+    QLabel* Image1 = nullptr;
+    QLabel* QuoteLabel = nullptr;
+    QFrame* Line1 = nullptr;
+    QLabel* Image2 = nullptr;
+
+    // --- launcher window (src/app) ---
+    void PlayerQuitBtn_Click();
+    void CreatorQuitBtn_Click();
+    void LauncherTabs_Click(int previousTab);
+    void SetPlayerInterface();
+    void SetCreatorInterface();
+    void InterfaceOption1_Click();
+    void InterfaceOption2_Click();
+
+    // --- game directory (src/gamedir) ---
+    void CheckSavedGameDir();
+    void KVDirDrive_Change();
+    void KVDirDir_Change();
+    void SetDirPanelSearching();
+    void SetDirPanelValid();
+    void SetDirPanelInvalid();
+    void KVDirAutofindBtn_Click();
+    void AutofindGameDir();
+
+    // --- worlds (src/worlds) ---
+    void ScanWorlds();
+    void SwitchWorldIn();
+    void SwitchWorldOut();
+    void LaunchPlayerWorld();
+    void PlayerLaunchBtn_Click();
+
+    // --- creator tools (src/creator) ---
+    void FillCreatorActions();
+    void FillTomeList();
+    void CreatorCombo_Click();
+    void CreatorWorldList_Click();
+    void CreatorTomeList_Click();
+    void CreatorLaunchBtn_Click();
+    void CreatorLaunch();
+    void WriteWorldScript();
+    void WriteTomeScript();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    // Gives the drive and directory lists the file-system service and shows the
+    // opening directory in them (game directory subsystem).
+    void attachFileSystemToLists();
+    void connectControls();
+    // Runs an event handler; an error that escapes it ends the program.
+    void runHandler(const std::function<void()>& handler);
+
+    bool windowClosed = false; // set once the window has been closed
+
+    LauncherServices services;
+    LauncherState state;
+    KVDirStuff::GameFolderTable gameFolderTable;
+    QStringList Quotes;
+
+    // ---- private state of the game directory subsystem ----
+    bool movingLists = false; // the valid state is moving the drive and directory lists
+
+    // ---- private state of the worlds subsystem ----
+
+    // ---- private state of the creator subsystem ----
+};

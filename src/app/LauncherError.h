@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// Base of every error the launcher raises itself. Handlers that run "with errors
+// ignored" catch exactly this type; anything else (including a simulated crash in
+// tests) passes through them.
+class LauncherError : public std::runtime_error {
+public:
+    explicit LauncherError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// A call of the file-system service failed (missing folder, rename refused, ...).
+class FileSystemError : public LauncherError {
+public:
+    using LauncherError::LauncherError;
+};
+
+// The settings store could not read or write its file.
+class SettingsError : public LauncherError {
+public:
+    using LauncherError::LauncherError;
+};

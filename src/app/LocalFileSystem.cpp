@@ -1,0 +1,323 @@
+#include "app/LocalFileSystem.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+#include <QSet>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray encode(const QString& path) { return QFile::encodeName(path); }
+
+QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+bool statFollow(const QString& path, struct stat& st) {
+    return ::stat(encode(path).constData(), &st) == 0;
+}
+
+bool isDirectory(const QString& path) {
+    struct stat st;
+    return statFollow(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool exists(const QString& path) {
+    struct stat st;
+    return ::lstat(encode(path).constData(), &st) == 0;
+}
+
+enum class EntryKind { Folder, File };
+
+// Lists a directory's entries of one kind (symbolic links count as what they point to).
+QStringList listEntries(const QString& folderPath, EntryKind kind) {
+    DIR* dir = ::opendir(encode(folderPath).constData());
+    if (!dir)
+        throw FileSystemError(QStringLiteral("Path not found: %1 (%2)")
+                                  .arg(folderPath, errorText(errno)));
+    QStringList names;
+    const int fd = ::dirfd(dir);
+    errno = 0;
+    while (struct dirent* entry = ::readdir(dir)) {
+        const char* n = entry->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        bool folder = false;
+        if (entry->d_type == DT_DIR) {
+            folder = true;
+        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st;
+            folder = ::fstatat(fd, n, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            if (entry->d_type == DT_LNK && !folder && ::fstatat(fd, n, &st, 0) != 0)
+                continue; // a dangling link is neither a file nor a folder
+        }
+        if (folder == (kind == EntryKind::Folder))
+            names.append(QFile::decodeName(n));
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    if (err != 0)
+        throw FileSystemError(
+            QStringLiteral("Cannot list %1 (%2)").arg(folderPath, errorText(err)));
+    FileSystem::sortNames(names);
+    return names;
+}
+
+// Renames without ever replacing an existing entry (a plain rename() would
+// silently replace an empty folder).
+int renameNoReplace(const QByteArray& from, const QByteArray& to) {
+#if defined(SYS_renameat2)
+    const long r = ::syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
+                             1u /* RENAME_NOREPLACE */);
+    if (r == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+#endif
+    // The file system cannot rename without replacing: refuse any existing target.
+    struct stat st;
+    if (::lstat(to.constData(), &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from.constData(), to.constData());
+}
+
+class LocalTextWriter : public TextWriter {
+public:
+    explicit LocalTextWriter(const QString& path) : m_file(path) {
+        if (!m_file.open(QIODevice::WriteOnly))
+            throw FileSystemError(
+                QStringLiteral("Cannot create %1 (%2)").arg(path, m_file.errorString()));
+    }
+    void WriteLine(const QString& text) override {
+        const QByteArray bytes = text.toUtf8() + "\r\n";
+        if (m_file.write(bytes) != bytes.size())
+            throw FileSystemError(QStringLiteral("Cannot write %1 (%2)")
+                                      .arg(m_file.fileName(), m_file.errorString()));
+    }
+    void Close() override {
+        if (!m_file.commit())
+            throw FileSystemError(QStringLiteral("Cannot write %1 (%2)")
+                                      .arg(m_file.fileName(), m_file.errorString()));
+    }
+
+private:
+    QSaveFile m_file;
+};
+
+// Mount information fields are octal-escaped ("\040" for a space).
+QString unescapeMountField(const QByteArray& field) {
+    QByteArray out;
+    out.reserve(field.size());
+    for (int i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int v = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                out.append(char(v));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(field[i]);
+    }
+    return QFile::decodeName(out);
+}
+
+bool isPseudoFileSystem(const QString& type, const QString& mountPoint) {
+    static const QSet<QString> pseudo = {
+        QStringLiteral("proc"),       QStringLiteral("sysfs"),      QStringLiteral("cgroup"),
+        QStringLiteral("cgroup2"),    QStringLiteral("devpts"),     QStringLiteral("devtmpfs"),
+        QStringLiteral("mqueue"),     QStringLiteral("debugfs"),    QStringLiteral("tracefs"),
+        QStringLiteral("securityfs"), QStringLiteral("pstore"),     QStringLiteral("bpf"),
+        QStringLiteral("configfs"),   QStringLiteral("fusectl"),    QStringLiteral("hugetlbfs"),
+        QStringLiteral("autofs"),     QStringLiteral("binfmt_misc"), QStringLiteral("efivarfs"),
+        QStringLiteral("rpc_pipefs"), QStringLiteral("nsfs"),       QStringLiteral("selinuxfs"),
+        QStringLiteral("ramfs"),      QStringLiteral("overlay-sys"), QStringLiteral("fuse.gvfsd-fuse"),
+        QStringLiteral("fuse.portal"), QStringLiteral("tmpfs-sys")};
+    if (pseudo.contains(type))
+        return true;
+    // Memory file systems that only serve the system itself.
+    if (type == QLatin1String("tmpfs")) {
+        for (const char* prefix : {"/dev", "/run", "/sys", "/proc"}) {
+            const QString p = QLatin1String(prefix);
+            if (mountPoint == p || mountPoint.startsWith(p + QLatin1Char('/')))
+                return true;
+        }
+    }
+    return false;
+}
+
+QString labelForSource(const QString& source) {
+    static const QString byLabel = QStringLiteral("/dev/disk/by-label");
+    DIR* dir = ::opendir(encode(byLabel).constData());
+    if (!dir)
+        return QString();
+    QString label;
+    char target[4096];
+    while (struct dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const QByteArray link = encode(byLabel) + '/' + entry->d_name;
+        char* resolved = ::realpath(link.constData(), target);
+        if (resolved && QFile::decodeName(resolved) == source) {
+            label = unescapeMountField(QByteArray(entry->d_name).replace("\\x20", "\\040"));
+            break;
+        }
+    }
+    ::closedir(dir);
+    return label;
+}
+
+} // namespace
+
+QString LocalFileSystem::resolvePath(const QString& path) {
+    if (path.isEmpty() || !path.startsWith(QLatin1Char('/')))
+        return QString();
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString current = QStringLiteral("/");
+    for (const QString& part : parts) {
+        const QString base = current.endsWith(QLatin1Char('/')) ? current : current + '/';
+        if (part == QLatin1String(".") || part == QLatin1String("..") || exists(base + part)) {
+            current = base + part;
+            continue;
+        }
+        DIR* dir = ::opendir(encode(current).constData());
+        if (!dir)
+            return QString();
+        QStringList candidates;
+        const QString folded = part.toCaseFolded();
+        while (struct dirent* entry = ::readdir(dir)) {
+            const QString name = QFile::decodeName(entry->d_name);
+            if (name.toCaseFolded() == folded)
+                candidates.append(name);
+        }
+        ::closedir(dir);
+        if (candidates.isEmpty())
+            return QString();
+        sortNames(candidates);
+        current = base + candidates.first();
+    }
+    return current;
+}
+
+bool LocalFileSystem::FolderExists(const QString& path) {
+    const QString resolved = resolvePath(path);
+    return !resolved.isEmpty() && isDirectory(resolved);
+}
+
+bool LocalFileSystem::FileExists(const QString& path) {
+    if (path.endsWith(QLatin1Char('/')))
+        return false;
+    const QString resolved = resolvePath(path);
+    struct stat st;
+    return !resolved.isEmpty() && statFollow(resolved, st) && !S_ISDIR(st.st_mode);
+}
+
+QString LocalFileSystem::resolveFolder(const QString& path) {
+    const QString resolved = resolvePath(path);
+    if (resolved.isEmpty() || !isDirectory(resolved))
+        throw FileSystemError(QStringLiteral("Path not found: %1").arg(path));
+    return resolved;
+}
+
+QString LocalFileSystem::resolveFile(const QString& path) {
+    return FileExists(path) ? resolvePath(path) : QString();
+}
+
+QStringList LocalFileSystem::subFolderNames(const QString& folderPath) {
+    return listEntries(folderPath, EntryKind::Folder);
+}
+
+QStringList LocalFileSystem::fileNames(const QString& folderPath) {
+    return listEntries(folderPath, EntryKind::File);
+}
+
+void LocalFileSystem::renameFolder(const QString& folderPath, const QString& newName) {
+    if (newName.isEmpty() || newName.contains(QLatin1Char('/')) || newName == QLatin1String(".") ||
+        newName == QLatin1String(".."))
+        throw FileSystemError(QStringLiteral("Bad file name: %1").arg(newName));
+    QString from = folderPath;
+    while (from.size() > 1 && from.endsWith(QLatin1Char('/')))
+        from.chop(1);
+    const int i = from.lastIndexOf(QLatin1Char('/'));
+    if (i < 0 || from == QLatin1String("/"))
+        throw FileSystemError(QStringLiteral("Cannot rename %1").arg(folderPath));
+    const QString to = from.left(i + 1) + newName;
+    if (renameNoReplace(encode(from), encode(to)) != 0)
+        throw FileSystemError(
+            QStringLiteral("Cannot rename %1 to %2 (%3)").arg(from, newName, errorText(errno)));
+}
+
+void LocalFileSystem::checkDriveReady(const Drive& drive) {
+    DIR* dir = ::opendir(encode(drive.rootPath).constData());
+    if (!dir)
+        throw FileSystemError(
+            QStringLiteral("Device unavailable: %1 (%2)").arg(drive.rootPath, errorText(errno)));
+    ::closedir(dir);
+}
+
+void LocalFileSystem::CreateFolder(const QString& path) {
+    if (::mkdir(encode(path).constData(), 0777) != 0)
+        throw FileSystemError(
+            QStringLiteral("Cannot create folder %1 (%2)").arg(path, errorText(errno)));
+}
+
+std::unique_ptr<TextWriter> LocalFileSystem::CreateTextFile(const QString& path, bool overwrite,
+                                                            bool /*wide*/) {
+    if (!overwrite && exists(path))
+        throw FileSystemError(QStringLiteral("File already exists: %1").arg(path));
+    return std::make_unique<LocalTextWriter>(path);
+}
+
+QList<Drive> LocalFileSystem::Drives() {
+    QFile file(m_mountInfoPath);
+    QList<Drive> drives;
+    if (!file.open(QIODevice::ReadOnly))
+        return drives;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray& line : lines) {
+        // id parent major:minor root mountpoint options [optional...] - type source superopts
+        const QList<QByteArray> fields = line.split(' ');
+        const int dash = fields.indexOf("-");
+        if (fields.size() < 7 || dash < 6 || dash + 2 >= fields.size())
+            continue;
+        Drive drive;
+        drive.rootPath = unescapeMountField(fields[4]);
+        drive.fileSystemType = QString::fromLatin1(fields[dash + 1]);
+        const QString source = unescapeMountField(fields[dash + 2]);
+        if (isPseudoFileSystem(drive.fileSystemType, drive.rootPath))
+            continue;
+        struct stat st;
+        if (!statFollow(drive.rootPath, st) || !S_ISDIR(st.st_mode))
+            continue; // gone, or a file bound over a file
+        drive.device = st.st_dev;
+        if (source.startsWith(QLatin1String("/dev/")))
+            drive.label = labelForSource(source);
+        // A later mount on the same point hides the earlier one.
+        for (int i = 0; i < drives.size(); ++i) {
+            if (drives[i].rootPath == drive.rootPath) {
+                drives.removeAt(i);
+                break;
+            }
+        }
+        drives.append(drive);
+    }
+    // The root first; the others in the order they were mounted.
+    for (int i = 0; i < drives.size(); ++i) {
+        if (drives[i].rootPath == QLatin1String("/")) {
+            drives.move(i, 0);
+            break;
+        }
+    }
+    return drives;
+}

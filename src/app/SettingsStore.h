@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QSettings;
+
+// The per-user settings store. One application ("Korvath II Launcher"); values are
+// addressed by section and key. Every write reaches the disk before SaveSetting
+// returns; a store that cannot be written raises SettingsError.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual QString GetSetting(const QString& section, const QString& key,
+                               const QString& defaultValue = QString()) = 0;
+    virtual void SaveSetting(const QString& section, const QString& key, const QString& value) = 0;
+};
+
+extern const QString kApplicationName; // "Korvath II Launcher"
+extern const QString kSettingsSection; // "Settings"
+extern const QString kTomeSection;     // "PackageTomeDirs"
+
+// The real store: QSettings in the native (INI) form at
+// $XDG_CONFIG_HOME/Korvath II Launcher.conf.
+class QSettingsStore : public SettingsStore {
+public:
+    QSettingsStore();                                // the user's own store
+    explicit QSettingsStore(const QString& filePath); // a store in a given file (tests)
+    ~QSettingsStore() override;
+
+    QString GetSetting(const QString& section, const QString& key,
+                       const QString& defaultValue = QString()) override;
+    void SaveSetting(const QString& section, const QString& key, const QString& value) override;
+
+    QString fileName() const;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};

@@ -1,0 +1,8 @@
+// Worlds: the catalogue in the two world lists, switching, and the player launch.
+#include "app/Form1.h"
+
+void Form1::ScanWorlds() {}
+void Form1::SwitchWorldIn() {}
+void Form1::SwitchWorldOut() {}
+void Form1::LaunchPlayerWorld() {}
+void Form1::PlayerLaunchBtn_Click() {}
