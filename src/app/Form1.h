@@ -107,6 +107,16 @@ public:
     void SwitchWorldOut();
     void LaunchPlayerWorld();
     void PlayerLaunchBtn_Click();
+    // Switches the world of the saved labels out (a no-op after a clean launch).
+    // Returns false, and says in messageLabel which folder could not be restored,
+    // while a folder stowed under the saved backup label remains.
+    bool SwitchSavedWorldOut(QLabel* messageLabel);
+    // The launch path shared by the Player panel and the Creator panel's game and
+    // editor actions: the world at worldListIndex (line of either world list) is
+    // switched in, executableName of the game directory runs while the window is
+    // hidden, and the world is switched out again.
+    void LaunchWorldProgram(const QString& executableName, int worldListIndex,
+                            QLabel* messageLabel);
 
     // --- creator tools (src/creator) ---
     void FillCreatorActions();
