@@ -52,7 +52,9 @@ QList<FileItem> Folder::Files() const {
     return result;
 }
 
-Folder FileSystem::GetFolder(const QString& path) { return Folder(this, resolveFolder(path)); }
+Folder FileSystem::GetFolder(const QString& path) {
+    return Folder(this, resolveFolder(path));
+}
 
 Folder FileSystem::RootFolder(const Drive& drive) {
     checkDriveReady(drive);

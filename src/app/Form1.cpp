@@ -88,8 +88,8 @@ void Form1::createControls() {
     banner->setPixmap(QPixmap(QStringLiteral(":/banner.png")));
     banner->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    LauncherTabs = place(new TabControl(this), QStringLiteral("LauncherTabs"),
-                         twips(255, 1740, 6615, 3975));
+    LauncherTabs =
+        place(new TabControl(this), QStringLiteral("LauncherTabs"), twips(255, 1740, 6615, 3975));
     LauncherTabs->setFont(regular);
     LauncherTabs->addTab(QStringLiteral("Launcher"));
     LauncherTabs->addTab(QStringLiteral("Configuration"));
@@ -99,10 +99,10 @@ void Form1::createControls() {
     QWidget* tab2 = LauncherTabs->page(2);
 
     // Player panel
-    PlayerPicBox = place(new QWidget(tab0), QStringLiteral("PlayerPicBox"),
-                         twips(120, 360, 6375, 3495));
-    PlayerLabel = makeLabel(PlayerPicBox, QStringLiteral("PlayerLabel"),
-                            twips(495, 180, 5415, 495), QString(), large);
+    PlayerPicBox =
+        place(new QWidget(tab0), QStringLiteral("PlayerPicBox"), twips(120, 360, 6375, 3495));
+    PlayerLabel = makeLabel(PlayerPicBox, QStringLiteral("PlayerLabel"), twips(495, 180, 5415, 495),
+                            QString(), large);
     PlayerWorldList = place(new ListBox(PlayerPicBox), QStringLiteral("PlayerWorldList"),
                             twips(480, 840, 5415, 1980));
     PlayerWorldList->setFont(large);
@@ -113,13 +113,13 @@ void Form1::createControls() {
                                twips(3360, 3000, 1215, 375), QStringLiteral("Quit"));
 
     // Creator panel: same place, hidden and disabled at opening.
-    CreatorPicBox = place(new QWidget(tab0), QStringLiteral("CreatorPicBox"),
-                          twips(120, 360, 6375, 3495));
-    CreatorLabel = makeLabel(CreatorPicBox, QStringLiteral("CreatorLabel"),
-                             twips(255, 180, 5895, 495),
-                             QStringLiteral("No Korvath II directory is set up yet. Choose it on "
-                                            "the Configuration tab and start the launcher again."),
-                             large);
+    CreatorPicBox =
+        place(new QWidget(tab0), QStringLiteral("CreatorPicBox"), twips(120, 360, 6375, 3495));
+    CreatorLabel =
+        makeLabel(CreatorPicBox, QStringLiteral("CreatorLabel"), twips(255, 180, 5895, 495),
+                  QStringLiteral("No Korvath II directory is set up yet. Choose it on "
+                                 "the Configuration tab and start the launcher again."),
+                  large);
     CreatorWorldList = place(new ListBox(CreatorPicBox), QStringLiteral("CreatorWorldList"),
                              twips(240, 840, 5895, 1020));
     CreatorWorldList->setFont(large);
@@ -152,12 +152,12 @@ void Form1::createControls() {
     KVDirAutofindBtn = makeButton(KVDirFrame, QStringLiteral("KVDirAutofindBtn"),
                                   twips(3600, 1920, 2175, 375), QStringLiteral("Autofind"));
     KVDirAutofindBtn->setEnabled(false);
-    KVDirSettingLabel = makeLabel(KVDirFrame, QStringLiteral("KVDirSettingLabel"),
-                                  twips(3480, 360, 2535, 255), QStringLiteral("Current Setting:"),
-                                  bold);
-    KVDirDirLabel = makeLabel(KVDirFrame, QStringLiteral("KVDirDirLabel"),
-                              twips(3480, 600, 2535, 420), QStringLiteral("NONE SELECTED"),
-                              regular);
+    KVDirSettingLabel =
+        makeLabel(KVDirFrame, QStringLiteral("KVDirSettingLabel"), twips(3480, 360, 2535, 255),
+                  QStringLiteral("Current Setting:"), bold);
+    KVDirDirLabel =
+        makeLabel(KVDirFrame, QStringLiteral("KVDirDirLabel"), twips(3480, 600, 2535, 420),
+                  QStringLiteral("NONE SELECTED"), regular);
     KVDirErrorLabel = makeLabel(
         KVDirFrame, QStringLiteral("KVDirErrorLabel"), twips(3480, 1080, 2535, 615),
         QStringLiteral("Warning: This directory does NOT contain a Korvath II installation. "
@@ -181,8 +181,8 @@ void Form1::createControls() {
     Image1->setPixmap(QPixmap(QStringLiteral(":/mascot.png")));
     QuoteLabel = makeLabel(tab2, QStringLiteral("QuoteLabel"), twips(375, 645, 1605, 1620),
                            QString(), regular);
-    Line1 = place(new QFrame(tab2), QStringLiteral("Line1"), QRect(2310 / 15, 540 / 15, 1,
-                                                                    (3690 - 540) / 15));
+    Line1 = place(new QFrame(tab2), QStringLiteral("Line1"),
+                  QRect(2310 / 15, 540 / 15, 1, (3690 - 540) / 15));
     Line1->setFrameShape(QFrame::VLine);
     Line1->setFrameShadow(QFrame::Plain);
     Image2 = place(new QLabel(tab2), QStringLiteral("Image2"), twips(2475, 540, 3930, 3150));
@@ -199,12 +199,11 @@ void Form1::connectControls() {
     connect(PlayerQuitBtn, &QPushButton::clicked, this, handle(&Form1::PlayerQuitBtn_Click));
     connect(CreatorQuitBtn, &QPushButton::clicked, this, handle(&Form1::CreatorQuitBtn_Click));
     connect(PlayerLaunchBtn, &QPushButton::clicked, this, handle(&Form1::PlayerLaunchBtn_Click));
-    connect(CreatorLaunchBtn, &QPushButton::clicked, this,
-            handle(&Form1::CreatorLaunchBtn_Click));
-    connect(KVDirAutofindBtn, &QPushButton::clicked, this,
-            handle(&Form1::KVDirAutofindBtn_Click));
-    connect(LauncherTabs, &TabControl::Click, this,
-            [this](int previous) { runHandler([this, previous] { LauncherTabs_Click(previous); }); });
+    connect(CreatorLaunchBtn, &QPushButton::clicked, this, handle(&Form1::CreatorLaunchBtn_Click));
+    connect(KVDirAutofindBtn, &QPushButton::clicked, this, handle(&Form1::KVDirAutofindBtn_Click));
+    connect(LauncherTabs, &TabControl::Click, this, [this](int previous) {
+        runHandler([this, previous] { LauncherTabs_Click(previous); });
+    });
     connect(KVDirDrive, &DriveListBox::Change, this, handle(&Form1::KVDirDrive_Change));
     connect(KVDirDir, &DirListBox::Change, this, handle(&Form1::KVDirDir_Change));
     // Option buttons and lists are connected by their subsystems' code (see
@@ -293,9 +292,13 @@ void Form1::Form_Load() {
     state.loading = false;
 }
 
-void Form1::PlayerQuitBtn_Click() { close(); }
+void Form1::PlayerQuitBtn_Click() {
+    close();
+}
 
-void Form1::CreatorQuitBtn_Click() { close(); }
+void Form1::CreatorQuitBtn_Click() {
+    close();
+}
 
 void Form1::LauncherTabs_Click(int /*previousTab*/) {
     if (LauncherTabs->Tab() == 2)

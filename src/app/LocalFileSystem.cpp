@@ -16,9 +16,13 @@
 
 namespace {
 
-QByteArray encode(const QString& path) { return QFile::encodeName(path); }
+QByteArray encode(const QString& path) {
+    return QFile::encodeName(path);
+}
 
-QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString errorText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
 bool statFollow(const QString& path, struct stat& st) {
     return ::stat(encode(path).constData(), &st) == 0;
@@ -40,8 +44,8 @@ enum class EntryKind { Folder, File };
 QStringList listEntries(const QString& folderPath, EntryKind kind) {
     DIR* dir = ::opendir(encode(folderPath).constData());
     if (!dir)
-        throw FileSystemError(QStringLiteral("Path not found: %1 (%2)")
-                                  .arg(folderPath, errorText(errno)));
+        throw FileSystemError(
+            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, errorText(errno)));
     QStringList names;
     const int fd = ::dirfd(dir);
     errno = 0;
@@ -135,14 +139,18 @@ QString unescapeMountField(const QByteArray& field) {
 
 bool isPseudoFileSystem(const QString& type, const QString& mountPoint) {
     static const QSet<QString> pseudo = {
-        QStringLiteral("proc"),       QStringLiteral("sysfs"),      QStringLiteral("cgroup"),
-        QStringLiteral("cgroup2"),    QStringLiteral("devpts"),     QStringLiteral("devtmpfs"),
-        QStringLiteral("mqueue"),     QStringLiteral("debugfs"),    QStringLiteral("tracefs"),
-        QStringLiteral("securityfs"), QStringLiteral("pstore"),     QStringLiteral("bpf"),
-        QStringLiteral("configfs"),   QStringLiteral("fusectl"),    QStringLiteral("hugetlbfs"),
-        QStringLiteral("autofs"),     QStringLiteral("binfmt_misc"), QStringLiteral("efivarfs"),
-        QStringLiteral("rpc_pipefs"), QStringLiteral("nsfs"),       QStringLiteral("selinuxfs"),
-        QStringLiteral("ramfs"),      QStringLiteral("overlay-sys"), QStringLiteral("fuse.gvfsd-fuse"),
+        QStringLiteral("proc"),        QStringLiteral("sysfs"),
+        QStringLiteral("cgroup"),      QStringLiteral("cgroup2"),
+        QStringLiteral("devpts"),      QStringLiteral("devtmpfs"),
+        QStringLiteral("mqueue"),      QStringLiteral("debugfs"),
+        QStringLiteral("tracefs"),     QStringLiteral("securityfs"),
+        QStringLiteral("pstore"),      QStringLiteral("bpf"),
+        QStringLiteral("configfs"),    QStringLiteral("fusectl"),
+        QStringLiteral("hugetlbfs"),   QStringLiteral("autofs"),
+        QStringLiteral("binfmt_misc"), QStringLiteral("efivarfs"),
+        QStringLiteral("rpc_pipefs"),  QStringLiteral("nsfs"),
+        QStringLiteral("selinuxfs"),   QStringLiteral("ramfs"),
+        QStringLiteral("overlay-sys"), QStringLiteral("fuse.gvfsd-fuse"),
         QStringLiteral("fuse.portal"), QStringLiteral("tmpfs-sys")};
     if (pseudo.contains(type))
         return true;

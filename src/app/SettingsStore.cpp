@@ -23,7 +23,9 @@ QSettingsStore::QSettingsStore(const QString& filePath)
 
 QSettingsStore::~QSettingsStore() = default;
 
-QString QSettingsStore::fileName() const { return m_settings->fileName(); }
+QString QSettingsStore::fileName() const {
+    return m_settings->fileName();
+}
 
 QString QSettingsStore::GetSetting(const QString& section, const QString& key,
                                    const QString& defaultValue) {
@@ -35,11 +37,10 @@ QString QSettingsStore::GetSetting(const QString& section, const QString& key,
     return value.toString();
 }
 
-void QSettingsStore::SaveSetting(const QString& section, const QString& key,
-                                 const QString& value) {
+void QSettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value) {
     m_settings->setValue(settingKey(section, key), value);
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError)
-        throw SettingsError(QStringLiteral("The settings could not be saved to %1.")
-                                .arg(m_settings->fileName()));
+        throw SettingsError(
+            QStringLiteral("The settings could not be saved to %1.").arg(m_settings->fileName()));
 }

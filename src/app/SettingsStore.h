@@ -24,7 +24,7 @@ extern const QString kTomeSection;     // "PackageTomeDirs"
 // $XDG_CONFIG_HOME/Korvath II Launcher.conf.
 class QSettingsStore : public SettingsStore {
 public:
-    QSettingsStore();                                // the user's own store
+    QSettingsStore();                                 // the user's own store
     explicit QSettingsStore(const QString& filePath); // a store in a given file (tests)
     ~QSettingsStore() override;
 

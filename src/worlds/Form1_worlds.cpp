@@ -6,5 +6,7 @@ void Form1::SwitchWorldIn() {}
 void Form1::SwitchWorldOut() {}
 void Form1::LaunchPlayerWorld() {}
 void Form1::PlayerLaunchBtn_Click() {}
-bool Form1::SwitchSavedWorldOut(QLabel*) { return true; }
+bool Form1::SwitchSavedWorldOut(QLabel*) {
+    return true;
+}
 void Form1::LaunchWorldProgram(const QString&, int, QLabel*) {}

@@ -1,1 +1,75 @@
 #pragma once
+
+#include "app/Form1.h"
+#include "app/LocalFileSystem.h"
+#include "app/SettingsStore.h"
+#include "worlds/LaunchStuff.h"
+
+#include <QSet>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace TestSupport {
+
+// Errors that escaped a window handler during the test (the window's fatal-error
+// handler records them instead of ending the program). Tests check it stays empty.
+QStringList& fatalErrors();
+void recordFatalErrors();
+
+// A file system on real folders whose drives are chosen by the test: each "drive"
+// is a folder. A drive listed in failingDrives is not ready.
+class FakeDriveFileSystem : public LocalFileSystem {
+public:
+    QList<Drive> drives;
+    QSet<QString> failingDrives;
+
+    QList<Drive> Drives() override { return drives; }
+    void checkDriveReady(const Drive& drive) override;
+
+    // A drive entry for a folder (no trailing separator unless it is "/").
+    static Drive driveAt(const QString& root);
+};
+
+// A process runner that records its calls and answers with a fixed exit code
+// instead of starting anything; onRun lets a test look at the disk meanwhile.
+class RecordingProcessRunner : public ProcessRunner {
+public:
+    struct Call {
+        QString program;
+        QStringList arguments;
+        QString workingDirectory;
+        QMap<QString, QString> environment;
+    };
+    QList<Call> calls;
+    int exitCode = 0;
+    std::function<void(const Call&)> onRun;
+
+    int RunAndWait(const QString& program, const QStringList& arguments,
+                   const QString& workingDirectory,
+                   const QMap<QString, QString>& environment = {}) override;
+};
+
+// Everything a window under test needs, in one temp folder: settings file,
+// launcher folder; the file system defaults to the real one.
+struct WindowFixture {
+    explicit WindowFixture(const QString& tempRoot);
+    ~WindowFixture();
+
+    QString settingsFile;   // tempRoot/config/Korvath II Launcher.conf
+    QString launcherFolder; // tempRoot/launcher (created)
+    std::unique_ptr<QSettingsStore> settings;
+    RecordingProcessRunner runner;
+    ProcessRunner* processRunner = &runner; // point at another runner before create()
+    std::function<std::unique_ptr<FileSystem>()> createFileSystem;
+    std::unique_ptr<Form1> window;
+
+    // Writes settings before the window exists ("Settings" section).
+    void presetSetting(const QString& key, const QString& value);
+    // Reads a value back from the settings file on disk.
+    QString storedSetting(const QString& key, const QString& section = kSettingsSection) const;
+    // Builds the window and runs Form_Load.
+    Form1& create();
+};
+
+} // namespace TestSupport

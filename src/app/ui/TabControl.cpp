@@ -31,9 +31,15 @@ int TabControl::addTab(const QString& caption) {
     return index;
 }
 
-QWidget* TabControl::page(int index) const { return m_pages.value(index); }
-int TabControl::count() const { return m_pages.size(); }
-int TabControl::Tab() const { return m_current; }
+QWidget* TabControl::page(int index) const {
+    return m_pages.value(index);
+}
+int TabControl::count() const {
+    return m_pages.size();
+}
+int TabControl::Tab() const {
+    return m_current;
+}
 
 void TabControl::SetTab(int index) {
     if (index < 0 || index >= m_pages.size() || index == m_current)
@@ -48,7 +54,9 @@ void TabControl::SetTab(int index) {
     showPage(index);
 }
 
-bool TabControl::TabEnabled(int index) const { return m_bar->isTabEnabled(index); }
+bool TabControl::TabEnabled(int index) const {
+    return m_bar->isTabEnabled(index);
+}
 
 void TabControl::SetTabEnabled(int index, bool enabled) {
     // QTabBar moves the selection away from a tab that becomes disabled; the tab
