@@ -1,16 +1,126 @@
 // The directory panel of the Configuration tab and the start-up check.
 #include "app/Form1.h"
 
+#include "app/SettingsStore.h"
+#include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+const QString kNotAnInstallation =
+    QStringLiteral("Warning: This directory does NOT contain a Korvath II installation. "
+                   "Please select a different directory.");
+const QString kSearching = QStringLiteral("\r\nSearching for Korvath II directory. Please wait...");
+
+// The application-wide mouse pointer: 13 the busy arrow, 0 the default. The pointer
+// is set, not stacked: whatever was set before is replaced, and 0 leaves no
+// override at all, however often the busy pointer was set.
+void setMousePointer(int pointer) {
+    if (pointer == 13) {
+        if (QApplication::overrideCursor())
+            QApplication::changeOverrideCursor(Qt::BusyCursor);
+        else
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        return;
+    }
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+} // namespace
 
 void Form1::attachFileSystemToLists() {
     KVDirDir->setFileSystem(state.fileSystem.get());
     KVDirDrive->setFileSystem(state.fileSystem.get());
+    // The lists open on the process's current directory and the drive holding it.
+    const QString current = QDir::currentPath();
+    KVDirDir->showPathQuietly(current);
+    KVDirDrive->showDriveOf(KVDirDir->Path().isEmpty() ? current : KVDirDir->Path());
 }
-void Form1::CheckSavedGameDir() {}
-void Form1::KVDirDrive_Change() {}
-void Form1::KVDirDir_Change() {}
-void Form1::SetDirPanelSearching() {}
-void Form1::SetDirPanelValid() {}
-void Form1::SetDirPanelInvalid() {}
+
+void Form1::CheckSavedGameDir() {
+    state.gameDir = services.settings->GetSetting(kSettingsSection, QStringLiteral("KVDir"));
+    if (!state.gameDir.isEmpty() && KVDirStuff::IsGameDirectory(*state.fileSystem, state.gameDir))
+        return;
+    SetDirPanelInvalid();
+}
+
+void Form1::KVDirDrive_Change() {
+    if (state.loading || movingLists)
+        return;
+    // A drive that cannot be read leaves the directory list and the panel as they are.
+    try {
+        const Folder root = state.fileSystem->RootFolder(KVDirDrive->currentDrive());
+        KVDirDir->SetPath(root.Path());
+    } catch (const LauncherError&) {
+    }
+}
+
+void Form1::KVDirDir_Change() {
+    const QChar separator = state.fileSystem->separator();
+    KVDirDirLabel->setText(KVDirStuff::ShortenPath(KVDirDir->Path(), separator));
+    QString directory = KVDirDir->Path();
+    if (!directory.endsWith(separator))
+        directory += separator;
+    if (KVDirStuff::IsGameDirectory(*state.fileSystem, directory)) {
+        state.gameDir = directory;
+        SetDirPanelValid();
+    } else {
+        SetDirPanelInvalid();
+    }
+}
+
+void Form1::SetDirPanelSearching() {
+    KVDirDir->setEnabled(false);
+    KVDirDrive->setEnabled(false);
+    setMousePointer(13);
+    KVDirErrorLabel->setText(kSearching);
+    KVDirAutofindBtn->setText(QStringLiteral("Cancel"));
+}
+
+void Form1::SetDirPanelValid() {
+    services.settings->SaveSetting(kSettingsSection, QStringLiteral("KVDir"), state.gameDir);
+    KVDirDir->setEnabled(true);
+    KVDirDrive->setEnabled(true);
+    setMousePointer(0);
+    KVDirAutofindBtn->setText(QStringLiteral("Autofind"));
+    KVDirAutofindBtn->setEnabled(false);
+    KVDirErrorLabel->setText(QString());
+    LauncherTabs->SetTabEnabled(0, true);
+    // Both lists go to the game directory. The drive list's move must not send the
+    // directory list to the drive's root; the flag is restored, not cleared, as
+    // this also runs nested inside itself and inside the start-up sequence.
+    const bool wasMoving = movingLists;
+    movingLists = true;
+    try {
+        KVDirDrive->SetDrive(state.gameDir);
+        KVDirDir->SetPath(state.gameDir);
+    } catch (...) {
+        movingLists = wasMoving;
+        throw;
+    }
+    movingLists = wasMoving;
+}
+
+void Form1::SetDirPanelInvalid() {
+    state.gameDir.clear();
+    services.settings->SaveSetting(kSettingsSection, QStringLiteral("KVDir"), QString());
+    KVDirDir->setEnabled(true);
+    KVDirDrive->setEnabled(true);
+    setMousePointer(0);
+    LauncherTabs->SetTab(1);
+    LauncherTabs->SetTabEnabled(0, false);
+    KVDirErrorLabel->setText(kNotAnInstallation);
+    KVDirAutofindBtn->setText(QStringLiteral("Autofind"));
+    KVDirAutofindBtn->setEnabled(true);
+    // With no directory shown at all there is nothing to name; "/" would mislead.
+    if (!KVDirDir->Path().isEmpty())
+        KVDirDirLabel->setText(
+            KVDirStuff::ShortenPath(KVDirDir->Path(), state.fileSystem->separator()));
+}

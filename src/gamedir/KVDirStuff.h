@@ -16,10 +16,22 @@ struct GameFolderTable {
 // The game executable's name.
 extern const QString kGameExecutable; // "korvath2.exe"
 
+// relativePath: each folder from the game directory, components joined by separator.
 void FillGameFolderPaths(GameFolderTable& table, QChar separator = QLatin1Char('/'));
+// shortName: the last component of each relativePath.
 void FillGameFolderNames(GameFolderTable& table, QChar separator = QLatin1Char('/'));
 
-// The text shown for a path: first component, " .. " + separator, last component.
+// Whether directory holds the game: the game executable directly in it, its name
+// matched without regard to case. directory may end with the separator or not;
+// an empty text is no directory.
+bool IsGameDirectory(FileSystem& fileSystem, const QString& directory);
+
+// The text shown for a path: first component, " .. " + separator, last component,
+// for paths of three or more components; shorter paths are shown whole.
 QString ShortenPath(const QString& path, QChar separator = QLatin1Char('/'));
+
+// The one form in which directory paths are compared: doubled separators collapsed,
+// no closing separator except at a root ("/", "C:\").
+QString NormalisePath(const QString& path, QChar separator = QLatin1Char('/'));
 
 } // namespace KVDirStuff
