@@ -1,9 +1,27 @@
 // Worlds: the catalogue in the two world lists, switching, and the player launch.
 #include "app/Form1.h"
 
-void Form1::ScanWorlds() {}
-void Form1::SwitchWorldIn() {}
-void Form1::SwitchWorldOut() {}
+#include "app/ui/ListBox.h"
+#include "worlds/FolderSwitching.h"
+#include "worlds/WorldCatalogue.h"
+
+void Form1::ScanWorlds() {
+    WorldList& worlds = state.Worlds();
+    WorldCatalogue::ReadWorlds(*state.fileSystem, state.gameDir, worlds);
+    for (const WorldData& world : worlds) {
+        PlayerWorldList->addItem(world.DisplayName());
+        CreatorWorldList->addItem(world.DisplayName());
+    }
+    PlayerWorldList->SetSelected(0, true);
+    // Raises the Creator panel's reaction to a selection change.
+    CreatorWorldList->SetSelected(0, true);
+}
+void Form1::SwitchWorldIn() {
+    FolderSwitching::SwitchWorldIn(state, *services.settings, gameFolderTable);
+}
+void Form1::SwitchWorldOut() {
+    FolderSwitching::SwitchWorldOut(state, gameFolderTable);
+}
 void Form1::LaunchPlayerWorld() {}
 void Form1::PlayerLaunchBtn_Click() {}
 bool Form1::SwitchSavedWorldOut(QLabel*) {
