@@ -267,9 +267,8 @@ void Form1::Form_Load() {
     CheckSavedGameDir();
     // 9.
     if (!state.gameDir.isEmpty()) {
-        SwitchWorldOut();
-        ScanWorlds();
-        FillTomeList();
+        // Recovery, catalogue, tome list; they wait for a game an earlier run left running.
+        restoreWorldsAtStartup();
         PlayerLabel->setText(
             QStringLiteral("The following worlds were found in your Korvath II directory. Select "
                            "a world, and then click the Launch button."));
@@ -285,6 +284,7 @@ void Form1::Form_Load() {
         KVDirAutofindBtn->setEnabled(false);
         LauncherTabs->SetTabEnabled(0, true);
         LauncherTabs->SetTab(0);
+        finishStartupWorldSteps();
     }
     // 10.
     QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));

@@ -152,6 +152,20 @@ private:
     bool movingLists = false; // the valid state is moving the drive and directory lists
 
     // ---- private state of the worlds subsystem ----
+    // The panel labels' usual texts (taken at start-up); a launch message covers
+    // one until the next launch that happens.
+    QList<std::pair<QLabel*, QString>> launchLabelTexts;
+    bool waitingForEarlierGame = false; // a program that an earlier run started still runs
+    QString startupGameDir;             // the game directory found at start-up
+    // The start-up recovery, catalogue and tome list: now, or once that program ended.
+    void restoreWorldsAtStartup();
+    void finishStartupWorldSteps(); // end of start-up: the usual texts, the waiting state
+    void continueAfterEarlierGame();
+    QString settingsFileOfStore() const; // "" when the store keeps no file
+    void showLaunchMessage(QLabel* label, const QString& text, const QString& details = {});
+    void restoreLaunchLabels();
+    bool leaveScreenForLaunch(); // false when the window was not shown
+    void returnFromLaunch(bool showAgain);
 
     // ---- private state of the creator subsystem ----
 };

@@ -22,9 +22,5 @@ void Form1::SwitchWorldIn() {
 void Form1::SwitchWorldOut() {
     FolderSwitching::SwitchWorldOut(state, gameFolderTable);
 }
-void Form1::LaunchPlayerWorld() {}
-void Form1::PlayerLaunchBtn_Click() {}
-bool Form1::SwitchSavedWorldOut(QLabel*) {
-    return true;
-}
-void Form1::LaunchWorldProgram(const QString&, int, QLabel*) {}
+// The launch path (LaunchPlayerWorld, PlayerLaunchBtn_Click, SwitchSavedWorldOut,
+// LaunchWorldProgram) lives in Form1_launch.cpp.

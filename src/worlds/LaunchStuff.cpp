@@ -2,12 +2,87 @@
 
 #include "app/FileSystem.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+struct ProcessFacts {
+    bool running = false;
+    QByteArray startTime; // "" when the system does not tell
+};
+
+// What the system says about a process: whether it still runs (a zombie has
+// ended) and when it started.
+ProcessFacts processFacts(qint64 pid) {
+    ProcessFacts facts;
+    if (pid <= 0)
+        return facts;
+#if defined(Q_OS_LINUX)
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return facts;
+    const QByteArray line = stat.readAll();
+    // The command name in parentheses may hold spaces; the fields follow its end.
+    const int close = line.lastIndexOf(')');
+    if (close < 0)
+        return facts;
+    const QList<QByteArray> fields = line.mid(close + 1).simplified().split(' ');
+    // fields[0] is the state (field 3 of the line); the start time is field 22.
+    if (fields.size() < 20)
+        return facts;
+    const QByteArray state = fields.at(0);
+    facts.running = state != "Z" && state != "X" && state != "x";
+    facts.startTime = fields.at(19);
+#elif defined(Q_OS_UNIX)
+    facts.running = ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#endif
+    return facts;
+}
+
+#ifdef Q_OS_UNIX
+// Runs in a new child between fork and exec, so only async-signal-safe calls: writes
+// the child's own id to the record before its program can run.
+void writeOwnRecord(const char* tempPath, const char* recordPath) {
+    char text[32];
+    char digits[24];
+    int count = 0;
+    for (unsigned long value = static_cast<unsigned long>(::getpid()); value > 0; value /= 10)
+        digits[count++] = static_cast<char>('0' + value % 10);
+    int length = 0;
+    while (count > 0)
+        text[length++] = digits[--count];
+    text[length++] = '\n';
+    const int fd = ::open(tempPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    const bool written = ::write(fd, text, static_cast<size_t>(length)) == length;
+    ::close(fd);
+    if (written)
+        ::rename(tempPath, recordPath);
+}
+#endif
+
+} // namespace
+
+void QProcessRunner::setChildRecordFile(const QString& recordFile) {
+    m_recordFile = recordFile;
+}
 
 int QProcessRunner::RunAndWait(const QString& program, const QStringList& arguments,
                                const QString& workingDirectory,
                                const QMap<QString, QString>& environment) {
     QProcess process;
+    // The program is the exact path given; QProcess never splits it into words.
     process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(workingDirectory);
@@ -18,22 +93,100 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
         process.setProcessEnvironment(env);
     }
     process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+
+    const bool recording = !m_recordFile.isEmpty();
+#ifdef Q_OS_UNIX
+    const QByteArray recordPath = QFile::encodeName(m_recordFile);
+    const QByteArray tempPath = recordPath + ".new";
+    if (recording)
+        process.setChildProcessModifier([&recordPath, &tempPath] {
+            writeOwnRecord(tempPath.constData(), recordPath.constData());
+        });
+#endif
     process.start();
-    if (!process.waitForStarted(-1))
+    if (!process.waitForStarted(-1)) {
+        if (recording)
+            QFile::remove(m_recordFile);
         return -1;
+    }
+    // Now with the start time, which tells this child from a later process that
+    // gets the same id.
+    if (recording)
+        LaunchStuff::WriteChildRecord(m_recordFile, process.processId());
     process.waitForFinished(-1);
+    if (recording)
+        QFile::remove(m_recordFile);
+    if (process.exitStatus() == QProcess::CrashExit)
+        return 128 + process.exitCode();
     return process.exitCode();
 }
 
 namespace LaunchStuff {
 
+bool IsWindowsProgram(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return file.read(2) == "MZ";
+}
+
 int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& program,
                const QStringList& arguments, const QString& workingDirectory,
-               const QMap<QString, QString>& environment) {
+               const QMap<QString, QString>& environment, StartProblem* problem) {
+    StartProblem unused;
+    StartProblem& why = problem ? *problem : unused;
+    why = StartProblem::None;
+
     const QString resolved = fileSystem.resolveFile(program);
-    if (resolved.isEmpty())
+    if (resolved.isEmpty()) {
+        why = StartProblem::Missing;
         return -1;
-    return runner.RunAndWait(resolved, arguments, workingDirectory, environment);
+    }
+    QString executable = resolved;
+    QStringList executableArguments = arguments;
+#ifndef Q_OS_WIN
+    if (IsWindowsProgram(resolved)) {
+        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+        if (wine.isEmpty()) {
+            why = StartProblem::NeedsWine;
+            return -1;
+        }
+        executable = wine;
+        executableArguments.prepend(resolved);
+    }
+#endif
+    const int result =
+        runner.RunAndWait(executable, executableArguments, workingDirectory, environment);
+    if (result == -1)
+        why = StartProblem::NotStarted;
+    return result;
+}
+
+void WriteChildRecord(const QString& recordFile, qint64 pid) {
+    QSaveFile record(recordFile);
+    if (!record.open(QIODevice::WriteOnly))
+        return;
+    record.write(QByteArray::number(pid) + ' ' + processFacts(pid).startTime + '\n');
+    record.commit();
+}
+
+qint64 RecordedRunningChild(const QString& recordFile) {
+    QFile record(recordFile);
+    if (!record.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = record.readAll().simplified().split(' ');
+    bool ok = false;
+    const qint64 pid = fields.value(0).toLongLong(&ok);
+    if (!ok || pid <= 0)
+        return 0;
+    const ProcessFacts facts = processFacts(pid);
+    if (!facts.running)
+        return 0;
+    const QByteArray recordedStart = fields.value(1);
+    if (!recordedStart.isEmpty() && facts.startTime != recordedStart)
+        return 0;
+    return pid;
 }
 
 } // namespace LaunchStuff

@@ -22,19 +22,45 @@ public:
 
 class QProcessRunner : public ProcessRunner {
 public:
+    // Keeps the process id and start time of the running child in recordFile (""
+    // keeps none). The child writes its id there itself before its program runs, so
+    // a launcher killed at any moment of a launch leaves no running child
+    // unrecorded; the record goes once the child has ended.
+    void setChildRecordFile(const QString& recordFile);
+
+    // The child inherits the launcher's standard handles. A child ended by a signal
+    // gives 128 + the signal's number, as a shell reports it.
     int RunAndWait(const QString& program, const QStringList& arguments,
                    const QString& workingDirectory,
                    const QMap<QString, QString>& environment = {}) override;
+
+private:
+    QString m_recordFile;
 };
 
 namespace LaunchStuff {
 
+// Why nothing was started (None after a start).
+enum class StartProblem { None, Missing, NeedsWine, NotStarted };
+
 // Runs a program of the installation (or the launcher folder): its name is
 // resolved through the file-system service (so KORVATH2.EXE runs), a Windows
-// program is started through wine on a system that is not Windows, and the call
-// waits for the program's end. Returns its exit code, or -1 when nothing started.
+// program (a file that starts with "MZ") is started through wine found on PATH on a
+// system that is not Windows, and the call waits for the program's end. Returns its
+// exit code, or -1 at once when nothing started; problem, when given, says why.
 int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& program,
                const QStringList& arguments, const QString& workingDirectory,
-               const QMap<QString, QString>& environment = {});
+               const QMap<QString, QString>& environment = {}, StartProblem* problem = nullptr);
+
+// Whether the file starts with the two bytes of a Windows program ("MZ").
+bool IsWindowsProgram(const QString& path);
+
+// The record of a running child: "<pid> <start time>" (the start time in the
+// system's own units, absent where the system does not tell).
+void WriteChildRecord(const QString& recordFile, qint64 pid);
+// The recorded process id while that very process still runs (a process that has
+// ended but is not yet reaped has ended; a different start time means the id now
+// belongs to another process), else 0.
+qint64 RecordedRunningChild(const QString& recordFile);
 
 } // namespace LaunchStuff

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace TestSupport;
 using namespace WorldsTest;
 
@@ -55,6 +57,7 @@ void CatalogueWindowTest::bothListsShowTheCatalogue() {
         return InstallationBuilder::writeFile(game + "/" + name, content);
     };
     QCOMPARE(write("FROST.INI", "[WorldData]\nDisplayName=Shouting\n"), QString());
+    QCOMPARE(write("Frost.Ini", "[WorldData]\nDisplayName=Mixed\n"), QString());
     QCOMPARE(write("Frost.ini.ini", "[WorldData]\nDisplayName=Double\n"), QString());
     QCOMPARE(write(".ini", "[WorldData]\nDisplayName=Label-less\n"), QString());
     QCOMPARE(write("notes.ini", "; not a world at all\nverbose=1\n"), QString());
@@ -62,6 +65,9 @@ void CatalogueWindowTest::bothListsShowTheCatalogue() {
              QString());
     QCOMPARE(write("Data/extra.ini", "[WorldData]\nDisplayName=Too deep\n"), QString());
     QCOMPARE(write("Roster_Frostmarch/inner.ini", "[WorldData]\nDisplayName=Inside\n"), QString());
+    // Things named like world files that are not plain files.
+    QVERIFY(QDir().mkpath(game + "/folder.ini"));
+    QVERIFY(::mkfifo(QFile::encodeName(game + "/pipe.ini").constData(), 0600) == 0);
 
     WindowFixture fixture(tmp.path());
     fixture.presetSetting("KVDir", game + "/");
@@ -70,8 +76,8 @@ void CatalogueWindowTest::bothListsShowTheCatalogue() {
     QCOMPARE(window.launcherState().gameDir, game + "/");
     verifyLists(window,
                 {kDefaultName, "Label-less", "Isle of Dawn", "Double", "Frost March",
-                 QString(511, 'x'), ""},
-                {"", "", "dawn", "Frost", "Frostmarch", "long", "notes"});
+                 QString(511, 'x'), "", ""},
+                {"", "", "dawn", "Frost", "Frostmarch", "long", "notes", "pipe"});
 }
 
 void CatalogueWindowTest::withoutWorldFilesOnlyTheDefaultWorldIsListed() {

@@ -62,8 +62,7 @@ private slots:
     void defaultWorldRenamesNothingButSavesLabels();
     void onlyFoldersWithBothVersionsAreSwitched();
     void switchingOutNeedsBothLabels();
-    void recoveryRestoresWhatIsStillSwitchedIn();
-    void halfSwitchedEntriesAreRepaired();
+    void worldVersionThatCannotTakeTheNameLeavesTheDefault();
     void takenNameKeepsEveryFolderUntilItIsFree();
     void labelsThatCannotBeSavedRenameNothing_data();
     void labelsThatCannotBeSavedRenameNothing();
@@ -198,22 +197,7 @@ void SwitchingTest::switchingOutNeedsBothLabels() {
     QCOMPARE(snapshot(in.game), before);
 }
 
-void SwitchingTest::recoveryRestoresWhatIsStillSwitchedIn() {
-    // The launcher ended while Roster was switched in and Items had not been yet.
-    Installation in;
-    QVERIFY(in.build());
-    const QStringList before = snapshot(in.game);
-    const QString B = "{0123ABCD-0000-1111-2222-333344445555}";
-    QVERIFY(in.rename("Roster", "Roster-" + B));
-    QVERIFY(in.rename("Roster_Frostmarch", "Roster"));
-    in.state.dirLabel = "Frostmarch";
-    in.state.backupLabel = B;
-    FS::SwitchWorldOut(in.state, in.table);
-    QCOMPARE(in.count("rename"), 2);
-    QCOMPARE(snapshot(in.game), before);
-}
-
-void SwitchingTest::halfSwitchedEntriesAreRepaired() {
+void SwitchingTest::worldVersionThatCannotTakeTheNameLeavesTheDefault() {
     Installation in;
     QVERIFY(in.build());
     const QStringList before = snapshot(in.game);
@@ -232,20 +216,6 @@ void SwitchingTest::halfSwitchedEntriesAreRepaired() {
     in.plan.mode = FaultPlan::Mode::None;
     FS::SwitchWorldOut(in.state, in.table);
     QCOMPARE(snapshot(in.game), before);
-
-    // A crash between the two renames of either direction leaves the default place
-    // empty: Roster stowed but its version not yet in, Items already back under
-    // its label but the default still stowed, Tomes fully switched in.
-    const QString B = "{00000000-0000-0000-0000-00000000000B}";
-    QVERIFY(in.rename("Roster", "Roster-" + B));
-    QVERIFY(in.rename("Tomes", "Tomes-" + B));
-    QVERIFY(in.rename("Tomes_Frostmarch", "Tomes"));
-    QVERIFY(in.rename("Data/Graphics/Items", "Items-" + B));
-    in.state.backupLabel = B;
-    QCOMPARE(FS::StowedFolders(in.state, in.table).size(), 3);
-    FS::SwitchWorldOut(in.state, in.table);
-    QCOMPARE(snapshot(in.game), before);
-    QVERIFY(FS::StowedFolders(in.state, in.table).isEmpty());
 }
 
 void SwitchingTest::takenNameKeepsEveryFolderUntilItIsFree() {
