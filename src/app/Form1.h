@@ -168,4 +168,9 @@ private:
     void returnFromLaunch(bool showAgain);
 
     // ---- private state of the creator subsystem ----
+    struct CreatorScript; // the values of an installer script, gathered from the panel
+    CreatorScript creatorScript(bool worldScript);
+    // Writes the world or the tome script; returns why it was refused, or "".
+    QString writeCreatorScript(bool worldScript);
+    void creatorPackage(); // the packaging action
 };

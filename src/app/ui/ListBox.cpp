@@ -1,5 +1,7 @@
 #include "app/ui/ListBox.h"
 
+#include <QEvent>
+
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     setSortingEnabled(false);
     setUniformItemSizes(true);
@@ -26,6 +28,27 @@ bool ListBox::Selected(int index) const {
 }
 
 void ListBox::SetSelected(int index, bool selected) {
-    if (QListWidgetItem* line = item(index))
+    QListWidgetItem* line = item(index);
+    if (!line)
+        return;
+    if (selected && selectionMode() == SingleSelection)
+        setCurrentItem(line, QItemSelectionModel::ClearAndSelect);
+    else
         line->setSelected(selected);
+}
+
+QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex& index,
+                                                              const QEvent* event) const {
+    const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
+    if (selectionMode() == SingleSelection) {
+        // Ctrl+click, Ctrl+Space and clicks beside the lines would leave the list
+        // without a selection; only choosing another line changes it.
+        if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+            return QItemSelectionModel::NoUpdate;
+        if ((flags & QItemSelectionModel::Clear) && !index.isValid())
+            return QItemSelectionModel::NoUpdate;
+    } else if (selectionMode() == MultiSelection && event && event->type() == QEvent::MouseMove) {
+        return QItemSelectionModel::NoUpdate;
+    }
+    return flags;
 }

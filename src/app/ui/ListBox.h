@@ -3,16 +3,25 @@
 #include <QListWidget>
 
 // A list box like the classic one: unsorted lines, and "the selected index" taken
-// from the selection (not from the current row).
+// from the selection (not from the current row). In a single-selection list the
+// user can choose another line but cannot leave the list without a selection; in a
+// multiple-selection list each click toggles one line (dragging toggles nothing).
 class ListBox : public QListWidget {
     Q_OBJECT
 public:
     explicit ListBox(QWidget* parent = nullptr);
 
-    // Index of the selected line in a single-selection list, -1 when none.
+    // Index of the selected line in a single-selection list (the first selected
+    // line of a multiple-selection list), -1 when none.
     int ListIndex() const;
     // Number of selected lines.
     int SelCount() const;
     bool Selected(int index) const;
+    // Selecting a line of a single-selection list deselects the other one and makes
+    // it the current line.
     void SetSelected(int index, bool selected);
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 };
