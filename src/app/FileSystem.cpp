@@ -61,7 +61,20 @@ Folder FileSystem::RootFolder(const Drive& drive) {
     return Folder(this, drive.rootPath);
 }
 
-bool FileSystem::nameLess(const QString& a, const QString& b) {
+FolderListing FileSystem::listFolder(const QString& folderPath) {
+    FolderListing listing;
+    const QStringList names = subFolderNames(folderPath);
+    listing.subFolders.reserve(names.size());
+    for (const QString& name : names)
+        listing.subFolders.append(FolderListing::SubFolder{name, FolderId()});
+    listing.files = fileNames(folderPath);
+    return listing;
+}
+
+namespace {
+
+// The full comparison: upper-case forms code point by code point, then exact text.
+bool nameLessFull(const QString& a, const QString& b) {
     const QString ua = a.toUpper();
     const QString ub = b.toUpper();
     if (ua != ub) {
@@ -70,6 +83,33 @@ bool FileSystem::nameLess(const QString& a, const QString& b) {
         const QList<uint> cb = ub.toUcs4();
         return std::lexicographical_compare(ca.begin(), ca.end(), cb.begin(), cb.end());
     }
+    return a < b;
+}
+
+} // namespace
+
+bool FileSystem::nameLess(const QString& a, const QString& b) {
+    // Most names are plain ASCII, whose upper-case forms are one character for one;
+    // compare those in place and leave anything else to the full comparison.
+    const qsizetype n = std::min(a.size(), b.size());
+    const QChar* pa = a.constData();
+    const QChar* pb = b.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t ca = pa[i].unicode();
+        char16_t cb = pb[i].unicode();
+        if (ca >= 0x80 || cb >= 0x80)
+            return nameLessFull(a, b);
+        if (ca >= 'a' && ca <= 'z')
+            ca -= 'a' - 'A';
+        if (cb >= 'a' && cb <= 'z')
+            cb -= 'a' - 'A';
+        if (ca != cb)
+            return ca < cb;
+    }
+    // One name's upper-case form is a prefix of the other's: the shorter one comes
+    // first (no character's upper-case form is empty), and equal forms go by exact text.
+    if (a.size() != b.size())
+        return a.size() < b.size();
     return a < b;
 }
 

@@ -42,6 +42,29 @@ struct Drive {
     quint64 device = 0;     // st_dev of the root, 0 when unknown
 };
 
+// Where a folder lies on the machine: device and inode (inode 0 when the service
+// cannot tell). Two paths with the same identity are the same folder.
+struct FolderId {
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool isKnown() const { return inode != 0; }
+    bool operator==(const FolderId& other) const {
+        return device == other.device && inode == other.inode;
+    }
+};
+
+// A folder listed in one pass, for walks over whole trees: its own identity, its
+// subfolders with theirs, and its files; names in the service's order.
+struct FolderListing {
+    struct SubFolder {
+        QString name;
+        FolderId id;
+    };
+    FolderId id;
+    QList<SubFolder> subFolders;
+    QStringList files;
+};
+
 // Writes a text file line by line; each line ends with CR LF.
 class TextWriter {
 public:
@@ -81,6 +104,9 @@ public:
     virtual void renameFolder(const QString& folderPath, const QString& newName) = 0;
     // Throws FileSystemError when the drive cannot be read.
     virtual void checkDriveReady(const Drive& drive) = 0;
+    // The folder's subfolders and files in one pass; throws FileSystemError. This
+    // default is built on subFolderNames and fileNames and knows no identities.
+    virtual FolderListing listFolder(const QString& folderPath);
 
     // --- helpers shared by every implementation ---
     // Sorts names the way the service lists them: by their upper-case forms, code

@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -248,6 +249,55 @@ QStringList LocalFileSystem::subFolderNames(const QString& folderPath) {
 
 QStringList LocalFileSystem::fileNames(const QString& folderPath) {
     return listEntries(folderPath, EntryKind::File);
+}
+
+FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
+    DIR* dir = ::opendir(encode(folderPath).constData());
+    if (!dir)
+        throw FileSystemError(
+            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, errorText(errno)));
+    FolderListing listing;
+    const int fd = ::dirfd(dir);
+    struct stat st;
+    if (::fstat(fd, &st) == 0)
+        listing.id = FolderId{quint64(st.st_dev), quint64(st.st_ino)};
+    errno = 0;
+    while (struct dirent* entry = ::readdir(dir)) {
+        const char* n = entry->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        // Only folders (and links, whose target decides) need a look at the inode.
+        const unsigned char type = entry->d_type;
+        if (type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN) {
+            if (::fstatat(fd, n, &st, 0) == 0) {
+                if (S_ISDIR(st.st_mode)) {
+                    listing.subFolders.append(FolderListing::SubFolder{
+                        QFile::decodeName(n), FolderId{quint64(st.st_dev), quint64(st.st_ino)}});
+                } else {
+                    listing.files.append(QFile::decodeName(n));
+                }
+            } else if (type == DT_DIR) {
+                // Gone or out of reach since it was listed: still a folder by name.
+                listing.subFolders.append(FolderListing::SubFolder{QFile::decodeName(n), {}});
+            } else if (type == DT_UNKNOWN) {
+                listing.files.append(QFile::decodeName(n));
+            } // a dangling link is neither a file nor a folder
+        } else {
+            listing.files.append(QFile::decodeName(n));
+        }
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    if (err != 0)
+        throw FileSystemError(
+            QStringLiteral("Cannot list %1 (%2)").arg(folderPath, errorText(err)));
+    std::sort(listing.subFolders.begin(), listing.subFolders.end(),
+              [](const FolderListing::SubFolder& a, const FolderListing::SubFolder& b) {
+                  return nameLess(a.name, b.name);
+              });
+    sortNames(listing.files);
+    return listing;
 }
 
 void LocalFileSystem::renameFolder(const QString& folderPath, const QString& newName) {

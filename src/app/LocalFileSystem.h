@@ -20,6 +20,9 @@ public:
     QStringList fileNames(const QString& folderPath) override;
     void renameFolder(const QString& folderPath, const QString& newName) override;
     void checkDriveReady(const Drive& drive) override;
+    // Reads the folder itself, not through subFolderNames and fileNames: a fake that
+    // fails listings for whole-tree walks overrides this too.
+    FolderListing listFolder(const QString& folderPath) override;
 
     // Where mount points are read from; tests may point it at a prepared file.
     void setMountInfoPath(const QString& path) { m_mountInfoPath = path; }
