@@ -2,6 +2,7 @@
 // repaired by the next one before the catalogue is read, never under a game that is
 // still running; and a second launcher started meanwhile changes nothing.
 #include "InstallationBuilder.h"
+#include "WorldsTestSupport.h"
 #include "app/SettingsStore.h"
 #include "app/SingleInstance.h"
 
@@ -19,6 +20,8 @@ private slots:
     void secondLauncherLeavesTheRunningLaunchAlone();
 };
 
+using WorldsTest::snapshot;
+
 namespace {
 
 const QString kWorlds = "Valmora (Default Korvath World),Isle of Dawn,Frost March";
@@ -26,20 +29,6 @@ const QString kDefaultTomes = "Bestiary,Herbalism";
 
 QString binaryDir() {
     return qEnvironmentVariable("KV_BINARY_DIR", KV_BINARY_DIR);
-}
-
-// The listing of a tree plus every marker's text, so that folders swapped under each
-// other's names never compare equal.
-QStringList snapshot(const QString& root) {
-    QStringList entries = InstallationBuilder::listTree(root);
-    for (QString& entry : entries) {
-        if (!entry.contains("marker.txt"))
-            continue;
-        QFile file(root + '/' + entry.section(" (", 0, 0));
-        if (file.open(QIODevice::ReadOnly))
-            entry += " = " + QString::fromUtf8(file.readAll()).trimmed();
-    }
-    return entries;
 }
 
 QByteArray readFile(const QString& path) {

@@ -21,7 +21,6 @@ class InstanceTest : public QObject {
     Q_OBJECT
 private slots:
     void secondInstanceIsTurnedAwayAndAsksForTheFront();
-    void liveLockNeverGoesStaleWithAge();
     void realSecondLauncherEndsWithoutWriting();
     void childRecordKnowsWhetherThatProcessRuns();
 
@@ -62,21 +61,6 @@ void InstanceTest::secondInstanceIsTurnedAwayAndAsksForTheFront() {
     // Nobody answers for a home whose launcher does not serve requests.
     SingleInstance asking(settingsFileIn(tmp.path() + "/nobody"));
     QVERIFY(!asking.askRunningToFront());
-}
-
-void InstanceTest::liveLockNeverGoesStaleWithAge() {
-    QTemporaryDir tmp;
-    const QString settings = settingsFileIn(tmp.path());
-    SingleInstance first(settings);
-    QCOMPARE(first.acquire(), SingleInstance::Outcome::Acquired);
-    // A game has been running for hours.
-    QFile lock(SingleInstance::lockFilePath(settings));
-    QVERIFY(lock.open(QIODevice::ReadWrite));
-    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-5 * 3600),
-                             QFileDevice::FileModificationTime));
-    lock.close();
-    SingleInstance second(settings);
-    QCOMPARE(second.acquire(), SingleInstance::Outcome::HeldByAnother);
 }
 
 void InstanceTest::realSecondLauncherEndsWithoutWriting() {

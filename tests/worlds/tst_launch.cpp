@@ -2,8 +2,8 @@
 // input while the window is away, a launch refused while folders are stowed, and the
 // start-up wait for a game that an earlier run left running.
 #include "InstallationBuilder.h"
+#include "WorldsTestSupport.h"
 #include "app/SingleInstance.h"
-#include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
@@ -19,11 +19,12 @@
 #include <QtTest>
 
 using namespace TestSupport;
+using WorldsTest::markerOf;
+using WorldsTest::snapshot;
 
 class LaunchTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void defaultAndAddOnWorldThroughLaunchButton();
@@ -39,25 +40,6 @@ namespace {
 const QString kUsualPlayerText =
     "The following worlds were found in your Korvath II directory. Select a world, and then "
     "click the Launch button.";
-
-// The listing of a tree plus every marker's text, so that folders swapped under each
-// other's names never compare equal.
-QStringList snapshot(const QString& root) {
-    QStringList entries = InstallationBuilder::listTree(root);
-    for (QString& entry : entries) {
-        if (!entry.contains("marker.txt"))
-            continue;
-        QFile file(root + '/' + entry.section(" (", 0, 0));
-        if (file.open(QIODevice::ReadOnly))
-            entry += " = " + QString::fromUtf8(file.readAll()).trimmed();
-    }
-    return entries;
-}
-
-QString markerOf(const QString& folder) {
-    QFile file(folder + "/marker.txt");
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-}
 
 int rowOf(ListBox* list, const QString& text) {
     for (int i = 0; i < list->count(); ++i) {
@@ -111,10 +93,6 @@ struct Installation {
 };
 
 } // namespace
-
-void LaunchTest::initTestCase() {
-    QVERIFY2(LauncherFont::apply(), "Liberation Sans Narrow is not installed (fonts-liberation)");
-}
 
 void LaunchTest::init() {
     fatalErrors().clear();
