@@ -37,8 +37,27 @@ QString QSettingsStore::GetSetting(const QString& section, const QString& key,
     return value.toString();
 }
 
+void SettingsStore::SaveSettings(const QString& section,
+                                 const QList<QPair<QString, QString>>& keysAndValues) {
+    for (const auto& [key, value] : keysAndValues)
+        SaveSetting(section, key, value);
+}
+
 void QSettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value) {
     m_settings->setValue(settingKey(section, key), value);
+    syncOrThrow();
+}
+
+void QSettingsStore::SaveSettings(const QString& section,
+                                  const QList<QPair<QString, QString>>& keysAndValues) {
+    for (const auto& [key, value] : keysAndValues)
+        m_settings->setValue(settingKey(section, key), value);
+    syncOrThrow();
+}
+
+void QSettingsStore::syncOrThrow() {
+    // The file is replaced as a whole (written beside it, then renamed), so a
+    // launcher ended mid-write leaves the old values or the new ones, never a mix.
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError)
         throw SettingsError(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <memory>
 
@@ -14,6 +16,10 @@ public:
     virtual QString GetSetting(const QString& section, const QString& key,
                                const QString& defaultValue = QString()) = 0;
     virtual void SaveSetting(const QString& section, const QString& key, const QString& value) = 0;
+    // Writes several values of one section, in order, reaching the disk together.
+    // The default writes them one by one.
+    virtual void SaveSettings(const QString& section,
+                              const QList<QPair<QString, QString>>& keysAndValues);
 };
 
 extern const QString kApplicationName; // "Korvath II Launcher"
@@ -31,9 +37,14 @@ public:
     QString GetSetting(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) override;
     void SaveSetting(const QString& section, const QString& key, const QString& value) override;
+    // One write of the file for all the values: they reach the disk together.
+    void SaveSettings(const QString& section,
+                      const QList<QPair<QString, QString>>& keysAndValues) override;
 
     QString fileName() const;
 
 private:
+    void syncOrThrow();
+
     std::unique_ptr<QSettings> m_settings;
 };

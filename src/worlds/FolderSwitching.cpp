@@ -64,9 +64,9 @@ void SwitchWorldIn(LauncherState& state, SettingsStore& settings,
     // launcher ended at any later point finds them at its next start. When they
     // cannot be saved, nothing is renamed.
     try {
-        settings.SaveSetting(kSettingsSection, QStringLiteral("lastBackupLabel"),
-                             state.backupLabel);
-        settings.SaveSetting(kSettingsSection, QStringLiteral("lastDirLabel"), state.dirLabel);
+        settings.SaveSettings(kSettingsSection,
+                              {{QStringLiteral("lastBackupLabel"), state.backupLabel},
+                               {QStringLiteral("lastDirLabel"), state.dirLabel}});
     } catch (...) {
         state.backupLabel = previousBackupLabel;
         throw;

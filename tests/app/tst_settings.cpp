@@ -43,6 +43,12 @@ void SettingsTest::valuesReachTheDiskAtOnce() {
     onDisk.setValue("Settings/interfaceType", "1");
     onDisk.sync();
     QCOMPARE(store.GetSetting(kSettingsSection, "interfaceType", "0"), QStringLiteral("1"));
+    // Several values written together all arrive, and what was there stays.
+    store.SaveSettings(kSettingsSection, {{"lastBackupLabel", "{B}"}, {"lastDirLabel", "dawn"}});
+    QSettings again(file, QSettings::IniFormat);
+    QCOMPARE(again.value("Settings/lastBackupLabel").toString(), QStringLiteral("{B}"));
+    QCOMPARE(again.value("Settings/lastDirLabel").toString(), QStringLiteral("dawn"));
+    QCOMPARE(again.value("Settings/interfaceType").toString(), QStringLiteral("1"));
 }
 
 void SettingsTest::unwritableStoreIsAnError() {
