@@ -2,6 +2,7 @@
 
 #include "app/QuoteStuff.h"
 #include "app/SettingsStore.h"
+#include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
@@ -24,11 +25,10 @@ QRect twips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
+// Sizes are given in points at 96 dots per inch; the font is set in pixels so the
+// fixed boxes hold their texts on any screen.
 QFont uiFont(qreal points, bool bold = false) {
-    QFont font = QApplication::font();
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
+    return LauncherFont::font(points, bold);
 }
 
 template <class W> W* place(W* widget, const QString& name, const QRect& geometry) {
@@ -52,6 +52,15 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QRect& geome
     button->setFont(uiFont(8.25));
     button->setAutoDefault(false);
     return button;
+}
+
+// A classic frame: the caption sits on the border line, so the frame's own controls
+// can start just below the caption, where the layout puts them.
+void styleFrame(QGroupBox* frame) {
+    frame->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 8px; padding: 0 3px; }"));
 }
 
 std::function<void(const QString&)>& fatalErrorHandler() {
@@ -79,6 +88,9 @@ void Form1::setFatalErrorHandler(std::function<void(const QString&)> handler) {
 }
 
 void Form1::createControls() {
+    // The pictures are compiled into the static window library; its resources must be
+    // registered by name, or the linker may leave them out of the program.
+    Q_INIT_RESOURCE(resources);
     const QFont regular = uiFont(8.25);
     const QFont bold = uiFont(8.25, true);
     const QFont large = uiFont(9.75);
@@ -143,6 +155,7 @@ void Form1::createControls() {
     KVDirFrame = place(new QGroupBox(QStringLiteral("Korvath II Directory"), tab1),
                        QStringLiteral("KVDirFrame"), twips(240, 480, 6135, 2535));
     KVDirFrame->setFont(bold);
+    styleFrame(KVDirFrame);
     KVDirDir =
         place(new DirListBox(KVDirFrame), QStringLiteral("KVDirDir"), twips(120, 360, 3135, 1440));
     KVDirDir->setFont(regular);
@@ -168,6 +181,7 @@ void Form1::createControls() {
     InterfaceFrame = place(new QGroupBox(QStringLiteral("Interface"), tab1),
                            QStringLiteral("InterfaceFrame"), twips(240, 3120, 6135, 615));
     InterfaceFrame->setFont(bold);
+    styleFrame(InterfaceFrame);
     InterfaceOption1 = place(new QRadioButton(QStringLiteral("Player Interface"), InterfaceFrame),
                              QStringLiteral("InterfaceOption1"), twips(1080, 240, 1815, 195));
     InterfaceOption1->setFont(bold);

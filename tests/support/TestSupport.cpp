@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "app/ui/LauncherFont.h"
+
 #include <QDir>
 #include <QSettings>
 
@@ -41,6 +43,7 @@ WindowFixture::WindowFixture(const QString& tempRoot)
       launcherFolder(tempRoot + QStringLiteral("/launcher")),
       settings(std::make_unique<QSettingsStore>(settingsFile)) {
     QDir().mkpath(launcherFolder);
+    LauncherFont::apply();
     createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };
     recordFatalErrors();
 }

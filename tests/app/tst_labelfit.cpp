@@ -1,0 +1,128 @@
+// Every label of the window holds every text it can show inside its fixed box.
+#include "app/QuoteStuff.h"
+#include "app/ui/LauncherFont.h"
+#include "app/ui/TabControl.h"
+#include "support/TestSupport.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TestSupport;
+
+class LabelFitTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everyLabelHoldsItsTexts();
+    void captionsOfOtherControlsFit();
+};
+
+namespace {
+
+// Where a text overflows its label, as a message; "" when it fits.
+QString overflow(QLabel* label, const QString& text) {
+    label->setText(text);
+    const QSize box = label->size();
+    const int needed = label->heightForWidth(box.width());
+    // A word longer than the line cannot be wrapped; it would run out of the box.
+    const QRect bounds = label->fontMetrics().boundingRect(
+        QRect(0, 0, box.width(), 10000), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
+    if (needed <= box.height() && bounds.width() <= box.width())
+        return QString();
+    return QStringLiteral("%1 needs %2x%3 in %4x%5: %6")
+        .arg(label->objectName())
+        .arg(bounds.width())
+        .arg(needed)
+        .arg(box.width())
+        .arg(box.height())
+        .arg(text);
+}
+
+} // namespace
+
+void LabelFitTest::initTestCase() {
+    QVERIFY2(LauncherFont::apply(), "Liberation Sans Narrow is not installed (fonts-liberation)");
+}
+
+void LabelFitTest::everyLabelHoldsItsTexts() {
+    QTemporaryDir tmp;
+    WindowFixture fixture(tmp.path());
+    Form1& w = fixture.create();
+    QStringList quotes;
+    QuoteStuff::InitQuotes(quotes);
+
+    const QString invalid = "Warning: This directory does NOT contain a Korvath II installation. "
+                            "Please select a different directory.";
+    const QString notFound = "Warning: No Korvath II directory could be found on your computer. "
+                             "Please reinstall Korvath II.";
+    const QString searching = "\r\nSearching for Korvath II directory. Please wait...";
+    const QHash<QLabel*, QStringList> texts = {
+        {w.QuoteLabel, quotes},
+        {w.KVDirErrorLabel, {invalid, notFound, searching, ""}},
+        {w.KVDirSettingLabel, {"Current Setting:"}},
+        {w.KVDirDirLabel,
+         {"NONE SELECTED", "/", "/games", "/ .. /Korvath II", "/ .. /Korvath II Gold Edition"}},
+        {w.PlayerLabel,
+         {"", "The following worlds were found in your Korvath II directory. Select a world, "
+              "and then click the Launch button."}},
+        {w.CreatorLabel,
+         {w.CreatorLabel->text(),
+          "The following worlds were found in your Korvath II directory. Tomes are listed "
+          "separately for packaging purposes only."}},
+    };
+    // Every text label of the window is in the table above (pictures are labels too).
+    for (QLabel* label : w.findChildren<QLabel*>()) {
+        if (label->pixmap().isNull())
+            QVERIFY2(texts.contains(label), qPrintable(label->objectName()));
+    }
+    QStringList failures;
+    for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+        QCOMPARE(it.key()->font().family(), LauncherFont::kFamily);
+        for (const QString& text : it.value()) {
+            const QString problem = overflow(it.key(), text);
+            if (!problem.isEmpty())
+                failures << problem;
+        }
+    }
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join("\n")));
+    // The quote's leading line break leaves an empty first line: one line more.
+    w.QuoteLabel->setText(quotes[1]);
+    const int withBreak = w.QuoteLabel->heightForWidth(w.QuoteLabel->width());
+    w.QuoteLabel->setText(quotes[1].mid(2));
+    const int withoutBreak = w.QuoteLabel->heightForWidth(w.QuoteLabel->width());
+    QVERIFY(withBreak - withoutBreak >= w.QuoteLabel->fontMetrics().lineSpacing());
+    int tallest = 0;
+    for (const QString& quote : quotes) {
+        w.QuoteLabel->setText(quote);
+        tallest = qMax(tallest, w.QuoteLabel->heightForWidth(w.QuoteLabel->width()));
+    }
+    qInfo("tallest quote: %d of %d px", tallest, w.QuoteLabel->height());
+}
+
+void LabelFitTest::captionsOfOtherControlsFit() {
+    QTemporaryDir tmp;
+    WindowFixture fixture(tmp.path());
+    Form1& w = fixture.create();
+    // The tab row stays within the strip above the panels.
+    QTabBar* bar = w.LauncherTabs->tabBar();
+    QVERIFY2(bar->sizeHint().height() <= TabControl::kTabRowHeight,
+             qPrintable(QString::number(bar->sizeHint().height())));
+    QVERIFY(bar->sizeHint().width() <= w.LauncherTabs->width());
+    for (QRadioButton* option : {w.InterfaceOption1, w.InterfaceOption2})
+        QVERIFY2(option->sizeHint().width() <= option->width(), qPrintable(option->objectName()));
+    for (QPushButton* button : w.findChildren<QPushButton*>()) {
+        for (const QString& caption : {button->text(), QStringLiteral("Cancel")})
+            QVERIFY2(button->fontMetrics().horizontalAdvance(caption) + 12 <= button->width(),
+                     qPrintable(button->objectName()));
+    }
+    for (QGroupBox* frame : w.findChildren<QGroupBox*>())
+        QVERIFY(frame->fontMetrics().horizontalAdvance(frame->title()) + 16 <= frame->width());
+}
+
+QTEST_MAIN(LabelFitTest)
+#include "tst_labelfit.moc"
