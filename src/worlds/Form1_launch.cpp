@@ -104,14 +104,12 @@ bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
         return true;
     // Overwriting the saved labels now would forget these folders: refuse.
     const QString folder = defaultFolderOf(stowed.first(), state.gameDir, state.backupLabel);
-    QString text = QStringLiteral("The folder \"%1\" could not be restored after the last "
-                                  "launch (a name is taken, or it is locked). Fix that, then "
-                                  "click Launch again.")
+    QString text = QStringLiteral("Could not restore \"%1\" (a name is taken, or it is "
+                                  "locked). Fix that, then click Launch again.")
                        .arg(folder);
     if (stowed.size() > 1)
-        text = QStringLiteral("The folder \"%1\" and %2 more could not be restored after the "
-                              "last launch (a name is taken, or one is locked). Fix that, then "
-                              "click Launch again.")
+        text = QStringLiteral("Could not restore \"%1\" and %2 more (a name is taken, or one "
+                              "is locked). Fix that, then click Launch again.")
                    .arg(folder)
                    .arg(stowed.size() - 1);
     showLaunchMessage(messageLabel, text,
