@@ -18,11 +18,7 @@ void GuidTest::labelsHaveTheRegistryFormAndAreFresh() {
     QSet<QChar> digits;
     for (int i = 0; i < 2000; ++i) {
         const QString label = GUIDStuff::NewGuidString();
-        QCOMPARE(label.size(), 38);
         QVERIFY2(form.match(label).hasMatch(), qPrintable(label));
-        // "-" at character positions 10, 15, 20 and 25, counted from 1.
-        for (int position : {10, 15, 20, 25})
-            QCOMPARE(label.at(position - 1), QLatin1Char('-'));
         QVERIFY2(!seen.contains(label), qPrintable(label));
         seen.insert(label);
         for (QChar c : label)
