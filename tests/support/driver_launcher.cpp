@@ -6,6 +6,7 @@
 //   prints "LAUNCHED"; with KV_DRIVER_QUIT_AFTER_LAUNCH=1 it quits afterwards.
 #include "app/Form1.h"
 #include "app/SingleInstance.h"
+#include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ QStringList lines(ListBox* list) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvath II Launcher"));
+    LauncherFont::apply();
     const QString world = qEnvironmentVariable("KV_DRIVER_WORLD");
     const bool quitAfterLaunch = qEnvironmentVariableIntValue("KV_DRIVER_QUIT_AFTER_LAUNCH") == 1;
 
