@@ -16,7 +16,7 @@ using namespace TestSupport;
 class QuotesTest : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup();
+    void cleanup() { QuoteStuff::setRandomSource({}); }
     void everyEntryHasTheQuoteForm();
     void drawMapsOntoTheWholeTable();
     void clockSeededPicksReachEveryEntry();
@@ -25,67 +25,41 @@ private slots:
 
 namespace {
 
-const QString kGreeting = QStringLiteral("\"Hey kids! This is Gustav the Marmoset reminding you ");
-
 QStringList quoteTable() {
     QStringList quotes;
     QuoteStuff::InitQuotes(quotes);
     return quotes;
 }
 
-void clickTab(TabControl* tabs, int index) {
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(index).center());
-}
-
 } // namespace
 
-void QuotesTest::cleanup() {
-    QuoteStuff::setRandomSource({});
-}
-
 void QuotesTest::everyEntryHasTheQuoteForm() {
+    const QString greeting = "\"Hey kids! This is Gustav the Marmoset reminding you ";
     const QStringList quotes = quoteTable();
     QCOMPARE(quotes.size(), 19);
-    const QList<int> withLineBreak = {1, 4, 5, 7, 8, 14, 17};
-    int that = 0, to = 0, notTo = 0;
-    int longestShort = 0, shortestLong = 1000;
+    QCOMPARE(QSet<QString>(quotes.begin(), quotes.end()).size(), 19);
+    QMap<QString, int> forms;
     for (int i = 0; i < quotes.size(); ++i) {
         QString entry = quotes[i];
-        const bool broken = entry.startsWith(QLatin1String("\r\n"));
-        QVERIFY2(broken == withLineBreak.contains(i), qPrintable(QString::number(i)));
+        const bool broken = entry.startsWith("\r\n");
+        QVERIFY2(broken == QList<int>({1, 4, 5, 7, 8, 14, 17}).contains(i), qPrintable(entry));
         if (broken)
             entry.remove(0, 2);
-        QVERIFY2(!entry.contains(QLatin1Char('\r')) && !entry.contains(QLatin1Char('\n')),
+        QVERIFY2(!entry.contains('\r') && !entry.contains('\n'), qPrintable(entry));
+        QVERIFY2(entry.startsWith(greeting) && entry.count('"') == 2, qPrintable(entry));
+        QVERIFY2(entry.endsWith(".\"") || entry.endsWith("!\""), qPrintable(entry));
+        // The entries with the line break are the seven shortest.
+        QVERIFY2(broken ? entry.size() >= 90 && entry.size() <= 122
+                        : entry.size() >= 124 && entry.size() <= 168,
                  qPrintable(entry));
-        QVERIFY2(entry.startsWith(kGreeting), qPrintable(entry));
-        QVERIFY2(entry.endsWith(QLatin1String(".\"")) || entry.endsWith(QLatin1String("!\"")),
-                 qPrintable(entry));
-        QCOMPARE(entry.count(QLatin1Char('"')), 2);
-        QVERIFY2(entry.size() >= 90 && entry.size() <= 168, qPrintable(entry));
-        if (broken) {
-            QVERIFY2(entry.size() <= 122, qPrintable(entry));
-            longestShort = qMax(longestShort, int(entry.size()));
-        } else {
-            QVERIFY2(entry.size() >= 124, qPrintable(entry));
-            shortestLong = qMin(shortestLong, int(entry.size()));
-        }
-        const QString advice = entry.mid(kGreeting.size());
-        if (advice.startsWith(QLatin1String("that ")))
-            ++that;
-        else if (advice.startsWith(QLatin1String("to ")))
-            ++to;
-        else if (advice.startsWith(QLatin1String("not to ")))
-            ++notTo;
-        else
-            QFAIL(qPrintable("advice of unknown form: " + entry));
+        const QString advice = entry.mid(greeting.size());
+        const QString form = advice.startsWith("that ")     ? "that"
+                             : advice.startsWith("to ")     ? "to"
+                             : advice.startsWith("not to ") ? "not to"
+                                                            : advice;
+        ++forms[form];
     }
-    QCOMPARE(that, 11);
-    QCOMPARE(to, 4);
-    QCOMPARE(notTo, 4);
-    // The entries with the line break are the seven shortest.
-    QVERIFY(longestShort < shortestLong);
-    // Nineteen different pieces of advice.
-    QCOMPARE(QSet<QString>(quotes.begin(), quotes.end()).size(), 19);
+    QCOMPARE(forms, (QMap<QString, int>{{"that", 11}, {"to", 4}, {"not to", 4}}));
 }
 
 void QuotesTest::drawMapsOntoTheWholeTable() {
@@ -117,8 +91,8 @@ void QuotesTest::drawMapsOntoTheWholeTable() {
 
 void QuotesTest::clockSeededPicksReachEveryEntry() {
     // Reseeding from the clock on every call must still spread the picks evenly, also
-    // for calls that follow each other within microseconds. The bounds lie more than
-    // five standard deviations from the expected 200 per entry.
+    // for calls microseconds apart. The bounds lie over five standard deviations from
+    // the expected 200 per entry.
     const QStringList quotes = quoteTable();
     QHash<QString, int> counts;
     for (int i = 0; i < 19 * 200; ++i)
@@ -135,38 +109,35 @@ void QuotesTest::clockSeededPicksReachEveryEntry() {
 
 void QuotesTest::onlyTheAboutTabDrawsAFreshQuote() {
     QTemporaryDir tmp;
-    const QString gameDir = tmp.path() + "/Korvath II/";
-    QCOMPARE(InstallationBuilder::build(gameDir), QString());
+    QCOMPARE(InstallationBuilder::build(tmp.path() + "/Korvath II/"), QString());
     WindowFixture fixture(tmp.path());
-    fixture.presetSetting("KVDir", gameDir);
+    fixture.presetSetting("KVDir", tmp.path() + "/Korvath II/");
     const QStringList quotes = quoteTable();
     float r = 3.5f / 19.0f;
     QuoteStuff::setRandomSource([&r] { return r; });
-
+    fatalErrors().clear();
     Form1& window = fixture.create();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TabControl* tabs = window.LauncherTabs;
+    // Clicks tab, then returns the tab shown and the quote's index.
+    auto select = [&](int tab) {
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {},
+                          tabs->tabBar()->tabRect(tab).center());
+        return QPair<int, int>(tabs->Tab(), quotes.indexOf(window.QuoteLabel->text()));
+    };
     // The start draws one, whichever tab the window opens on.
+    QCOMPARE(tabs->Tab(), 0);
     QCOMPARE(window.QuoteLabel->text(), quotes[3]);
-    QCOMPARE(window.LauncherTabs->Tab(), 0);
-
     r = 14.5f / 19.0f;
-    clickTab(window.LauncherTabs, 1);
-    QCOMPARE(window.LauncherTabs->Tab(), 1);
-    QCOMPARE(window.QuoteLabel->text(), quotes[3]);
-    clickTab(window.LauncherTabs, 2);
-    QCOMPARE(window.LauncherTabs->Tab(), 2);
-    QCOMPARE(window.QuoteLabel->text(), quotes[14]);
+    QCOMPARE(select(1), qMakePair(1, 3));
+    QCOMPARE(select(2), qMakePair(2, 14));
     r = 0.0f;
-    clickTab(window.LauncherTabs, 0);
-    QCOMPARE(window.LauncherTabs->Tab(), 0);
-    QCOMPARE(window.QuoteLabel->text(), quotes[14]);
+    QCOMPARE(select(0), qMakePair(0, 14));
     // Coming back draws again, and the same quote may come up twice in a row.
-    clickTab(window.LauncherTabs, 2);
-    QCOMPARE(window.QuoteLabel->text(), quotes[0]);
-    clickTab(window.LauncherTabs, 1);
-    clickTab(window.LauncherTabs, 2);
-    QCOMPARE(window.QuoteLabel->text(), quotes[0]);
+    QCOMPARE(select(2), qMakePair(2, 0));
+    select(1);
+    QCOMPARE(select(2), qMakePair(2, 0));
     QVERIFY(fatalErrors().isEmpty());
 }
 

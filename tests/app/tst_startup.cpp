@@ -17,134 +17,103 @@ using namespace TestSupport;
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
-    void firstStartWithoutSettings();
-    void anythingButZeroOpensTheCreatorPanel_data();
-    void anythingButZeroOpensTheCreatorPanel();
-    void savedGameDirectoryOpensTheLauncherTab();
-    void savedDirectoryWithoutTheGameIsCleared();
+    void startup_data();
+    void startup();
 };
 
 namespace {
 
-bool playerShown(Form1& w) {
-    return !w.PlayerPicBox->isHidden() && w.PlayerPicBox->isEnabled() &&
-           w.CreatorPicBox->isHidden() && !w.CreatorPicBox->isEnabled() &&
-           w.InterfaceOption1->isChecked() && !w.InterfaceOption2->isChecked();
-}
-
-bool creatorShown(Form1& w) {
-    return !w.CreatorPicBox->isHidden() && w.CreatorPicBox->isEnabled() &&
-           w.PlayerPicBox->isHidden() && !w.PlayerPicBox->isEnabled() &&
-           w.InterfaceOption2->isChecked() && !w.InterfaceOption1->isChecked();
-}
-
-QStringList quoteTable() {
-    QStringList quotes;
-    QuoteStuff::InitQuotes(quotes);
-    return quotes;
+// The panel in front, with its option button; "mixed" for anything half-switched.
+QString panel(Form1& w) {
+    auto shown = [](QWidget* on, QWidget* off, QRadioButton* checked, QRadioButton* unchecked) {
+        return !on->isHidden() && on->isEnabled() && off->isHidden() && !off->isEnabled() &&
+               checked->isChecked() && !unchecked->isChecked();
+    };
+    if (shown(w.PlayerPicBox, w.CreatorPicBox, w.InterfaceOption1, w.InterfaceOption2))
+        return "player";
+    if (shown(w.CreatorPicBox, w.PlayerPicBox, w.InterfaceOption2, w.InterfaceOption1))
+        return "creator";
+    return "mixed";
 }
 
 } // namespace
 
-void StartupTest::firstStartWithoutSettings() {
-    QTemporaryDir tmp;
-    WindowFixture fixture(tmp.path());
-    Form1& window = fixture.create();
-    LauncherState& state = window.launcherState();
-
-    QCOMPARE(state.dirLabel, QString());
-    QCOMPARE(state.backupLabel, QString());
-    QCOMPARE(state.interfaceType, QStringLiteral("0"));
-    QVERIFY(!state.loading);
-    QVERIFY(playerShown(window));
-    // No game directory: the Configuration tab in front, the Launcher tab unavailable.
-    QCOMPARE(state.gameDir, QString());
-    QCOMPARE(window.LauncherTabs->Tab(), 1);
-    QVERIFY(!window.LauncherTabs->TabEnabled(0));
-    QVERIFY(quoteTable().contains(window.QuoteLabel->text()));
-    QCOMPARE(window.PlayerWorldList->count(), 0);
-    QCOMPARE(window.PlayerLabel->text(), QString());
-
-    // The start writes the mode and the cleared directory, and nothing else.
-    QCOMPARE(fixture.storedSetting("interfaceType"), QStringLiteral("0"));
-    QCOMPARE(fixture.storedSetting("KVDir"), QString());
-    QSettings onDisk(fixture.settingsFile, QSettings::IniFormat);
-    QStringList keys = onDisk.allKeys();
-    keys.sort();
-    QCOMPARE(keys, QStringList({"Settings/KVDir", "Settings/interfaceType"}));
-    QVERIFY(fatalErrors().isEmpty());
+void StartupTest::startup_data() {
+    QTest::addColumn<QString>("stored"); // null: no settings file at all
+    QTest::addColumn<QString>("game");   // "none", "installed", "broken" (no korvath2.exe)
+    QTest::addColumn<QString>("expectedPanel");
+    QTest::newRow("first start") << QString() << "none"
+                                 << "player";
+    for (const char* value : {"1", "yes", "", " 0", "2"})
+        QTest::newRow(qPrintable(QStringLiteral("mode '%1'").arg(value)))
+            << QString::fromLatin1(value) << "none"
+            << "creator";
+    QTest::newRow("saved game directory") << "1"
+                                          << "installed"
+                                          << "creator";
+    QTest::newRow("saved directory without the game") << "0"
+                                                      << "broken"
+                                                      << "player";
 }
 
-void StartupTest::anythingButZeroOpensTheCreatorPanel_data() {
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("1") << "1";
-    QTest::newRow("yes") << "yes";
-    QTest::newRow("empty") << "";
-    QTest::newRow("space zero") << " 0";
-    QTest::newRow("2") << "2";
-}
-
-void StartupTest::anythingButZeroOpensTheCreatorPanel() {
+void StartupTest::startup() {
     QFETCH(QString, stored);
-    QTemporaryDir tmp;
-    WindowFixture fixture(tmp.path());
-    fixture.presetSetting("interfaceType", stored);
-    Form1& window = fixture.create();
-
-    QCOMPARE(window.launcherState().interfaceType, stored);
-    QVERIFY(creatorShown(window));
-    QCOMPARE(fixture.storedSetting("interfaceType"), QStringLiteral("1"));
-    QVERIFY(quoteTable().contains(window.QuoteLabel->text()));
-    QVERIFY(fatalErrors().isEmpty());
-}
-
-void StartupTest::savedGameDirectoryOpensTheLauncherTab() {
+    QFETCH(QString, game);
+    QFETCH(QString, expectedPanel);
     QTemporaryDir tmp;
     const QString gameDir = tmp.path() + "/Games/Korvath II/";
-    QCOMPARE(InstallationBuilder::build(gameDir), QString());
+    QStringList before;
     WindowFixture fixture(tmp.path());
-    fixture.presetSetting("KVDir", gameDir);
-    fixture.presetSetting("interfaceType", "1");
+    if (game != "none") {
+        QCOMPARE(InstallationBuilder::build(gameDir), QString());
+        if (game == "broken")
+            QVERIFY(QFile::remove(gameDir + "korvath2.exe"));
+        before = InstallationBuilder::listTree(gameDir);
+        fixture.presetSetting("KVDir", gameDir);
+        fixture.presetSetting("lastDirLabel", "Frostmarch");
+    }
+    if (!stored.isNull())
+        fixture.presetSetting("interfaceType", stored);
+    fatalErrors().clear();
     Form1& window = fixture.create();
+    const LauncherState& state = window.launcherState();
+    const bool valid = game == "installed";
 
-    QCOMPARE(window.launcherState().gameDir, gameDir);
-    QCOMPARE(window.LauncherTabs->Tab(), 0);
-    QVERIFY(window.LauncherTabs->TabEnabled(0));
-    QVERIFY(creatorShown(window));
-    QVERIFY(!window.KVDirAutofindBtn->isEnabled());
-    QCOMPARE(window.KVDirErrorLabel->text(), QString());
-    QVERIFY(quoteTable().contains(window.QuoteLabel->text()));
-    QCOMPARE(fixture.storedSetting("KVDir"), gameDir);
-    QCOMPARE(fixture.storedSetting("interfaceType"), QStringLiteral("1"));
-    QVERIFY(fatalErrors().isEmpty());
-}
+    QCOMPARE(state.interfaceType, stored.isNull() ? QStringLiteral("0") : stored);
+    QCOMPARE(panel(window), expectedPanel);
+    QVERIFY(!state.loading);
+    QCOMPARE(state.backupLabel, QString());
+    QCOMPARE(state.dirLabel, game == "none" ? QString() : QStringLiteral("Frostmarch"));
+    QStringList quotes;
+    QuoteStuff::InitQuotes(quotes);
+    QVERIFY(quotes.contains(window.QuoteLabel->text()));
+    // Without a valid game directory: the Configuration tab in front, the Launcher tab
+    // unavailable, no catalogue read and nothing switched back.
+    QCOMPARE(state.gameDir, valid ? gameDir : QString());
+    QCOMPARE(window.LauncherTabs->Tab(), valid ? 0 : 1);
+    QCOMPARE(window.LauncherTabs->TabEnabled(0), valid);
+    QCOMPARE(window.KVDirAutofindBtn->isEnabled(), !valid);
+    if (valid)
+        QCOMPARE(window.KVDirErrorLabel->text(), QString());
+    QCOMPARE(window.PlayerWorldList->count() > 0, valid);
+    QCOMPARE(window.CreatorWorldList->count() > 0, valid);
+    if (!valid)
+        QCOMPARE(window.PlayerLabel->text(), QString());
+    if (game != "none")
+        QCOMPARE(InstallationBuilder::listTree(gameDir), before);
 
-void StartupTest::savedDirectoryWithoutTheGameIsCleared() {
-    QTemporaryDir tmp;
-    const QString gameDir = tmp.path() + "/Korvath II/";
-    QCOMPARE(InstallationBuilder::build(gameDir), QString());
-    QVERIFY(QFile::remove(gameDir + "korvath2.exe"));
-    const QStringList before = InstallationBuilder::listTree(gameDir);
-    WindowFixture fixture(tmp.path());
-    fixture.presetSetting("KVDir", gameDir);
-    fixture.presetSetting("interfaceType", "0");
-    fixture.presetSetting("lastDirLabel", "Frostmarch");
-    Form1& window = fixture.create();
-
-    QCOMPARE(window.launcherState().gameDir, QString());
-    QCOMPARE(window.launcherState().dirLabel, QStringLiteral("Frostmarch"));
-    QCOMPARE(window.LauncherTabs->Tab(), 1);
-    QVERIFY(!window.LauncherTabs->TabEnabled(0));
-    QVERIFY(playerShown(window));
-    QCOMPARE(fixture.storedSetting("KVDir"), QString());
-    QCOMPARE(fixture.storedSetting("interfaceType"), QStringLiteral("0"));
-    QCOMPARE(fixture.storedSetting("lastDirLabel"), QStringLiteral("Frostmarch"));
-    // Nothing was switched back and no catalogue read.
-    QCOMPARE(InstallationBuilder::listTree(gameDir), before);
-    QCOMPARE(window.PlayerWorldList->count(), 0);
-    QCOMPARE(window.CreatorWorldList->count(), 0);
-    QVERIFY(quoteTable().contains(window.QuoteLabel->text()));
-    QVERIFY(fatalErrors().isEmpty());
+    // The mode is rewritten as "0" or "1" and the directory kept or cleared.
+    QCOMPARE(fixture.storedSetting("interfaceType"),
+             expectedPanel == "creator" ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(fixture.storedSetting("KVDir"), valid ? gameDir : QString());
+    if (game != "none")
+        QCOMPARE(fixture.storedSetting("lastDirLabel"), QStringLiteral("Frostmarch"));
+    if (stored.isNull()) {
+        QStringList keys = QSettings(fixture.settingsFile, QSettings::IniFormat).allKeys();
+        keys.sort();
+        QCOMPARE(keys, QStringList({"Settings/KVDir", "Settings/interfaceType"}));
+    }
+    QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
 }
 
 QTEST_MAIN(StartupTest)

@@ -214,7 +214,7 @@ void CreatorPanelTest::whatCannotBePackagedIsSaid() {
     qputenv("PATH", savedPath);
     QVERIFY(game.fixture.runner.calls.isEmpty());
     QCOMPARE(said.size(), 5);
-    QVERIFY2(said[0].contains("\"Roster\" could not be restored"), qPrintable(said[0]));
+    QVERIFY2(said[0].contains("Could not restore \"Roster\""), qPrintable(said[0]));
     QVERIFY2(said[1].contains(R"(the tome name "Back\slash")"), qPrintable(said[1]));
     QVERIFY2(said[2].contains("could not be written"), qPrintable(said[2]));
     QVERIFY2(said[3].contains("no installer compiler (makensis) was found"), qPrintable(said[3]));

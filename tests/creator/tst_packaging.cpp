@@ -60,8 +60,7 @@ private slots:
     void init() { fatalErrors().clear(); }
     void cleanup() { QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n'))); }
     void worldsAndTomesBecomeInstallers();
-    void compilerIsFoundBesideTheLauncherThenOnThePath();
-    void compilerGetsAUtf8Locale();
+    void compilerIsFoundAndGetsAUtf8Locale();
 };
 
 void PackagingTest::initTestCase() {
@@ -148,7 +147,7 @@ void PackagingTest::worldsAndTomesBecomeInstallers() {
         qputenv("LC_ALL", savedLocale);
 }
 
-void PackagingTest::compilerIsFoundBesideTheLauncherThenOnThePath() {
+void PackagingTest::compilerIsFoundAndGetsAUtf8Locale() {
     QTemporaryDir tmp;
     const QString launcher = tmp.path() + "/launcher";
     const QString bin = tmp.path() + "/bin";
@@ -165,9 +164,7 @@ void PackagingTest::compilerIsFoundBesideTheLauncherThenOnThePath() {
     QCOMPARE(FindCompiler(fs, launcher, {bin}), launcher + "/makensis");
     QCOMPARE(InstallationBuilder::writeFile(launcher + "/MakeNSIS.EXE", "MZ", false), QString());
     QCOMPARE(FindCompiler(fs, launcher + "/", {bin}), launcher + "/MakeNSIS.EXE");
-}
 
-void PackagingTest::compilerGetsAUtf8Locale() {
     using CompilerLookup::CompilerEnvironment;
     const QMap<QString, QString> utf8{{"LC_ALL", "C.UTF-8"}};
     QCOMPARE(CompilerEnvironment("", "", ""), utf8);

@@ -12,9 +12,7 @@
 namespace {
 
 // Files, lines and settings all go into one log, so their order shows.
-struct Log {
-    QStringList lines;
-};
+using Log = QStringList;
 
 // The first platform's form: "\" between components, a fixed set of folders matched
 // without regard to case, paths passed on as written.
@@ -32,12 +30,12 @@ public:
     void CreateFolder(const QString&) override {}
     std::unique_ptr<TextWriter> CreateTextFile(const QString& path, bool overwrite,
                                                bool wide) override {
-        log.lines.append(QStringLiteral("<create %1 %2 %3>").arg(path).arg(overwrite).arg(wide));
+        log.append(QStringLiteral("<create %1 %2 %3>").arg(path).arg(overwrite).arg(wide));
         struct Forward : TextWriter {
             Log& to;
             explicit Forward(Log& log) : to(log) {}
-            void WriteLine(const QString& text) override { to.lines.append(text); }
-            void Close() override { to.lines.append("<close>"); }
+            void WriteLine(const QString& text) override { to.append(text); }
+            void Close() override { to.append("<close>"); }
         };
         return std::make_unique<Forward>(log);
     }
@@ -60,7 +58,7 @@ struct LoggingSettings : SettingsStore {
         return value;
     }
     void SaveSetting(const QString& section, const QString& key, const QString& value) override {
-        log.lines.append(QStringLiteral("<%1/%2=%3>").arg(section, key, value));
+        log.append(QStringLiteral("<%1/%2=%3>").arg(section, key, value));
     }
 };
 
@@ -100,7 +98,7 @@ void ScriptWritersTest::workedExamples() {
     ScriptWriters::ScriptInput input = exampleInput(table);
 
     QCOMPARE(ScriptWriters::WriteWorldScript(input, fs, settings), QString());
-    QCOMPARE(fs.log.lines,
+    QCOMPARE(fs.log,
              QStringList({"<Settings/lastDirLabel=dawn>", "<create C:\\Launcher\\kvii.nsi 1 0>",
                           R"(Name "Isle of Dawn")", R"(Caption "Setup for Isle of Dawn")"}) +
                  kHeaderTail +
@@ -112,10 +110,10 @@ void ScriptWritersTest::workedExamples() {
                               R"(File "D:\Games\Korvath 2\dawn.ini")", "SectionEnd", "<close>"}));
 
     // The tome script: the tome's value after the header, before any section.
-    fs.log.lines.clear();
+    fs.log.clear();
     input.tomes = QStringList{"Bestiary"};
     QCOMPARE(ScriptWriters::WriteTomeScript(input, fs, settings), QString());
-    QCOMPARE(fs.log.lines,
+    QCOMPARE(fs.log,
              QStringList({"<Settings/lastDirLabel=dawn>", "<create C:\\Launcher\\kvii.nsi 1 0>",
                           R"x(Name "Korvath II Tome(s)")x",
                           R"x(Caption "Setup for Korvath II Tome(s)")x"}) +
