@@ -29,8 +29,7 @@ const QString kNothingFound = QStringLiteral("Warning: No Korvath II directory c
                                              "your computer. Please reinstall Korvath II.");
 const QString kSearching = QStringLiteral("\r\nSearching for Korvath II directory. Please wait...");
 
-// Drives that answer slowly, like a network share: every folder listing takes a
-// while, so a search over a few hundred folders runs long enough to be interrupted.
+// Drives that answer slowly, like a network share, so a search runs long enough to stop.
 class SlowDriveFileSystem : public FakeDriveFileSystem {
 public:
     QStringList listed;
@@ -41,8 +40,7 @@ public:
     }
 };
 
-// Presses and releases the mouse on a button through the event queue, the way a
-// click waits there while the program is busy.
+// A click posted to the event queue, as one waits there while the program is busy.
 void postClick(QWidget* button) {
     const QPointF pos = QRectF(button->rect()).center();
     const QPointF global = button->mapToGlobal(pos);
@@ -91,24 +89,35 @@ class AutofindTest : public QObject {
 private slots:
     void init() { TestSupport::fatalErrors().clear(); }
     void cleanup() { QCOMPARE(TestSupport::fatalErrors(), QStringList()); }
-    void foundDirectoryBecomesTheGameDirectory();
-    void nothingFoundEndsInvalidWithTheMessage();
+    void nothingFoundThenFound();
     void cancelEndsTheRunningSearchQuickly();
     void pressedTwiceAtOnceStartsAndStops();
     void closingTheWindowEndsTheSearchAndTheProgram();
 };
 
-void AutofindTest::foundDirectoryBecomesTheGameDirectory() {
+void AutofindTest::nothingFoundThenFound() {
     QTemporaryDir tmp;
     const QString a = tmp.path() + "/a", c = tmp.path() + "/c", d = tmp.path() + "/d";
     QVERIFY(QDir().mkpath(a));
     QVERIFY(QDir().mkpath(c + "/Users/Me/Documents"));
-    QCOMPARE(InstallationBuilder::build(d + "/Games/Korvath 2"), QString());
+    QCOMPARE(InstallationBuilder::writeFile(c + "/Old/korvath2.exe.bak", "x"), QString());
+    QVERIFY(QDir().mkpath(d));
     AutofindWindow<> w(tmp.path(), {a, c, d}, {a});
-    QVERIFY(w.button()->isEnabled()); // no saved directory: the panel is invalid
-
-    QTest::mouseClick(w.button(), Qt::LeftButton);
+    w.fixture.settings->SaveSetting(kSettingsSection, "KVDir", "stale");
     Form1& window = w.window();
+
+    // A whole search without a find ends in the invalid state with the message.
+    QTest::mouseClick(w.button(), Qt::LeftButton);
+    QCOMPARE(window.launcherState().gameDir, QString());
+    QCOMPARE(w.fixture.storedSetting("KVDir"), QString());
+    QCOMPARE(window.KVDirErrorLabel->text(), kNothingFound);
+    QVERIFY(w.button()->isEnabled());
+    QVERIFY(!window.LauncherTabs->TabEnabled(0));
+    QCOMPARE(window.LauncherTabs->Tab(), 1);
+
+    // The game installed meanwhile: the next search finds it.
+    QCOMPARE(InstallationBuilder::build(d + "/Games/Korvath 2"), QString());
+    QTest::mouseClick(w.button(), Qt::LeftButton);
     const QString gameDir = d + "/Games/Korvath 2/";
     QCOMPARE(window.launcherState().gameDir, gameDir);
     QCOMPARE(w.fixture.storedSetting("KVDir"), gameDir);
@@ -116,41 +125,13 @@ void AutofindTest::foundDirectoryBecomesTheGameDirectory() {
     QCOMPARE(window.KVDirDrive->Drive(), d);
     QCOMPARE(window.KVDirDirLabel->text(), QStringLiteral("/ .. /Korvath 2"));
     QCOMPARE(window.KVDirErrorLabel->text(), QString());
-    QCOMPARE(w.button()->text(), QStringLiteral("Autofind"));
     QVERIFY(!w.button()->isEnabled());
-    QVERIFY(window.KVDirDir->isEnabled() && window.KVDirDrive->isEnabled());
     QVERIFY(window.LauncherTabs->TabEnabled(0));
-    QVERIFY(!window.launcherState().searching);
-    QVERIFY(!QApplication::overrideCursor());
-}
-
-void AutofindTest::nothingFoundEndsInvalidWithTheMessage() {
-    QTemporaryDir tmp;
-    const QString c = tmp.path() + "/c", d = tmp.path() + "/d";
-    QVERIFY(QDir().mkpath(c + "/Games/Korvath 2"));
-    QCOMPARE(InstallationBuilder::writeFile(c + "/Games/Korvath 2/korvath2.exe.bak", "x"),
-             QString());
-    QCOMPARE(InstallationBuilder::writeFile(d + "/old/xkorvath2.exe", "x"), QString());
-    AutofindWindow<> w(tmp.path(), {c, d});
-    w.fixture.settings->SaveSetting(kSettingsSection, "KVDir", "stale");
-
-    QTest::mouseClick(w.button(), Qt::LeftButton);
-    Form1& window = w.window();
-    QCOMPARE(window.launcherState().gameDir, QString());
-    QCOMPARE(w.fixture.storedSetting("KVDir"), QString());
-    QCOMPARE(window.KVDirErrorLabel->text(), kNothingFound);
+    // Both outcomes leave the panel usable and no busy pointer behind.
     QCOMPARE(w.button()->text(), QStringLiteral("Autofind"));
-    QVERIFY(w.button()->isEnabled());
     QVERIFY(window.KVDirDir->isEnabled() && window.KVDirDrive->isEnabled());
-    QVERIFY(!window.LauncherTabs->TabEnabled(0));
-    QCOMPARE(window.LauncherTabs->Tab(), 1);
     QVERIFY(!window.launcherState().searching);
     QVERIFY(!QApplication::overrideCursor());
-
-    // The game installed meanwhile: a second search finds it.
-    QCOMPARE(InstallationBuilder::writeFile(d + "/old/KORVATH2.EXE", "x"), QString());
-    QTest::mouseClick(w.button(), Qt::LeftButton);
-    QCOMPARE(window.launcherState().gameDir, d + "/old/");
 }
 
 void AutofindTest::cancelEndsTheRunningSearchQuickly() {
@@ -161,8 +142,7 @@ void AutofindTest::cancelEndsTheRunningSearchQuickly() {
     AutofindWindow<SlowDriveFileSystem> w(tmp.path(), {c, d});
     Form1& window = w.window();
 
-    // The user presses Cancel at a moment the search does not choose: a timer due
-    // part-way through, which fires at the search's next yield.
+    // Cancel pressed by a timer due part-way through, at the search's next yield.
     const int dueMs = 150;
     QElapsedTimer clock;
     bool wasRunning = false;
@@ -191,10 +171,8 @@ void AutofindTest::cancelEndsTheRunningSearchQuickly() {
     QVERIFY2(QRegularExpression("^/ \\.\\. /(Folder|Sub)\\d+$").match(progressShown).hasMatch(),
              qPrintable(progressShown));
 
-    QCOMPARE(window.launcherState().gameDir, QString());
     QCOMPARE(window.KVDirErrorLabel->text(), kNothingFound);
     QCOMPARE(w.button()->text(), QStringLiteral("Autofind"));
-    QVERIFY(w.button()->isEnabled());
     QCOMPARE(w.fixture.storedSetting("KVDir"), QString());
     QVERIFY(!window.launcherState().searching);
 }
@@ -211,10 +189,7 @@ void AutofindTest::pressedTwiceAtOnceStartsAndStops() {
     QTRY_COMPARE(window.KVDirErrorLabel->text(), kNothingFound);
     // The second press came at the search's first yield, before any folder.
     QCOMPARE(w.fs->listed, QStringList());
-    QCOMPARE(window.launcherState().gameDir, QString());
     QCOMPARE(w.button()->text(), QStringLiteral("Autofind"));
-    QVERIFY(!window.launcherState().searching);
-
     // A single press then finds the game.
     postClick(w.button());
     QTRY_COMPARE(window.launcherState().gameDir, d + "/Korvath 2/");
@@ -229,8 +204,7 @@ void AutofindTest::closingTheWindowEndsTheSearchAndTheProgram() {
     Form1& window = w.window();
     QVERIFY(QApplication::quitOnLastWindowClosed());
 
-    // As in the program: the window runs in the application's event loop, which
-    // ends when the last window closes.
+    // As in the program: the application's loop ends when the last window closes.
     bool clickReturned = false;
     int listedAtClose = -1;
     QTimer::singleShot(0, this, [&] {
@@ -241,7 +215,7 @@ void AutofindTest::closingTheWindowEndsTheSearchAndTheProgram() {
         listedAtClose = int(w.fs->listed.size());
         window.close();
     });
-    QTimer hang; // the search never ending
+    QTimer hang; // a search never ending
     hang.setSingleShot(true);
     connect(&hang, &QTimer::timeout, this, [] { QCoreApplication::exit(3); });
     hang.start(30000);

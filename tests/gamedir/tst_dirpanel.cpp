@@ -53,28 +53,20 @@ void pickDrive(QComboBox* drives, Qt::Key key) {
     QTest::keyClick(drives, key);
 }
 
-// The panel's state as the user and the settings file see it.
-#define VERIFY_INVALID(fixture)                                                                    \
+// The panel's state as the user and the settings file see it: valid for dir,
+// invalid when dir is empty.
+#define VERIFY_PANEL(fixture, dir)                                                                 \
     do {                                                                                           \
         Form1& w_ = *(fixture).window;                                                             \
-        QCOMPARE(w_.launcherState().gameDir, QString());                                           \
-        QCOMPARE((fixture).storedSetting("KVDir"), QString());                                     \
-        QCOMPARE(w_.KVDirErrorLabel->text(), kWarning);                                            \
-        QCOMPARE(w_.LauncherTabs->Tab(), 1);                                                       \
-        QVERIFY(!w_.LauncherTabs->TabEnabled(0));                                                  \
-        QVERIFY(w_.KVDirAutofindBtn->isEnabled());                                                 \
+        const QString dir_ = (dir);                                                                \
+        QCOMPARE(w_.launcherState().gameDir, dir_);                                                \
+        QCOMPARE((fixture).storedSetting("KVDir"), dir_);                                          \
+        QCOMPARE(w_.KVDirErrorLabel->text(), dir_.isEmpty() ? kWarning : QString());               \
+        QCOMPARE(w_.LauncherTabs->TabEnabled(0), !dir_.isEmpty());                                 \
+        QCOMPARE(w_.KVDirAutofindBtn->isEnabled(), dir_.isEmpty());                                \
         QCOMPARE(w_.KVDirAutofindBtn->text(), QStringLiteral("Autofind"));                         \
-    } while (false)
-
-#define VERIFY_VALID(fixture, dir)                                                                 \
-    do {                                                                                           \
-        Form1& w_ = *(fixture).window;                                                             \
-        QCOMPARE(w_.launcherState().gameDir, QString(dir));                                        \
-        QCOMPARE((fixture).storedSetting("KVDir"), QString(dir));                                  \
-        QCOMPARE(w_.KVDirErrorLabel->text(), QString());                                           \
-        QVERIFY(w_.LauncherTabs->TabEnabled(0));                                                   \
-        QVERIFY(!w_.KVDirAutofindBtn->isEnabled());                                                \
-        QCOMPARE(w_.KVDirAutofindBtn->text(), QStringLiteral("Autofind"));                         \
+        if (dir_.isEmpty())                                                                        \
+            QCOMPARE(w_.LauncherTabs->Tab(), 1);                                                   \
     } while (false)
 
 } // namespace
@@ -84,10 +76,8 @@ class DirPanelTest : public QObject {
 private slots:
     void init();
     void cleanup();
-    void startupWithValidSavedDirectory_data();
-    void startupWithValidSavedDirectory();
-    void startupWithoutInstallation_data();
-    void startupWithoutInstallation();
+    void startup_data();
+    void startup();
     void browsingWithTheDriveAndDirectoryLists();
     void validStateMovesBothListsStraightToGameDirectory();
     void mousePointerIsSetNotStacked();
@@ -113,55 +103,39 @@ void DirPanelTest::cleanup() {
     QCOMPARE(TestSupport::fatalErrors(), QStringList());
 }
 
-void DirPanelTest::startupWithValidSavedDirectory_data() {
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("with closing separator") << "/Games/Korvath 2/";
-    QTest::newRow("without closing separator") << "/Games/Korvath 2";
+void DirPanelTest::startup_data() {
+    QTest::addColumn<QString>("saved"); // "-" for no setting at all
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("with closing separator") << "/Games/Korvath 2/" << true;
+    QTest::newRow("without closing separator") << "/Games/Korvath 2" << true;
     // The lists show the folder as it is on disk; the game directory follows them.
-    QTest::newRow("other letter case") << "/games/KORVATH 2/";
+    QTest::newRow("other letter case") << "/games/KORVATH 2/" << true;
+    QTest::newRow("first start") << "-" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("lost its executable") << "/Lost/Korvath 2/" << false;
+    QTest::newRow("only the folders") << "/Folders/" << false;
 }
 
-void DirPanelTest::startupWithValidSavedDirectory() {
+void DirPanelTest::startup() {
     QFETCH(QString, saved);
+    QFETCH(bool, valid);
     const QString game = tmp->path() + "/Games/Korvath 2";
     QCOMPARE(InstallationBuilder::build(game), QString());
-    WindowFixture fixture(tmp->path());
-    fixture.presetSetting("KVDir", tmp->path() + saved);
-    Form1& w = fixture.create();
-
-    VERIFY_VALID(fixture, game + "/");
-    QCOMPARE(w.LauncherTabs->Tab(), 0);
-    QCOMPARE(w.KVDirDir->Path(), game);
-    QVERIFY(game.startsWith(w.KVDirDrive->Drive()));
-    QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/ .. /Korvath 2"));
-    QVERIFY(!QApplication::overrideCursor());
-}
-
-void DirPanelTest::startupWithoutInstallation_data() {
-    QTest::addColumn<QString>("saved");
-    QTest::addColumn<bool>("hasSetting");
-    QTest::newRow("first start") << "" << false;
-    QTest::newRow("empty") << "" << true;
-    QTest::newRow("lost its executable") << "/Games/Korvath 2/" << true;
-    QTest::newRow("only the folders") << "/Folders/" << true;
-}
-
-void DirPanelTest::startupWithoutInstallation() {
-    QFETCH(QString, saved);
-    QFETCH(bool, hasSetting);
-    QCOMPARE(InstallationBuilder::build(tmp->path() + "/Games/Korvath 2"), QString());
-    QVERIFY(QFile::remove(tmp->path() + "/Games/Korvath 2/korvath2.exe"));
+    QCOMPARE(InstallationBuilder::build(tmp->path() + "/Lost/Korvath 2"), QString());
+    QVERIFY(QFile::remove(tmp->path() + "/Lost/Korvath 2/korvath2.exe"));
     for (const QString& folder : InstallationBuilder::kContentFolders)
         QVERIFY(QDir().mkpath(tmp->path() + "/Folders/" + folder));
     WindowFixture fixture(tmp->path());
-    if (hasSetting)
+    if (saved != "-")
         fixture.presetSetting("KVDir", saved.isEmpty() ? QString() : tmp->path() + saved);
     Form1& w = fixture.create();
 
-    VERIFY_INVALID(fixture);
-    // The lists stay on the opening directory, which the label names.
-    QCOMPARE(w.KVDirDir->Path(), tmp->path() + "/E/start");
-    QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/ .. /start"));
+    VERIFY_PANEL(fixture, valid ? game + "/" : QString());
+    QCOMPARE(w.LauncherTabs->Tab(), valid ? 0 : 1);
+    // An invalid panel stays on the opening directory, which the label names.
+    QCOMPARE(w.KVDirDir->Path(), valid ? game : tmp->path() + "/E/start");
+    QVERIFY(w.KVDirDir->Path().startsWith(w.KVDirDrive->Drive()));
+    QCOMPARE(w.KVDirDirLabel->text(), QString(valid ? "/ .. /Korvath 2" : "/ .. /start"));
     QVERIFY(w.KVDirDir->isEnabled() && w.KVDirDrive->isEnabled());
     QVERIFY(!QApplication::overrideCursor());
 }
@@ -187,32 +161,32 @@ void DirPanelTest::browsingWithTheDriveAndDirectoryLists() {
     // From D's root down two levels: invalid, invalid, valid.
     pickDrive(w.KVDirDrive, Qt::Key_Up);
     QCOMPARE(w.KVDirDir->Path(), d);
-    VERIFY_INVALID(fixture);
+    VERIFY_PANEL(fixture, QString());
     QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/ .. /D"));
     QVERIFY(openLine(w.KVDirDir, "Games"));
-    VERIFY_INVALID(fixture);
+    VERIFY_PANEL(fixture, QString());
     QVERIFY(openLine(w.KVDirDir, "Korvath 2", true));
-    VERIFY_VALID(fixture, game + "/");
+    VERIFY_PANEL(fixture, game + "/");
     QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/ .. /Korvath 2"));
     QCOMPARE(w.LauncherTabs->Tab(), 1); // the Configuration tab stays in front
 
     // Leaving it clears the setting at once; coming back writes it again.
     QVERIFY(openLine(w.KVDirDir, "Games"));
-    VERIFY_INVALID(fixture);
+    VERIFY_PANEL(fixture, QString());
     QVERIFY(openLine(w.KVDirDir, "Korvath 2"));
-    VERIFY_VALID(fixture, game + "/");
+    VERIFY_PANEL(fixture, game + "/");
 
     // A drive that cannot be read changes nothing but the drive list itself.
     pickDrive(w.KVDirDrive, Qt::Key_End);
     QCOMPARE(w.KVDirDrive->Drive(), x);
     QCOMPARE(w.KVDirDir->Path(), game);
     QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/ .. /Korvath 2"));
-    VERIFY_VALID(fixture, game + "/");
+    VERIFY_PANEL(fixture, game + "/");
 
     // The root of a drive that holds the game keeps its single separator.
     pickDrive(w.KVDirDrive, Qt::Key_Home);
     QCOMPARE(w.KVDirDir->Path(), QStringLiteral("/"));
-    VERIFY_VALID(fixture, "/");
+    VERIFY_PANEL(fixture, QStringLiteral("/"));
     QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/"));
 
     // The Launcher tab can now be chosen by the user.
@@ -222,8 +196,8 @@ void DirPanelTest::browsingWithTheDriveAndDirectoryLists() {
 }
 
 void DirPanelTest::validStateMovesBothListsStraightToGameDirectory() {
-    // A found directory is handed over this way: gameDir set, then the valid
-    // state, with both lists still elsewhere.
+    // A found directory is handed over as gameDir, then the valid state, with both
+    // lists still elsewhere.
     const QString d = tmp->path() + "/D", e = tmp->path() + "/E";
     const QString game = d + "/Games/Korvath 2";
     QCOMPARE(InstallationBuilder::build(game), QString());
@@ -241,7 +215,7 @@ void DirPanelTest::validStateMovesBothListsStraightToGameDirectory() {
     QCOMPARE(w.KVDirDrive->Drive(), d);
     QCOMPARE(dirChanges.count(), 1); // not by way of D's root
     QCOMPARE(w.KVDirDir->Path(), game);
-    VERIFY_VALID(fixture, game + "/");
+    VERIFY_PANEL(fixture, game + "/");
     QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/ .. /Korvath 2"));
     w.SetDirPanelValid(); // the lists are in place: nothing moves
     QCOMPARE(dirChanges.count(), 1);
@@ -251,7 +225,7 @@ void DirPanelTest::validStateMovesBothListsStraightToGameDirectory() {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     pickDrive(w.KVDirDrive, Qt::Key_Down);
     QCOMPARE(w.KVDirDir->Path(), e);
-    VERIFY_INVALID(fixture);
+    VERIFY_PANEL(fixture, QString());
 }
 
 void DirPanelTest::mousePointerIsSetNotStacked() {
@@ -269,7 +243,7 @@ void DirPanelTest::mousePointerIsSetNotStacked() {
     w.SetDirPanelInvalid();
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(w.KVDirDir->isEnabled() && w.KVDirDrive->isEnabled());
-    VERIFY_INVALID(fixture);
+    VERIFY_PANEL(fixture, QString());
 }
 
 QTEST_MAIN(DirPanelTest)

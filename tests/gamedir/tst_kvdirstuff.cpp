@@ -24,12 +24,13 @@ void KVDirStuffTest::folderTableFollowsTheSeparator() {
     FillGameFolderNames(slash, '/');
     FillGameFolderPaths(backslash, '\\');
     FillGameFolderNames(backslash, '\\');
-    for (int i = 0; i < 11; ++i) // the layout the demo installation is built with
-        QCOMPARE(slash.relativePath[i], InstallationBuilder::kContentFolders.at(i));
-    QCOMPARE(backslash.relativePath[9], QStringLiteral("Data\\Graphics\\Tiles"));
-    QCOMPARE(backslash.shortName[9], QStringLiteral("Tiles"));
-    QCOMPARE(slash.shortName[0], QStringLiteral("Roster"));
-    QCOMPARE(slash.shortName[10], QStringLiteral("Wallpapers"));
+    for (int i = 0; i < 11; ++i) { // the layout the demo installation is built with
+        const QString path = InstallationBuilder::kContentFolders.at(i);
+        QCOMPARE(slash.relativePath[i], path);
+        QCOMPARE(slash.shortName[i], path.section('/', -1));
+        QCOMPARE(backslash.relativePath[i], QString(path).replace('/', '\\'));
+        QCOMPARE(backslash.shortName[i], slash.shortName[i]);
+    }
 }
 
 void KVDirStuffTest::shortenPath_data() {
@@ -73,14 +74,13 @@ void KVDirStuffTest::installationIsRecognisedByTheExecutableAlone() {
     for (const char* form : {"/Exe/", "/Exe", "/Exe//", "/exe/"})
         QVERIFY2(IsGameDirectory(fs, root + form), form);
 
-    // Nothing else counts: a folder by the game's name, names that only contain it,
-    // a directory that does not exist, no text at all.
+    // Not a folder by the game's name, names that only contain it, a missing
+    // directory or no text at all.
     QVERIFY(QDir().mkpath(root + "/Dir/korvath2.exe"));
     QCOMPARE(InstallationBuilder::writeFile(root + "/Near/korvath2.exe.bak", "x"), QString());
     QCOMPARE(InstallationBuilder::writeFile(root + "/Near/old_korvath2.exe", "x"), QString());
-    for (const char* form : {"/Dir/", "/Near/", "/", "/Missing/", "/Exe/KORVATH2.EXE/"})
-        QVERIFY2(!IsGameDirectory(fs, root + form), form);
-    QVERIFY(!IsGameDirectory(fs, QString()));
+    for (const char* form : {"/Dir/", "/Near/", "/", "/Missing/", "/Exe/KORVATH2.EXE/", ""})
+        QVERIFY2(!IsGameDirectory(fs, *form ? root + form : QString()), form);
 }
 
 QTEST_GUILESS_MAIN(KVDirStuffTest)
