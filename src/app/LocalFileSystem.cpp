@@ -39,43 +39,6 @@ bool exists(const QString& path) {
     return ::lstat(encode(path).constData(), &st) == 0;
 }
 
-enum class EntryKind { Folder, File };
-
-// Lists a directory's entries of one kind (symbolic links count as what they point to).
-QStringList listEntries(const QString& folderPath, EntryKind kind) {
-    DIR* dir = ::opendir(encode(folderPath).constData());
-    if (!dir)
-        throw FileSystemError(
-            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, errorText(errno)));
-    QStringList names;
-    const int fd = ::dirfd(dir);
-    errno = 0;
-    while (struct dirent* entry = ::readdir(dir)) {
-        const char* n = entry->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-            continue;
-        bool folder = false;
-        if (entry->d_type == DT_DIR) {
-            folder = true;
-        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st;
-            folder = ::fstatat(fd, n, &st, 0) == 0 && S_ISDIR(st.st_mode);
-            if (entry->d_type == DT_LNK && !folder && ::fstatat(fd, n, &st, 0) != 0)
-                continue; // a dangling link is neither a file nor a folder
-        }
-        if (folder == (kind == EntryKind::Folder))
-            names.append(QFile::decodeName(n));
-        errno = 0;
-    }
-    const int err = errno;
-    ::closedir(dir);
-    if (err != 0)
-        throw FileSystemError(
-            QStringLiteral("Cannot list %1 (%2)").arg(folderPath, errorText(err)));
-    FileSystem::sortNames(names);
-    return names;
-}
-
 // Renames without ever replacing an existing entry (a plain rename() would
 // silently replace an empty folder).
 int renameNoReplace(const QByteArray& from, const QByteArray& to) {
@@ -244,11 +207,15 @@ QString LocalFileSystem::resolveFile(const QString& path) {
 }
 
 QStringList LocalFileSystem::subFolderNames(const QString& folderPath) {
-    return listEntries(folderPath, EntryKind::Folder);
+    QStringList names;
+    for (const FolderListing::SubFolder& folder :
+         LocalFileSystem::listFolder(folderPath).subFolders)
+        names.append(folder.name);
+    return names;
 }
 
 QStringList LocalFileSystem::fileNames(const QString& folderPath) {
-    return listEntries(folderPath, EntryKind::File);
+    return LocalFileSystem::listFolder(folderPath).files;
 }
 
 FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
