@@ -102,20 +102,30 @@ QString unescapeMountField(const QByteArray& field) {
 }
 
 bool isPseudoFileSystem(const QString& type, const QString& mountPoint) {
-    static const QSet<QString> pseudo = {
-        QStringLiteral("proc"),        QStringLiteral("sysfs"),
-        QStringLiteral("cgroup"),      QStringLiteral("cgroup2"),
-        QStringLiteral("devpts"),      QStringLiteral("devtmpfs"),
-        QStringLiteral("mqueue"),      QStringLiteral("debugfs"),
-        QStringLiteral("tracefs"),     QStringLiteral("securityfs"),
-        QStringLiteral("pstore"),      QStringLiteral("bpf"),
-        QStringLiteral("configfs"),    QStringLiteral("fusectl"),
-        QStringLiteral("hugetlbfs"),   QStringLiteral("autofs"),
-        QStringLiteral("binfmt_misc"), QStringLiteral("efivarfs"),
-        QStringLiteral("rpc_pipefs"),  QStringLiteral("nsfs"),
-        QStringLiteral("selinuxfs"),   QStringLiteral("ramfs"),
-        QStringLiteral("overlay-sys"), QStringLiteral("fuse.gvfsd-fuse"),
-        QStringLiteral("fuse.portal"), QStringLiteral("tmpfs-sys")};
+    static const QSet<QString> pseudo = {QStringLiteral("proc"),
+                                         QStringLiteral("sysfs"),
+                                         QStringLiteral("cgroup"),
+                                         QStringLiteral("cgroup2"),
+                                         QStringLiteral("devpts"),
+                                         QStringLiteral("devtmpfs"),
+                                         QStringLiteral("mqueue"),
+                                         QStringLiteral("debugfs"),
+                                         QStringLiteral("tracefs"),
+                                         QStringLiteral("securityfs"),
+                                         QStringLiteral("pstore"),
+                                         QStringLiteral("bpf"),
+                                         QStringLiteral("configfs"),
+                                         QStringLiteral("fusectl"),
+                                         QStringLiteral("hugetlbfs"),
+                                         QStringLiteral("autofs"),
+                                         QStringLiteral("binfmt_misc"),
+                                         QStringLiteral("efivarfs"),
+                                         QStringLiteral("rpc_pipefs"),
+                                         QStringLiteral("nsfs"),
+                                         QStringLiteral("selinuxfs"),
+                                         QStringLiteral("ramfs"),
+                                         QStringLiteral("fuse.gvfsd-fuse"),
+                                         QStringLiteral("fuse.portal")};
     if (pseudo.contains(type))
         return true;
     // Memory file systems that only serve the system itself.

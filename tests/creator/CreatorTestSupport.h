@@ -57,13 +57,7 @@ struct Installation {
             fixture.presetSetting("KVDir", gameDir);
         fixture.presetSetting("interfaceType", "1");
     }
-    Form1& start() {
-        Form1& window = fixture.create();
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            qWarning("the window was not exposed");
-        return window;
-    }
+    Form1& start() { return fixture.createShown(); }
     // Chooses an action as the keyboard does in the drop-down list (Home, End, Up).
     void choose(int action) {
         QComboBox* combo = fixture.window->CreatorCombo;

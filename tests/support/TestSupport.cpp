@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QSettings>
+#include <QTest>
 
 namespace TestSupport {
 
@@ -68,6 +69,14 @@ Form1& WindowFixture::create() {
     window = std::make_unique<Form1>(services);
     window->Form_Load();
     return *window;
+}
+
+Form1& WindowFixture::createShown() {
+    Form1& shown = create();
+    shown.show();
+    if (!QTest::qWaitForWindowExposed(&shown))
+        qWarning("the window was not exposed");
+    return shown;
 }
 
 } // namespace TestSupport

@@ -70,6 +70,8 @@ struct WindowFixture {
     QString storedSetting(const QString& key, const QString& section = kSettingsSection) const;
     // Builds the window and runs Form_Load.
     Form1& create();
+    // The same, then shows the window and waits until it is on the screen.
+    Form1& createShown();
 };
 
 } // namespace TestSupport

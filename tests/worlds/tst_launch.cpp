@@ -74,13 +74,7 @@ struct Installation {
             qFatal("%s", qPrintable(error));
         fixture.presetSetting("KVDir", gameDir);
     }
-    Form1& start() {
-        Form1& window = fixture.create();
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            qWarning("the window was not exposed");
-        return window;
-    }
+    Form1& start() { return fixture.createShown(); }
     void selectWorld(const QString& name) {
         const int row = rowOf(fixture.window->PlayerWorldList, name);
         QVERIFY2(row >= 0, qPrintable(name));
