@@ -63,6 +63,10 @@ struct FolderListing {
     FolderId id;
     QList<SubFolder> subFolders;
     QStringList files;
+    // Entries whose names are not valid UTF-8, left out of subFolders and files (see
+    // FileSystem); shown with U+FFFD where a byte could not be read, for messages
+    // only: such a text is never a path.
+    QStringList leftOut;
 };
 
 // Writes a text file line by line; each line ends with CR LF.
@@ -76,6 +80,13 @@ public:
 // The file-system service. The public operations carry the names the rest of the
 // launcher uses; the lower-case primitives below them are what an implementation
 // (the real one, or a test's fake) provides.
+//
+// Names are text. An entry whose name is not valid UTF-8 cannot be named by text
+// without changing it (its path would lead nowhere, or to another entry), so the
+// service leaves such entries out of every listing (SubFolders, Files, listFolder)
+// and never matches them in a lookup; listFolder reports them in leftOut. The same
+// holds for a drive whose mount point is not UTF-8. Nothing below such a folder is
+// ever seen: not a world, not a tome, not the game.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;

@@ -21,6 +21,15 @@ QByteArray encode(const QString& path) {
     return QFile::encodeName(path);
 }
 
+// A name the launcher can use: one that turns into text and back into the very
+// same bytes. A name that is not UTF-8 (an old archive's, a Wine prefix's) would
+// come back with U+FFFD in it, and a path built from that leads nowhere or to
+// another entry; such names are left out of every listing and every lookup.
+bool decodeName(const char* raw, QString& name) {
+    name = QFile::decodeName(raw);
+    return QFile::encodeName(name) == raw;
+}
+
 QString errorText(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
@@ -83,7 +92,7 @@ private:
 };
 
 // Mount information fields are octal-escaped ("\040" for a space).
-QString unescapeMountField(const QByteArray& field) {
+QByteArray unescapeMountBytes(const QByteArray& field) {
     QByteArray out;
     out.reserve(field.size());
     for (int i = 0; i < field.size(); ++i) {
@@ -98,7 +107,11 @@ QString unescapeMountField(const QByteArray& field) {
         }
         out.append(field[i]);
     }
-    return QFile::decodeName(out);
+    return out;
+}
+
+QString unescapeMountField(const QByteArray& field) {
+    return QFile::decodeName(unescapeMountBytes(field));
 }
 
 bool isPseudoFileSystem(const QString& type, const QString& mountPoint) {
@@ -179,8 +192,8 @@ QString LocalFileSystem::resolvePath(const QString& path) {
         QStringList candidates;
         const QString folded = part.toCaseFolded();
         while (struct dirent* entry = ::readdir(dir)) {
-            const QString name = QFile::decodeName(entry->d_name);
-            if (name.toCaseFolded() == folded)
+            QString name;
+            if (decodeName(entry->d_name, name) && name.toCaseFolded() == folded)
                 candidates.append(name);
         }
         ::closedir(dir);
@@ -243,24 +256,30 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
         const char* n = entry->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
+        QString name;
+        if (!decodeName(n, name)) {
+            listing.leftOut.append(name);
+            errno = 0;
+            continue;
+        }
         // Only folders (and links, whose target decides) need a look at the inode.
         const unsigned char type = entry->d_type;
         if (type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN) {
             if (::fstatat(fd, n, &st, 0) == 0) {
                 if (S_ISDIR(st.st_mode)) {
                     listing.subFolders.append(FolderListing::SubFolder{
-                        QFile::decodeName(n), FolderId{quint64(st.st_dev), quint64(st.st_ino)}});
+                        name, FolderId{quint64(st.st_dev), quint64(st.st_ino)}});
                 } else {
-                    listing.files.append(QFile::decodeName(n));
+                    listing.files.append(name);
                 }
             } else if (type == DT_DIR) {
                 // Gone or out of reach since it was listed: still a folder by name.
-                listing.subFolders.append(FolderListing::SubFolder{QFile::decodeName(n), {}});
+                listing.subFolders.append(FolderListing::SubFolder{name, {}});
             } else if (type == DT_UNKNOWN) {
-                listing.files.append(QFile::decodeName(n));
+                listing.files.append(name);
             } // a dangling link is neither a file nor a folder
         } else {
-            listing.files.append(QFile::decodeName(n));
+            listing.files.append(name);
         }
         errno = 0;
     }
@@ -269,6 +288,7 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
     if (err != 0)
         throw FileSystemError(
             QStringLiteral("Cannot list %1 (%2)").arg(folderPath, errorText(err)));
+    sortNames(listing.leftOut);
     std::sort(listing.subFolders.begin(), listing.subFolders.end(),
               [](const FolderListing::SubFolder& a, const FolderListing::SubFolder& b) {
                   return nameLess(a.name, b.name);
@@ -327,7 +347,8 @@ QList<Drive> LocalFileSystem::Drives() {
         if (fields.size() < 7 || dash < 6 || dash + 2 >= fields.size())
             continue;
         Drive drive;
-        drive.rootPath = unescapeMountField(fields[4]);
+        if (!decodeName(unescapeMountBytes(fields[4]).constData(), drive.rootPath))
+            continue; // a mount point whose name is not UTF-8 has no usable path
         drive.fileSystemType = QString::fromLatin1(fields[dash + 1]);
         const QString source = unescapeMountField(fields[dash + 2]);
         if (isPseudoFileSystem(drive.fileSystemType, drive.rootPath))

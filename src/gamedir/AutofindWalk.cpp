@@ -31,8 +31,7 @@ QString AutofindWalk::SearchDrives(const QList<Drive>& drives) {
     for (const Drive& drive : drives) {
         if (yieldPoint(true))
             break;
-        // Whatever goes wrong on one drive (not ready, a folder that cannot be
-        // listed) gives up that drive only.
+        // A drive that is not ready, or whose root cannot be listed, is skipped.
         try {
             const QString found = searchDrive(drive);
             if (!found.isEmpty())
@@ -67,7 +66,15 @@ QString AutofindWalk::SearchFolders(const QString& parentPath, const FolderListi
                 continue; // entered already, by another path or a link
         }
         const QString path = childPath(parentPath, folder.name);
-        const QString found = SearchFolders(path, m_fs.listFolder(path));
+        // A folder that cannot be listed (no permission, a path too long for the
+        // system, gone or replaced since its parent was listed) is searched as if
+        // it were empty: the rest of the drive is still searched.
+        FolderListing contents;
+        try {
+            contents = m_fs.listFolder(path);
+        } catch (const LauncherError&) {
+        }
+        const QString found = SearchFolders(path, contents);
         if (m_hooks.folderSearched)
             m_hooks.folderSearched(path);
         if (!found.isEmpty())

@@ -15,8 +15,13 @@
 // subfolders are searched before its own files; the first match wins. A drive's
 // walk stays on the drive's own file system (other mount points are drives of their
 // own), follows folder links there like folders, and enters no folder twice in the
-// whole search, so links back up a tree cannot make it loop or repeat itself. An
-// error while walking a drive gives up the rest of that drive only.
+// whole search, so links back up a tree cannot make it loop or repeat itself.
+// A folder that cannot be listed (a folder a normal user may not read, such as
+// lost+found or /root; a path longer than the system allows; a folder that vanished
+// meanwhile) is passed over as if it were empty, and the walk goes on with the next
+// folder; a drive that is not ready or whose root cannot be listed is skipped.
+// Entries whose names are not UTF-8 are not listed by the service, so the walk
+// never enters them.
 class AutofindWalk {
 public:
     struct Hooks {
@@ -53,7 +58,7 @@ private:
         }
     };
 
-    // One drive; throws when a folder of it cannot be listed.
+    // One drive; throws when its root cannot be had or listed.
     QString searchDrive(const Drive& drive);
     // The folders (children of parentPath) and then the files of one folder.
     QString SearchFolders(const QString& parentPath, const FolderListing& listing);

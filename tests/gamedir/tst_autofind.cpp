@@ -96,12 +96,18 @@ private slots:
 };
 
 void AutofindTest::nothingFoundThenFound() {
+    if (!TestSupport::runsUnprivileged())
+        return;
     QTemporaryDir tmp;
     const QString a = tmp.path() + "/a", c = tmp.path() + "/c", d = tmp.path() + "/d";
     QVERIFY(QDir().mkpath(a));
     QVERIFY(QDir().mkpath(c + "/Users/Me/Documents"));
     QCOMPARE(InstallationBuilder::writeFile(c + "/Old/korvath2.exe.bak", "x"), QString());
-    QVERIFY(QDir().mkpath(d));
+    // The only copy of the game lies in a folder this user may not read.
+    QCOMPARE(InstallationBuilder::build(d + "/Games/Korvath 2"), QString());
+    auto locked = std::make_unique<TestSupport::FolderLock>(d + "/Games",
+                                                            TestSupport::FolderLock::Unreadable);
+    QVERIFY(locked->isSet());
     AutofindWindow<> w(tmp.path(), {a, c, d}, {a});
     w.fixture.settings->SaveSetting(kSettingsSection, "KVDir", "stale");
     Form1& window = w.window();
@@ -115,8 +121,8 @@ void AutofindTest::nothingFoundThenFound() {
     QVERIFY(!window.LauncherTabs->TabEnabled(0));
     QCOMPARE(window.LauncherTabs->Tab(), 1);
 
-    // The game installed meanwhile: the next search finds it.
-    QCOMPARE(InstallationBuilder::build(d + "/Games/Korvath 2"), QString());
+    // Readable now: the next search finds it.
+    locked.reset();
     QTest::mouseClick(w.button(), Qt::LeftButton);
     const QString gameDir = d + "/Games/Korvath 2/";
     QCOMPARE(window.launcherState().gameDir, gameDir);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,7 +92,9 @@ class AutofindWalkTest : public QObject {
 private slots:
     void gameOnSecondDriveAfterOneNotReady();
     void rootExecutableComesAfterEveryFolder();
-    void unreadableFolderGivesUpThatDriveOnly();
+    void folderThatCannotBeListedIsPassedOver_data();
+    void folderThatCannotBeListedIsPassedOver();
+    void driveWhoseRootCannotBeListedIsSkipped();
     void linksUpTheTreeNeitherLoopNorRepeat();
     void linksAreFollowedOnlyOnTheDrivesFileSystem();
     void serviceWithoutIdentitiesWalksTheRoot();
@@ -150,22 +153,73 @@ void AutofindWalkTest::rootExecutableComesAfterEveryFolder() {
     QCOMPARE(WalkRun().run(fs, fs.drives), d + "/zulu/");
 }
 
-void AutofindWalkTest::unreadableFolderGivesUpThatDriveOnly() {
+void AutofindWalkTest::folderThatCannotBeListedIsPassedOver_data() {
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("unreadable") << "unreadable";
+    QTest::newRow("name not UTF-8") << "not UTF-8";
+    QTest::newRow("path too long") << "too long";
+}
+
+// As a player meets them: the obstacle sorts before the game's folder, and the walk
+// must go past it to the rest of the drive.
+void AutofindWalkTest::folderThatCannotBeListedIsPassedOver() {
+    if (!TestSupport::runsUnprivileged())
+        return;
+    QFETCH(QString, obstacle);
+    TestSupport::RawTempDir tmp;
+    const QString d = tmp.path() + "/d";
+    QVERIFY(makeFile(d + "/Backup/inner/x.txt"));
+    QCOMPARE(InstallationBuilder::build(d + "/Games/Korvath 2"), QString());
+    std::unique_ptr<TestSupport::FolderLock> lock;
+    if (obstacle == "unreadable") {
+        lock = std::make_unique<TestSupport::FolderLock>(d + "/Backup/inner",
+                                                         TestSupport::FolderLock::Unreadable);
+        QVERIFY(lock->isSet());
+    } else if (obstacle == "not UTF-8") {
+        const QByteArray cafe = QFile::encodeName(d + "/Backup/caf") + "\xE9";
+        QVERIFY(::mkdir(cafe.constData(), 0755) == 0);
+        const int game = ::creat(cafe + "/korvath2.exe", 0644); // beyond reach: no path to it
+        QVERIFY(game >= 0);
+        ::close(game);
+        const FolderListing backup = LocalFileSystem().listFolder(d + "/Backup");
+        QCOMPARE(backup.subFolders.size(), 1); // inner
+        QCOMPARE(backup.leftOut, QStringList{QStringLiteral("caf\uFFFD")});
+    } else {
+        // Folders nested deeper than a path may be long: made one level at a time.
+        int fd = ::open(QFile::encodeName(d + "/Backup").constData(), O_DIRECTORY);
+        const QByteArray level(200, 'n');
+        for (int i = 0; i < 25 && fd >= 0; ++i) {
+            QVERIFY(::mkdirat(fd, level.constData(), 0755) == 0);
+            const int next = ::openat(fd, level.constData(), O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        QVERIFY(fd >= 0);
+        ::close(fd);
+    }
+    FakeDriveFileSystem fs;
+    WalkRun run;
+    QCOMPARE(run.run(fs, drivesAt({d})), d + "/Games/Korvath 2/");
+    QVERIFY(run.searched.contains(d + "/Backup"));
+
+    // Inside such a folder the game is not found, and the search still ends.
+    if (lock) {
+        TestSupport::FolderLock games(d + "/Games", TestSupport::FolderLock::Unreadable);
+        QCOMPARE(WalkRun().run(fs, drivesAt({d})), QString());
+    }
+}
+
+void AutofindWalkTest::driveWhoseRootCannotBeListedIsSkipped() {
     QTemporaryDir tmp;
     const QString c = tmp.path() + "/c", d = tmp.path() + "/d";
-    QVERIFY(QDir().mkpath(c + "/A/locked/inner"));
-    QVERIFY(makeFile(c + "/B/korvath2.exe")); // after the locked folder: given up with it
+    QVERIFY(QDir().mkpath(c + "/A/vanished"));
+    QVERIFY(makeFile(c + "/B/korvath2.exe"));
     QVERIFY(makeFile(d + "/Game/korvath2.exe"));
-
     LockedFoldersFileSystem fs;
-    fs.locked = {c + "/A/locked"};
+    fs.locked = {c + "/A/vanished"}; // any error listing one folder: passed over
     fs.drives = drivesAt({c, d});
-    WalkRun run;
-    QCOMPARE(run.run(fs, fs.drives), d + "/Game/");
-    QVERIFY(!fs.listed.contains(c + "/B"));
-    QVERIFY(!run.searched.contains(c + "/A")); // the failure ended every level at once
-    QCOMPARE(WalkRun().run(fs, drivesAt({c})), QString());
-    fs.locked = {c}; // an unreadable drive root is a drive given up, too
+    QCOMPARE(WalkRun().run(fs, fs.drives), c + "/B/");
+    fs.locked = {c}; // the drive's root: the drive is skipped
     QCOMPARE(WalkRun().run(fs, fs.drives), d + "/Game/");
 }
 

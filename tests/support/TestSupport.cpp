@@ -2,11 +2,65 @@
 
 #include "app/ui/LauncherFont.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace TestSupport {
+
+bool runsUnprivileged() {
+    if (::geteuid() != 0)
+        return true;
+    QString testCase = QString::fromLatin1(QTest::currentTestFunction());
+    if (QTest::currentDataTag())
+        testCase += QLatin1Char(':') + QString::fromUtf8(QTest::currentDataTag());
+    QTemporaryDir home;
+    if (!home.isValid() || ::chown(QFile::encodeName(home.path()).constData(), kUnprivilegedId,
+                                   kUnprivilegedId) != 0) {
+        QTest::qFail("no home folder for the unprivileged run", __FILE__, __LINE__);
+        return false;
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    const QString id = QString::number(kUnprivilegedId);
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=") + id, QStringLiteral("--regid=") + id,
+                 QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                 QCoreApplication::applicationFilePath(), testCase});
+    const bool ended = child.waitForFinished(240000);
+    const QByteArray output = child.readAll();
+    if (!ended || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        qWarning().noquote() << "unprivileged run of" << testCase << "\n" << output;
+        QTest::qFail("the case failed as an unprivileged user", __FILE__, __LINE__);
+    }
+    return false;
+}
+
+RawTempDir::~RawTempDir() {
+    if (isValid())
+        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), path()});
+}
+
+FolderLock::FolderLock(const QString& path, Kind kind) : m_path(path) {
+    m_set = ::chmod(QFile::encodeName(path).constData(), kind == Unreadable ? 0 : 0555) == 0;
+}
+
+FolderLock::~FolderLock() {
+    if (m_set)
+        ::chmod(QFile::encodeName(m_path).constData(), 0755);
+}
 
 QStringList& fatalErrors() {
     static QStringList errors;

@@ -7,10 +7,44 @@
 
 #include <QSet>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
 namespace TestSupport {
+
+// Root ignores file permissions; a player does not. When this test program runs as
+// root, runsUnprivileged() runs the current test function (and data row) again in a
+// child of this program under an unprivileged user id (through setpriv), checks
+// that it passed, and returns false: the caller then returns at once. Otherwise it
+// returns true and the caller goes on as it is. The child's temp folders lie in the
+// system's temp folder, where that user may write; HOME points at one of them.
+// Usage: if (!TestSupport::runsUnprivileged()) return;
+bool runsUnprivileged();
+constexpr unsigned kUnprivilegedId = 65534; // "nobody"
+// A temp folder that is removed whole at the end, including what Qt cannot remove:
+// entries whose names are not UTF-8 and trees deeper than a path may be long.
+class RawTempDir : public QTemporaryDir {
+public:
+    ~RawTempDir();
+};
+
+// Makes a folder impossible for a user who is not root to list (mode 0) or to
+// change (read and enter only); restores access when the guard ends, so the temp
+// folder can be removed.
+class FolderLock {
+public:
+    enum Kind { Unreadable, ReadOnly };
+    FolderLock(const QString& path, Kind kind);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool isSet() const { return m_set; }
+
+private:
+    QString m_path;
+    bool m_set = false;
+};
 
 // Errors that escaped a window handler during the test (the window's fatal-error
 // handler records them instead of ending the program). Tests check it stays empty.

@@ -47,7 +47,7 @@ void verifyLists(Form1& window, const QStringList& names, const QStringList& lab
 } // namespace
 
 void CatalogueWindowTest::bothListsShowTheCatalogue() {
-    QTemporaryDir tmp;
+    TestSupport::RawTempDir tmp;
     const QString game = tmp.path() + "/Korvath 2";
     QCOMPARE(InstallationBuilder::build(game), QString());
     const QList<QPair<QString, QByteArray>> files = {
@@ -66,6 +66,10 @@ void CatalogueWindowTest::bothListsShowTheCatalogue() {
     // Things named like world files that are not plain files.
     QVERIFY(QDir().mkpath(game + "/folder.ini"));
     QVERIFY(::mkfifo(QFile::encodeName(game + "/pipe.ini").constData(), 0600) == 0);
+    // Names that are not UTF-8 can be neither switched nor packaged: never listed.
+    const QByteArray raw = QFile::encodeName(game);
+    QVERIFY(::mkfifo(raw + "/\xE9t\xE9.ini", 0600) == 0);
+    QVERIFY(::mkdir(raw + "/Tomes/caf\xE9", 0755) == 0);
 
     WindowFixture fixture(tmp.path());
     fixture.presetSetting("KVDir", game + "/");
@@ -75,6 +79,9 @@ void CatalogueWindowTest::bothListsShowTheCatalogue() {
                 {kDefaultName, "Label-less", "Isle of Dawn", "Double", "Frost March",
                  QString(511, 'x'), "", ""},
                 {"", "", "dawn", "Frost", "Frostmarch", "long", "notes", "pipe"});
+    QVERIFY(window.CreatorTomeList->count() > 0);
+    for (int i = 0; i < window.CreatorTomeList->count(); ++i)
+        QVERIFY(!window.CreatorTomeList->item(i)->text().contains(QChar::ReplacementCharacter));
 }
 
 void CatalogueWindowTest::withoutWorldFilesOnlyTheDefaultWorldIsListed() {
