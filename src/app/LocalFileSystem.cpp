@@ -27,7 +27,11 @@ QByteArray encode(const QString& path) {
 // another entry; such names are left out of every listing and every lookup.
 bool decodeName(const char* raw, QString& name) {
     name = QFile::decodeName(raw);
-    return QFile::encodeName(name) == raw;
+    for (const char* p = raw; *p; ++p) {
+        if (static_cast<unsigned char>(*p) >= 0x80)
+            return QFile::encodeName(name) == raw;
+    }
+    return true; // plain ASCII, as most names are
 }
 
 QString errorText(int err) {
