@@ -1,8 +1,11 @@
 // make-artwork OUTDIR
 // Draws the launcher's pictures: the banner with the title, the window icon, Gustav
-// the Marmoset with his speech bubble, and the title-and-credits picture. Run it on
-// the offscreen platform; the PNGs it writes are kept in resources/.
+// the Marmoset with his speech bubble, and the title-and-credits picture (each also
+// at twice the size, NAME@2x.png), and the desktop icon in the hicolor theme's
+// sizes (icons/hicolor/NxN/apps/). Run it on the offscreen platform; the PNGs it
+// writes are kept in resources/.
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -114,10 +117,24 @@ void drawSparkle(QPainter& p, const QPointF& centre, qreal radius, const QColor&
     p.drawPath(star);
 }
 
-QImage banner() {
-    QImage image(472, 108, QImage::Format_RGB32);
-    QPainter p(&image);
+// A picture of width x height pixels drawn at scale device pixels per pixel: the
+// drawing code works in the picture's own pixels whatever the scale.
+QImage canvas(int width, int height, qreal scale, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(qRound(width * scale), qRound(height * scale), format);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+void begin(QPainter& p, QImage& image, qreal scale) {
+    p.begin(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
+}
+
+QImage banner(qreal scale) {
+    QImage image = canvas(472, 108, scale);
+    QPainter p;
+    begin(p, image, scale);
     const QRectF area(0, 0, 472, 108);
     drawSky(p, area, 7, 70);
     // A low moon behind the ridges.
@@ -149,15 +166,14 @@ QImage banner() {
     p.fillRect(QRectF(0, 105, 472, 1), kGoldDark);
     p.fillRect(QRectF(0, 106, 472, 2), kInk);
     p.end();
-    return image.convertToFormat(QImage::Format_RGB888);
+    return image;
 }
 
-// The shield of the icon, on a 32 x 32 grid.
-QImage icon() {
-    QImage image(32, 32, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
+// The shield of the icon, drawn on a 32 x 32 grid at size pixels.
+QImage shield(int size) {
+    QImage image = canvas(size, size, 1, QImage::Format_ARGB32);
+    QPainter p;
+    begin(p, image, size / 32.0);
     QPainterPath shield;
     shield.moveTo(16, 1.5);
     shield.lineTo(29, 5.5);
@@ -177,18 +193,22 @@ QImage icon() {
     p.setBrush(kGold);
     p.drawPath(letter);
     p.end();
+    return image;
+}
 
-    // Sixteen colours, as the platform's classic icons have.
-    return image = image.convertToFormat(
-               QImage::Format_Indexed8,
-               {qRgba(0, 0, 0, 0), kGold.rgb(), kGoldDark.rgb(), kInk.rgb(),
-                QColor(0x2a, 0x34, 0x8a).rgb(), QColor(0x24, 0x2c, 0x74).rgb(),
-                QColor(0x1e, 0x24, 0x5e).rgb(), QColor(0x17, 0x1c, 0x48).rgb(), kNightTop.rgb(),
-                QColor(0xc9, 0x9a, 0x3a).rgb(), QColor(0x7a, 0x68, 0x40).rgb(),
-                QColor(0x4a, 0x48, 0x50).rgb(), QColor(0xff, 0xe8, 0xa0).rgb(),
-                QColor(0x60, 0x50, 0x30).rgb(), QColor(0x38, 0x38, 0x70).rgb(),
-                QColor(0xb0, 0x8c, 0x40).rgb()},
-               Qt::ThresholdDither | Qt::ThresholdAlphaDither);
+// The window's own icon: the shield at 32 x 32 in sixteen colours, as the
+// platform's classic icons have.
+QImage icon() {
+    return shield(32).convertToFormat(
+        QImage::Format_Indexed8,
+        {qRgba(0, 0, 0, 0), kGold.rgb(), kGoldDark.rgb(), kInk.rgb(),
+         QColor(0x2a, 0x34, 0x8a).rgb(), QColor(0x24, 0x2c, 0x74).rgb(),
+         QColor(0x1e, 0x24, 0x5e).rgb(), QColor(0x17, 0x1c, 0x48).rgb(), kNightTop.rgb(),
+         QColor(0xc9, 0x9a, 0x3a).rgb(), QColor(0x7a, 0x68, 0x40).rgb(),
+         QColor(0x4a, 0x48, 0x50).rgb(), QColor(0xff, 0xe8, 0xa0).rgb(),
+         QColor(0x60, 0x50, 0x30).rgb(), QColor(0x38, 0x38, 0x70).rgb(),
+         QColor(0xb0, 0x8c, 0x40).rgb()},
+        Qt::ThresholdDither | Qt::ThresholdAlphaDither);
 }
 
 // Gustav's long ringed tail, curling up beside him.
@@ -226,16 +246,16 @@ void drawEarTuft(QPainter& p, const QPointF& root, int side) {
 
 // Gustav sits on a branch below his speech bubble. The bubble's inside is plain
 // white from (6, 6) to (118, 120): the quote is written there.
-QImage mascot() {
-    QImage image(124, 214, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
+QImage mascot(qreal scale) {
+    QImage image = canvas(124, 214, scale);
+    QPainter p;
+    begin(p, image, scale);
     // Forest dusk behind him.
     QLinearGradient back(QPointF(0, 0), QPointF(0, 214));
     back.setColorAt(0.0, QColor(0x3b, 0x2a, 0x5e));
     back.setColorAt(0.55, QColor(0x6a, 0x4a, 0x70));
     back.setColorAt(1.0, QColor(0x2c, 0x4a, 0x3a));
-    p.fillRect(image.rect(), back);
+    p.fillRect(QRectF(0, 0, 124, 214), back);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x24, 0x3a, 0x2e));
     for (int i = 0; i < 7; ++i)
@@ -336,13 +356,13 @@ QImage mascot() {
     p.setBrush(QColor(0x46, 0x3c, 0x34));
     p.drawEllipse(QPointF(30, 147), 3, 3);
     p.end();
-    return image.convertToFormat(QImage::Format_RGB888);
+    return image;
 }
 
-QImage credits() {
-    QImage image(262, 210, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
+QImage credits(qreal scale) {
+    QImage image = canvas(262, 210, scale);
+    QPainter p;
+    begin(p, image, scale);
     const QRectF area(0, 0, 262, 210);
     drawSky(p, area, 31, 45);
     drawRidge(p, area, 41, 10, 30, 34, kMountainFar);
@@ -383,7 +403,7 @@ QImage credits() {
     centred(160, QStringLiteral("MASCOT"), label, soft);
     centred(174, QStringLiteral("Gustav the Marmoset, as himself"), name, bright);
     p.end();
-    return image.convertToFormat(QImage::Format_RGB888);
+    return image;
 }
 
 } // namespace
@@ -401,18 +421,28 @@ int main(int argc, char* argv[]) {
         err << "cannot create " << out.path() << '\n';
         return 1;
     }
-    const struct {
-        const char* name;
+    struct Picture {
+        QString name;
         QImage image;
-    } pictures[] = {
-        {"banner.png", banner()},
-        {"icon.png", icon()},
-        {"mascot.png", mascot()},
-        {"credits.png", credits()},
     };
-    for (const auto& picture : pictures) {
-        const QString path = out.filePath(QString::fromLatin1(picture.name));
-        if (!picture.image.save(path)) {
+    // Each picture of the window at 1x and at 2x (for screens with a device pixel
+    // ratio above 1); the desktop icon in the hicolor theme's usual sizes.
+    QList<Picture> pictures = {{QStringLiteral("icon.png"), icon()}};
+    for (const qreal scale : {1.0, 2.0}) {
+        const QString suffix = scale > 1 ? QStringLiteral("@2x.png") : QStringLiteral(".png");
+        pictures.append({QStringLiteral("banner") + suffix, banner(scale)});
+        pictures.append({QStringLiteral("mascot") + suffix, mascot(scale)});
+        pictures.append({QStringLiteral("credits") + suffix, credits(scale)});
+    }
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        pictures.append({QStringLiteral("icons/hicolor/%1x%1/apps/korvath2-launcher.png").arg(size),
+                         shield(size)});
+    for (const Picture& picture : pictures) {
+        const QString path = out.filePath(picture.name);
+        const QImage image = picture.image.hasAlphaChannel()
+                                 ? picture.image
+                                 : picture.image.convertToFormat(QImage::Format_RGB888);
+        if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !image.save(path)) {
             err << "cannot write " << path << '\n';
             return 1;
         }
