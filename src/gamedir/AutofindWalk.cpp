@@ -1,5 +1,6 @@
 #include "gamedir/AutofindWalk.h"
 
+#include "app/Logging.h"
 #include "gamedir/KVDirStuff.h"
 
 AutofindWalk::AutofindWalk(FileSystem& fileSystem, Hooks hooks, int yieldIntervalMs)
@@ -36,7 +37,8 @@ QString AutofindWalk::SearchDrives(const QList<Drive>& drives) {
             const QString found = searchDrive(drive);
             if (!found.isEmpty())
                 return found;
-        } catch (const LauncherError&) {
+        } catch (const LauncherError& error) {
+            qCWarning(lcGameDir).noquote() << "Autofind skipped a drive:" << error.message();
         }
         if (m_stopped)
             break;
@@ -72,7 +74,8 @@ QString AutofindWalk::SearchFolders(const QString& parentPath, const FolderListi
         FolderListing contents;
         try {
             contents = m_fs.listFolder(path);
-        } catch (const LauncherError&) {
+        } catch (const LauncherError& error) {
+            qCWarning(lcGameDir).noquote() << "Autofind passed over a folder:" << error.message();
         }
         const QString found = SearchFolders(path, contents);
         if (m_hooks.folderSearched)
