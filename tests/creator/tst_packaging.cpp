@@ -1,7 +1,8 @@
-// Packaging end to end: the Launch button writes kvii.nsi, the real installer
-// compiler builds output/setup.exe, and 7-Zip's listing of the installer shows
-// exactly the packed files under their install paths. Also how the compiler is found
-// and started.
+// Packaging end to end with the real installer compiler: the Launch button writes
+// kvii.nsi, makensis builds setup.exe, and 7-Zip's listing of each installer shows
+// exactly the packed files under their install paths — for names built to trip the
+// compiler up, under locales that only claim to be UTF-8, and from a launcher folder
+// that cannot be written. Also how the compiler is found.
 #include "CreatorTestSupport.h"
 #include "creator/CompilerLookup.h"
 
@@ -9,6 +10,8 @@
 #include <QDirIterator>
 #include <QLabel>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -17,11 +20,68 @@ using TestSupport::fatalErrors;
 
 namespace {
 
-// A world whose label, name, folders and tomes hold spaces, quotes, "$", the
-// compiler's own "${...}" and "$%...%" forms, and letters beyond ASCII.
-const QString kOddLabel = QStringLiteral("Gold \"$Rüsh ${NSISDIR}");
-const QString kOddName = QStringLiteral("Öde \"$5\" ${NSIS_VERSION} $%HOME%");
-const QString kOddTome = QStringLiteral("Kräuter \"$x\" $%PATH%");
+// What hostile names are made of: section prefixes the compiler reads specially, its
+// variables, defines, environment references and language strings, quotes and the
+// letters that follow "$\" in its escapes, comment and wildcard characters, letters
+// beyond ASCII, spaces, and length.
+const QStringList kPieces = {"un.",
+                             "UN.",
+                             "Uninstall",
+                             "-",
+                             "!",
+                             " ",
+                             "$",
+                             "$$",
+                             "$0",
+                             "$INSTDIR",
+                             "$R1",
+                             "${NSISDIR}",
+                             "${U+41}",
+                             "$%HOME%",
+                             "$(^Name)",
+                             "\"",
+                             "'",
+                             "`",
+                             "t",
+                             "n",
+                             "r",
+                             ";",
+                             "#",
+                             "*",
+                             "?",
+                             "[1]",
+                             "&",
+                             "Zoë",
+                             "日本",
+                             "🐉",
+                             QString(50, QLatin1Char('L'))};
+
+// A seeded source of hostile names, unique in any letter case; KV_SEED replays a run.
+class HostileNames {
+public:
+    const quint32 seed = qEnvironmentVariableIsSet("KV_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("KV_SEED"))
+                             : 20261206u;
+    // start, one to three pieces, a number, one more piece, end. A world label
+    // holds no wildcard: its .ini file is named in a File line (tested apart).
+    QString next(const QString& start = {}, const QString& end = {}, bool label = false) {
+        QString name = start;
+        for (int i = 1 + int(m_random.bounded(3)); i > 0; --i)
+            name += piece(label);
+        return name + QString::number(++m_count) + piece(label) + end;
+    }
+
+private:
+    QString piece(bool label) {
+        QString p;
+        do
+            p = kPieces[int(m_random.bounded(quint32(kPieces.size())))];
+        while (label && (p == "*" || p == "?"));
+        return p;
+    }
+    QRandomGenerator m_random{seed};
+    int m_count = 0;
+};
 
 // Every file below folder, as installPrefix + "/" + its path inside folder.
 QStringList filesBelow(const QString& folder, const QString& installPrefix) {
@@ -38,18 +98,95 @@ QStringList installerListing(const QString& installer) {
     lister.start(QStringLiteral("7zz"), {QStringLiteral("l"), QStringLiteral("-slt"), installer});
     if (!lister.waitForFinished(60000) || lister.exitCode() != 0)
         return {QStringLiteral("<7zz failed: %1>").arg(QString::fromUtf8(lister.readAll()))};
-    const QString output = QString::fromUtf8(lister.readAllStandardOutput());
     QStringList paths;
     bool inEntries = false;
-    for (const QString& line : output.split(QLatin1Char('\n'))) {
+    for (const QString& line : QString::fromUtf8(lister.readAllStandardOutput()).split('\n')) {
         if (line.startsWith(QLatin1String("----------")))
             inEntries = true;
         else if (inEntries && line.startsWith(QLatin1String("Path = ")))
-            paths.append(line.mid(7).trimmed());
+            paths.append(line.mid(7)); // a name may end in a space
     }
     paths.sort();
     return paths;
 }
+
+// What the compiler hands the installer for a quoted text, by its rules as measured:
+// the escapes "$\" + t, n, r or a quote; then defines and environment references
+// (the text they put in is not read again), and "$\" + a quote once more; then "$$"
+// as "$". What the installer would read as a variable, define or environment
+// reference is added to faults.
+QString compilerReading(const QString& text, QStringList& faults) {
+    // An escaped quote is held as a mark that no later step reads.
+    const QString quotes = QStringLiteral("\"'`");
+    const QString marks = QStringLiteral("\uE000\uE001\uE002");
+    auto unescape = [](const QString& in, const QString& from, const QString& to) {
+        QString out;
+        for (int i = 0; i < in.size(); ++i) {
+            const int k = in.mid(i, 2) == "$\\" && i + 2 < in.size() ? from.indexOf(in[i + 2]) : -1;
+            out += k < 0 ? in[i] : to[k];
+            i += k < 0 ? 0 : 2;
+        }
+        return out;
+    };
+    const QString once = unescape(text, "tnr" + quotes, "\t\n\r" + marks);
+    QString expanded;
+    int from = 0;
+    const QRegularExpression reference(QStringLiteral("\\$\\{U\\+([0-9A-F]+)\\}|\\$[{%]"));
+    for (const auto& m : reference.globalMatch(once)) {
+        if (m.captured(1).isEmpty())
+            faults << QStringLiteral("expanded by the compiler: ") + text;
+        expanded +=
+            once.mid(from, m.capturedStart() - from) +
+            (m.captured(1).isEmpty() ? m.captured() : QChar(m.captured(1).toUInt(nullptr, 16)));
+        from = m.capturedEnd();
+    }
+    expanded += once.mid(from);
+    expanded = unescape(expanded, quotes, marks);
+    QString out;
+    for (int i = 0; i < expanded.size(); ++i) {
+        if (expanded[i] == '$' && expanded.mid(i + 1, 1) != "$")
+            faults << QStringLiteral("a variable for the installer: ") + text;
+        i += expanded.mid(i, 2) == "$$" ? 1 : 0;
+        const int mark = marks.indexOf(expanded[i]);
+        out += mark < 0 ? expanded[i] : quotes[mark];
+    }
+    return out;
+}
+
+// The Name, Caption and Section texts of a script as "<command> <text>", and the
+// install paths (after "$INSTDIR\") of its SetOutPath lines as "SetOutPath <path>".
+QStringList installerTexts(const QString& script, QStringList& faults) {
+    QStringList texts;
+    const QRegularExpression line(QStringLiteral("^(Name|Caption|Section|SetOutPath) "
+                                                 "\"(?:\\$INSTDIR\\\\?)?(.*)\"$"));
+    for (const QString& text : script.split(QStringLiteral("\r\n"))) {
+        const auto m = line.match(text);
+        if (m.hasMatch())
+            texts << m.captured(1) + ' ' + compilerReading(m.captured(2), faults);
+    }
+    return texts;
+}
+
+// Sets the locale variables for a scope, and puts the earlier values back.
+struct Locale {
+    QMap<QByteArray, QByteArray> saved;
+    explicit Locale(const QMap<QByteArray, QByteArray>& values) {
+        for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+            saved.insert(name, qgetenv(name));
+            if (values.contains(name))
+                qputenv(name, values[name]);
+            else
+                qunsetenv(name);
+        }
+    }
+    ~Locale() {
+        for (auto it = saved.cbegin(); it != saved.cend(); ++it)
+            if (it->isNull())
+                qunsetenv(it.key());
+            else
+                qputenv(it.key(), *it);
+    }
+};
 
 } // namespace
 
@@ -59,7 +196,8 @@ private slots:
     void initTestCase();
     void init() { fatalErrors().clear(); }
     void cleanup() { QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n'))); }
-    void worldsAndTomesBecomeInstallers();
+    void hostileNamesArriveExactly();
+    void lockedLauncherFolderPackagesIntoTheDataFolder();
     void compilerIsFoundAndGetsAUtf8Locale();
 };
 
@@ -70,81 +208,137 @@ void PackagingTest::initTestCase() {
              "7zz is not installed (Debian package 7zip)");
 }
 
-void PackagingTest::worldsAndTomesBecomeInstallers() {
+void PackagingTest::hostileNamesArriveExactly() {
+    HostileNames names;
+    qInfo("hostile names from seed %u (set KV_SEED to replay)", names.seed);
     QTemporaryDir tmp;
     Installation game(tmp.path());
     const QString& gameDir = game.gameDir;
-    // The odd world: its description file, two folders of its own and two tomes.
-    const QString oddTomes = gameDir + "Tomes_" + kOddLabel + "/";
-    for (const auto& [path, content] : QList<std::pair<QString, QByteArray>>{
-             {gameDir + kOddLabel + ".ini", "[WorldData]\nDisplayName=" + kOddName.toUtf8()},
-             {gameDir + "Roster_" + kOddLabel + "/Zoë.txt", "z"},
-             {gameDir + "Data/Graphics/Tiles_" + kOddLabel + "/sub dir/$tile\".png", "t"},
-             {oddTomes + kOddTome + "/Blätter.txt", "b"},
-             {oddTomes + "Plain/p.txt", "p"}})
-        QCOMPARE(InstallationBuilder::writeFile(path, content), QString());
+    auto put = [&](const QString& path) {
+        QCOMPARE(InstallationBuilder::writeFile(gameDir + path, path.toUtf8()), QString());
+    };
+    // World A's label ends in "$", which meets the "\" before each of its tomes; its
+    // name has "$\" before every escape letter. World B is random throughout.
+    const QString labelA = names.next({}, "$", true);
+    const QString labelB = names.next({}, {}, true);
+    const QString nameA = "WorldA " + names.next() + " $\\t$\\n$\\r$\\\"$\\'$\\`$\\$$\\\\ end";
+    for (const auto& [label, name] : {std::pair(labelA, nameA), {labelB, "WorldB " + names.next()}})
+        QCOMPARE(InstallationBuilder::writeFile(gameDir + label + ".ini",
+                                                ("[WorldData]\nDisplayName=" + name).toUtf8()),
+                 QString());
+    QStringList tomesA = {"Uninstall", "uN.Lore"};
+    for (const QString start : {"t", "n", "r", "'", "`", "\"", "-", "!", "un."})
+        tomesA << names.next(start);
+    for (const QString& tome : tomesA)
+        put("Tomes_" + labelA + "/" + tome + "/" + names.next());
+    for (int i = 0; i < 6; ++i) {
+        put("Roster_" + labelA + "/" + names.next());
+        put("Data/Graphics/Tiles_" + labelB + "/" + names.next() + "/" + names.next());
+    }
+    QStringList defaultTomes;
+    for (const QString start : {"un.", "-", "!", " "})
+        defaultTomes << names.next(start);
+    for (const QString& tome : defaultTomes)
+        put("Tomes/" + tome + "/" + names.next({}, " "));
 
-    // The launcher runs under a locale that is not UTF-8: the compiler still gets one.
-    const QByteArray savedLocale = qgetenv("LC_ALL");
-    qputenv("LC_ALL", "C");
     QProcessRunner realRunner;
     game.fixture.processRunner = &realRunner;
     Form1& w = game.start();
     game.choose(2);
     const QString installer = game.fixture.launcherFolder + "/output/setup.exe";
-    // Packs what the panel has selected and lists the installer.
-    auto package = [&]() -> QStringList {
-        QFile::remove(installer);
-        game.launch();
-        if (!QFile::exists(installer) || !w.CreatorLabel->text().startsWith("The installer is"))
-            return {QStringLiteral("no installer: ") + w.CreatorLabel->text()};
-        return installerListing(installer);
+    // Each installer is built under another locale that the launcher may be given.
+    struct Run {
+        QString world;       // the world line to click ("" keeps the selection)
+        QStringList tomes;   // the tomes to click
+        QStringList folders; // packed folders and their install paths, in pairs
+        QMap<QByteArray, QByteArray> locale;
     };
-    auto sorted = [](QStringList list) {
-        list.sort();
-        return list;
-    };
-
-    // The default world: every content folder under its plain name, no .ini.
-    QStringList expected;
+    QStringList worldFolders = {labelA + ".ini", ""}, tomeFolders, defaultFolders;
     for (const QString& folder : InstallationBuilder::kContentFolders)
-        expected += filesBelow(gameDir + folder, folder);
-    QCOMPARE(package(), sorted(expected));
+        worldFolders << folder + "_" + labelA << folder + "_" + labelA;
+    for (const QString& tome : tomesA)
+        tomeFolders << "Tomes_" + labelA + "/" + tome << "tomes_" + labelA + "/" + tome;
+    for (const QString& tome : defaultTomes)
+        defaultFolders << "Tomes/" + tome << "tomes/" + tome;
+    const QList<Run> runs = {
+        {"WorldA", {}, worldFolders, {{"LANG", "xx_YY.UTF-8"}}},
+        {{}, tomesA, tomeFolders, {{"LC_CTYPE", "UTF-8"}}},
+        {"WorldB",
+         {},
+         {labelB + ".ini", "", "Data/Graphics/Tiles_" + labelB, "Data/Graphics/Tiles_" + labelB},
+         {{"LC_ALL", "C"}}},
+        {"Valmora", defaultTomes, defaultFolders, {{"LANG", "de_DE.UTF-8"}}},
+    };
+    for (const Run& run : runs) {
+        const QStringList worlds = texts(w.CreatorWorldList);
+        const auto world = std::find_if(worlds.begin(), worlds.end(),
+                                        [&](const QString& t) { return t.startsWith(run.world); });
+        if (!run.world.isEmpty())
+            clickRow(w.CreatorWorldList, int(world - worlds.begin()));
+        for (const QString& tome : run.tomes)
+            clickRow(w.CreatorTomeList, tome);
+        QStringList expected;
+        for (int i = 0; i < run.folders.size(); i += 2) {
+            const QFileInfo packed(gameDir + run.folders[i]);
+            expected += packed.isDir()    ? filesBelow(packed.filePath(), run.folders[i + 1])
+                        : packed.exists() ? QStringList{run.folders[i]}
+                                          : QStringList();
+        }
+        expected.sort();
+        QFile::remove(installer);
+        {
+            const Locale locale(run.locale);
+            game.launch();
+        }
+        const QString said = w.CreatorLabel->text();
+        QVERIFY2(said.startsWith("The installer is ready") && QFile::exists(installer),
+                 qPrintable(said));
+        QCOMPARE(installerListing(installer), expected);
+        // 7-Zip lists "$0" and "$$0" alike: variables are looked for in the script.
+        QStringList faults;
+        const QStringList read = installerTexts(game.script(), faults);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        if (!run.world.isEmpty() && run.tomes.isEmpty())
+            QCOMPARE(read.mid(0, 2),
+                     QStringList({"Name " + *world, "Caption Setup for " + *world}));
+        for (const QString& tome : run.tomes)
+            QVERIFY2(read.contains("Section " + tome) || read.contains("Section  " + tome),
+                     qPrintable(tome));
+    }
+}
 
-    // A labelled world: its folders under their suffixed names, the .ini at the top.
-    clickRow(w.CreatorWorldList, "Frost March");
-    expected = QStringList{"Frostmarch.ini"};
-    for (const char* folder :
-         {"Roster_Frostmarch", "Tomes_Frostmarch", "Data/Graphics/Items_Frostmarch"})
-        expected += filesBelow(gameDir + folder, folder);
-    QCOMPARE(package(), sorted(expected));
-
-    // The odd world, names and all; then two of its tomes, from its own tomes folder
-    // (found as "tomes_" + label) under that name.
-    clickRow(w.CreatorWorldList, kOddName);
-    QCOMPARE(package(), sorted({"Roster_" + kOddLabel + "/Zoë.txt",
-                                "Tomes_" + kOddLabel + "/" + kOddTome + "/Blätter.txt",
-                                "Tomes_" + kOddLabel + "/Plain/p.txt",
-                                "Data/Graphics/Tiles_" + kOddLabel + "/sub dir/$tile\".png",
-                                kOddLabel + ".ini"}));
-    clickRow(w.CreatorTomeList, kOddTome);
-    clickRow(w.CreatorTomeList, "Plain");
-    QCOMPARE(package(), sorted({"tomes_" + kOddLabel + "/" + kOddTome + "/Blätter.txt",
-                                "tomes_" + kOddLabel + "/Plain/p.txt"}));
-    // The script itself: CR LF lines, no byte-order mark.
-    const QByteArray script = game.script().toUtf8();
-    QVERIFY(script.startsWith("Name \"Korvath II Tome(s)\"\r\n") &&
-            script.endsWith("SectionEnd\r\n"));
-    QCOMPARE(script.count("\r\n"), script.count('\n'));
-
-    // A tome of the default world, from the plain tomes folder.
-    clickRow(w.CreatorWorldList, 0);
-    clickRow(w.CreatorTomeList, "Herbalism");
-    QCOMPARE(package(), QStringList{"tomes/Herbalism/moonwort.txt"});
-    if (savedLocale.isNull())
-        qunsetenv("LC_ALL");
-    else
-        qputenv("LC_ALL", savedLocale);
+void PackagingTest::lockedLauncherFolderPackagesIntoTheDataFolder() {
+    if (!TestSupport::runsUnprivileged())
+        return;
+    QTemporaryDir tmp;
+    Installation game(tmp.path());
+    QProcessRunner realRunner;
+    game.fixture.processRunner = &realRunner;
+    const QString launcher = game.fixture.launcherFolder;
+    const QString data = game.fixture.dataFolder;
+    const TestSupport::FolderLock lock(launcher, TestSupport::FolderLock::ReadOnly);
+    Form1& w = game.start();
+    game.choose(2);
+    clickRow(w.CreatorWorldList, "Isle of Dawn");
+    {
+        // Neither folder can be written: nothing is packaged, and the label says so.
+        QVERIFY(QDir().mkpath(tmp.path() + "/data"));
+        const TestSupport::FolderLock dataLock(tmp.path() + "/data",
+                                               TestSupport::FolderLock::ReadOnly);
+        game.launch();
+        QCOMPARE(w.CreatorLabel->text(),
+                 "Nothing was packaged: the installer script could not be written in the "
+                 "launcher's folder or in " +
+                     data + ".");
+    }
+    game.launch();
+    QCOMPARE(w.CreatorLabel->text(), "The installer is ready: setup.exe in " + data +
+                                         "/output (the launcher's folder cannot be written).");
+    QCOMPARE(w.CreatorLabel->toolTip(), data + "/output/setup.exe");
+    QCOMPARE(overflow(w.CreatorLabel), QString());
+    QVERIFY(installerListing(data + "/output/setup.exe").contains("dawn.ini"));
+    QVERIFY(readText(data + "/kvii.nsi").startsWith("Name \"Isle of Dawn\"\r\n"));
+    QCOMPARE(QDir(launcher).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void PackagingTest::compilerIsFoundAndGetsAUtf8Locale() {
@@ -165,11 +359,16 @@ void PackagingTest::compilerIsFoundAndGetsAUtf8Locale() {
     QCOMPARE(InstallationBuilder::writeFile(launcher + "/MakeNSIS.EXE", "MZ", false), QString());
     QCOMPARE(FindCompiler(fs, launcher + "/", {bin}), launcher + "/MakeNSIS.EXE");
 
-    using CompilerLookup::CompilerEnvironment;
-    const QMap<QString, QString> utf8{{"LC_ALL", "C.UTF-8"}};
-    QCOMPARE(CompilerEnvironment("", "", ""), utf8);
-    QCOMPARE(CompilerEnvironment("C", "", "en_GB.UTF-8"), utf8); // LC_ALL decides
-    QVERIFY(CompilerEnvironment("", "de_DE.utf8", "C").isEmpty());
+    // Whatever locale the launcher has, the compiler gets one that exists and is UTF-8.
+    QCOMPARE(CompilerLookup::CompilerEnvironment(),
+             (QMap<QString, QString>{{"LC_ALL", "C.UTF-8"}}));
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(tmp.path()));
+    QCOMPARE(CompilerLookup::UserDataFolder(), tmp.path() + "/Korvath II Launcher");
+    if (savedData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedData);
 }
 
 QTEST_MAIN(PackagingTest)
