@@ -24,64 +24,13 @@ namespace {
 // variables, defines, environment references and language strings, quotes and the
 // letters that follow "$\" in its escapes, comment and wildcard characters, letters
 // beyond ASCII, spaces, and length.
-const QStringList kPieces = {"un.",
-                             "UN.",
-                             "Uninstall",
-                             "-",
-                             "!",
-                             " ",
-                             "$",
-                             "$$",
-                             "$0",
-                             "$INSTDIR",
-                             "$R1",
-                             "${NSISDIR}",
-                             "${U+41}",
-                             "$%HOME%",
-                             "$(^Name)",
-                             "\"",
-                             "'",
-                             "`",
-                             "t",
-                             "n",
-                             "r",
-                             ";",
-                             "#",
-                             "*",
-                             "?",
-                             "[1]",
-                             "&",
-                             "Zoë",
-                             "日本",
-                             "🐉",
-                             QString(50, QLatin1Char('L'))};
-
-// A seeded source of hostile names, unique in any letter case; KV_SEED replays a run.
-class HostileNames {
-public:
-    const quint32 seed = qEnvironmentVariableIsSet("KV_SEED")
-                             ? quint32(qEnvironmentVariableIntValue("KV_SEED"))
-                             : 20261206u;
-    // start, one to three pieces, a number, one more piece, end. A world label
-    // holds no wildcard: its .ini file is named in a File line (tested apart).
-    QString next(const QString& start = {}, const QString& end = {}, bool label = false) {
-        QString name = start;
-        for (int i = 1 + int(m_random.bounded(3)); i > 0; --i)
-            name += piece(label);
-        return name + QString::number(++m_count) + piece(label) + end;
-    }
-
-private:
-    QString piece(bool label) {
-        QString p;
-        do
-            p = kPieces[int(m_random.bounded(quint32(kPieces.size())))];
-        while (label && (p == "*" || p == "?"));
-        return p;
-    }
-    QRandomGenerator m_random{seed};
-    int m_count = 0;
-};
+const QStringList kPieces =
+    QStringList{"un.",     "UN.",     "Uninstall", "-",        "!",    " ",
+                "$",       "$$",      "$0",        "$INSTDIR", "$R1",  "${NSISDIR}",
+                "${U+41}", "$%HOME%", "$(^Name)",  "\"",       "'",    "`",
+                "t",       "n",       "r",         ";",        "#",    "*",
+                "?",       "[1]",     "&",         "Zoë",      "日本", "🐉"}
+    << QString(50, 'L');
 
 // Every file below folder, as installPrefix + "/" + its path inside folder.
 QStringList filesBelow(const QString& folder, const QString& installPrefix) {
@@ -167,26 +116,11 @@ QStringList installerTexts(const QString& script, QStringList& faults) {
     return texts;
 }
 
-// Sets the locale variables for a scope, and puts the earlier values back.
-struct Locale {
-    QMap<QByteArray, QByteArray> saved;
-    explicit Locale(const QMap<QByteArray, QByteArray>& values) {
-        for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-            saved.insert(name, qgetenv(name));
-            if (values.contains(name))
-                qputenv(name, values[name]);
-            else
-                qunsetenv(name);
-        }
-    }
-    ~Locale() {
-        for (auto it = saved.cbegin(); it != saved.cend(); ++it)
-            if (it->isNull())
-                qunsetenv(it.key());
-            else
-                qputenv(it.key(), *it);
-    }
-};
+// Gives the launcher only the locale variables named in values.
+void setLocale(const QMap<QByteArray, QByteArray>& values) {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
+        values.value(name).isNull() ? void(qunsetenv(name)) : void(qputenv(name, values[name]));
+}
 
 } // namespace
 
@@ -198,7 +132,7 @@ private slots:
     void cleanup() { QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n'))); }
     void hostileNamesArriveExactly();
     void lockedLauncherFolderPackagesIntoTheDataFolder();
-    void compilerIsFoundAndGetsAUtf8Locale();
+    void compilerAndDataFolderAreFound();
 };
 
 void PackagingTest::initTestCase() {
@@ -209,37 +143,66 @@ void PackagingTest::initTestCase() {
 }
 
 void PackagingTest::hostileNamesArriveExactly() {
-    HostileNames names;
-    qInfo("hostile names from seed %u (set KV_SEED to replay)", names.seed);
+    const quint32 seed = qEnvironmentVariableIsSet("KV_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("KV_SEED"))
+                             : 20261206u;
+    qInfo("hostile names from seed %u (set KV_SEED to replay)", seed);
+    QRandomGenerator random(seed);
+    int count = 0;
+    // start, one to three pieces, a number, one more piece, end. A world label holds
+    // no wildcard: its .ini file is named in a File line (refused apart).
+    auto hostile = [&](const QString& start = {}, const QString& end = {}, bool label = false) {
+        auto piece = [&] {
+            QString p;
+            do
+                p = kPieces[int(random.bounded(quint32(kPieces.size())))];
+            while (label && (p == "*" || p == "?"));
+            return p;
+        };
+        QString name = start;
+        for (int i = 1 + int(random.bounded(3u)); i > 0; --i)
+            name += piece();
+        return name + QString::number(++count) + piece() + end;
+    };
     QTemporaryDir tmp;
     Installation game(tmp.path());
     const QString& gameDir = game.gameDir;
-    auto put = [&](const QString& path) {
-        QCOMPARE(InstallationBuilder::writeFile(gameDir + path, path.toUtf8()), QString());
+    auto put = [&](const QString& path, const QByteArray& content = {}) {
+        QCOMPARE(InstallationBuilder::writeFile(gameDir + path,
+                                                content.isNull() ? path.toUtf8() : content),
+                 QString());
     };
     // World A's label ends in "$", which meets the "\" before each of its tomes; its
     // name has "$\" before every escape letter. World B is random throughout.
-    const QString labelA = names.next({}, "$", true);
-    const QString labelB = names.next({}, {}, true);
-    const QString nameA = "WorldA " + names.next() + " $\\t$\\n$\\r$\\\"$\\'$\\`$\\$$\\\\ end";
-    for (const auto& [label, name] : {std::pair(labelA, nameA), {labelB, "WorldB " + names.next()}})
-        QCOMPARE(InstallationBuilder::writeFile(gameDir + label + ".ini",
-                                                ("[WorldData]\nDisplayName=" + name).toUtf8()),
-                 QString());
-    QStringList tomesA = {"Uninstall", "uN.Lore"};
+    const QString labelA = hostile({}, "$", true), labelB = hostile({}, {}, true);
+    const QString nameA = "WorldA " + hostile() + " $\\t$\\n$\\r$\\\"$\\'$\\`$\\$$\\\\ end";
+    for (const auto& [label, name] : {std::pair(labelA, nameA), {labelB, "WorldB " + hostile()}})
+        put(label + ".ini", "[WorldData]\nDisplayName=" + name.toUtf8());
+    QStringList tomesA = {"Uninstall", "uN.Lore"}, defaultTomes;
     for (const QString start : {"t", "n", "r", "'", "`", "\"", "-", "!", "un."})
-        tomesA << names.next(start);
-    for (const QString& tome : tomesA)
-        put("Tomes_" + labelA + "/" + tome + "/" + names.next());
-    for (int i = 0; i < 6; ++i) {
-        put("Roster_" + labelA + "/" + names.next());
-        put("Data/Graphics/Tiles_" + labelB + "/" + names.next() + "/" + names.next());
-    }
-    QStringList defaultTomes;
+        tomesA << hostile(start);
     for (const QString start : {"un.", "-", "!", " "})
-        defaultTomes << names.next(start);
-    for (const QString& tome : defaultTomes)
-        put("Tomes/" + tome + "/" + names.next({}, " "));
+        defaultTomes << hostile(start);
+    // What each installer must hold: files are named after their own path.
+    QStringList worldA{labelA + ".ini"}, worldB{labelB + ".ini"}, ofA, ofDefault;
+    for (const QString& tome : tomesA) {
+        put("Tomes_" + labelA + "/" + tome + "/" + hostile());
+        ofA += filesBelow(gameDir + "Tomes_" + labelA + "/" + tome, "tomes_" + labelA + "/" + tome);
+    }
+    for (const QString& tome : defaultTomes) {
+        put("Tomes/" + tome + "/" + hostile({}, " "));
+        ofDefault += filesBelow(gameDir + "Tomes/" + tome, "tomes/" + tome);
+    }
+    for (int i = 0; i < 6; ++i) {
+        put("Roster_" + labelA + "/" + hostile());
+        put("Data/Graphics/Tiles_" + labelB + "/" + hostile() + "/" + hostile());
+    }
+    for (const QString folder : {"Roster_", "Tomes_"})
+        worldA += filesBelow(gameDir + folder + labelA, folder + labelA);
+    worldB +=
+        filesBelow(gameDir + "Data/Graphics/Tiles_" + labelB, "Data/Graphics/Tiles_" + labelB);
+    for (QStringList* expected : {&worldA, &worldB, &ofA, &ofDefault})
+        expected->sort();
 
     QProcessRunner realRunner;
     game.fixture.processRunner = &realRunner;
@@ -248,28 +211,18 @@ void PackagingTest::hostileNamesArriveExactly() {
     const QString installer = game.fixture.launcherFolder + "/output/setup.exe";
     // Each installer is built under another locale that the launcher may be given.
     struct Run {
-        QString world;       // the world line to click ("" keeps the selection)
-        QStringList tomes;   // the tomes to click
-        QStringList folders; // packed folders and their install paths, in pairs
+        QString world;     // the world line to click ("" keeps the selection)
+        QStringList tomes; // the tomes to click
+        QStringList expected;
         QMap<QByteArray, QByteArray> locale;
     };
-    QStringList worldFolders = {labelA + ".ini", ""}, tomeFolders, defaultFolders;
-    for (const QString& folder : InstallationBuilder::kContentFolders)
-        worldFolders << folder + "_" + labelA << folder + "_" + labelA;
-    for (const QString& tome : tomesA)
-        tomeFolders << "Tomes_" + labelA + "/" + tome << "tomes_" + labelA + "/" + tome;
-    for (const QString& tome : defaultTomes)
-        defaultFolders << "Tomes/" + tome << "tomes/" + tome;
-    const QList<Run> runs = {
-        {"WorldA", {}, worldFolders, {{"LANG", "xx_YY.UTF-8"}}},
-        {{}, tomesA, tomeFolders, {{"LC_CTYPE", "UTF-8"}}},
-        {"WorldB",
-         {},
-         {labelB + ".ini", "", "Data/Graphics/Tiles_" + labelB, "Data/Graphics/Tiles_" + labelB},
-         {{"LC_ALL", "C"}}},
-        {"Valmora", defaultTomes, defaultFolders, {{"LANG", "de_DE.UTF-8"}}},
-    };
-    for (const Run& run : runs) {
+    const QMap<QByteArray, QByteArray> saved = {{"LC_ALL", qgetenv("LC_ALL")},
+                                                {"LC_CTYPE", qgetenv("LC_CTYPE")},
+                                                {"LANG", qgetenv("LANG")}};
+    for (const Run& run : QList<Run>{{"WorldA", {}, worldA, {{"LANG", "xx_YY.UTF-8"}}},
+                                     {{}, tomesA, ofA, {{"LC_CTYPE", "UTF-8"}}},
+                                     {"WorldB", {}, worldB, {{"LC_ALL", "C"}}},
+                                     {"Valmora", defaultTomes, ofDefault, {}}}) {
         const QStringList worlds = texts(w.CreatorWorldList);
         const auto world = std::find_if(worlds.begin(), worlds.end(),
                                         [&](const QString& t) { return t.startsWith(run.world); });
@@ -277,23 +230,14 @@ void PackagingTest::hostileNamesArriveExactly() {
             clickRow(w.CreatorWorldList, int(world - worlds.begin()));
         for (const QString& tome : run.tomes)
             clickRow(w.CreatorTomeList, tome);
-        QStringList expected;
-        for (int i = 0; i < run.folders.size(); i += 2) {
-            const QFileInfo packed(gameDir + run.folders[i]);
-            expected += packed.isDir()    ? filesBelow(packed.filePath(), run.folders[i + 1])
-                        : packed.exists() ? QStringList{run.folders[i]}
-                                          : QStringList();
-        }
-        expected.sort();
         QFile::remove(installer);
-        {
-            const Locale locale(run.locale);
-            game.launch();
-        }
+        setLocale(run.locale);
+        game.launch();
+        setLocale(saved);
         const QString said = w.CreatorLabel->text();
         QVERIFY2(said.startsWith("The installer is ready") && QFile::exists(installer),
                  qPrintable(said));
-        QCOMPARE(installerListing(installer), expected);
+        QCOMPARE(installerListing(installer), run.expected);
         // 7-Zip lists "$0" and "$$0" alike: variables are looked for in the script.
         QStringList faults;
         const QStringList read = installerTexts(game.script(), faults);
@@ -341,7 +285,7 @@ void PackagingTest::lockedLauncherFolderPackagesIntoTheDataFolder() {
     QCOMPARE(QDir(launcher).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
-void PackagingTest::compilerIsFoundAndGetsAUtf8Locale() {
+void PackagingTest::compilerAndDataFolderAreFound() {
     QTemporaryDir tmp;
     const QString launcher = tmp.path() + "/launcher";
     const QString bin = tmp.path() + "/bin";
@@ -359,16 +303,10 @@ void PackagingTest::compilerIsFoundAndGetsAUtf8Locale() {
     QCOMPARE(InstallationBuilder::writeFile(launcher + "/MakeNSIS.EXE", "MZ", false), QString());
     QCOMPARE(FindCompiler(fs, launcher + "/", {bin}), launcher + "/MakeNSIS.EXE");
 
-    // Whatever locale the launcher has, the compiler gets one that exists and is UTF-8.
-    QCOMPARE(CompilerLookup::CompilerEnvironment(),
-             (QMap<QString, QString>{{"LC_ALL", "C.UTF-8"}}));
     const QByteArray savedData = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(tmp.path()));
     QCOMPARE(CompilerLookup::UserDataFolder(), tmp.path() + "/Korvath II Launcher");
-    if (savedData.isNull())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", savedData);
+    qputenv("XDG_DATA_HOME", savedData);
 }
 
 QTEST_MAIN(PackagingTest)
