@@ -44,15 +44,12 @@ QStringList filesBelow(const QString& folder, const QString& installPrefix) {
 // The file paths that 7-Zip lists in an installer, sorted.
 QStringList installerListing(const QString& installer) {
     QProcess lister;
-    lister.start(QStringLiteral("7zz"), {QStringLiteral("l"), QStringLiteral("-slt"), installer});
+    lister.start(QStringLiteral("7zz"), {"l", "-ba", "-slt", installer});
     if (!lister.waitForFinished(60000) || lister.exitCode() != 0)
         return {QStringLiteral("<7zz failed: %1>").arg(QString::fromUtf8(lister.readAll()))};
     QStringList paths;
-    bool inEntries = false;
     for (const QString& line : QString::fromUtf8(lister.readAllStandardOutput()).split('\n')) {
-        if (line.startsWith(QLatin1String("----------")))
-            inEntries = true;
-        else if (inEntries && line.startsWith(QLatin1String("Path = ")))
+        if (line.startsWith(QLatin1String("Path = ")))
             paths.append(line.mid(7)); // a name may end in a space
     }
     paths.sort();
@@ -66,18 +63,11 @@ QStringList installerListing(const QString& installer) {
 // reference is added to faults.
 QString compilerReading(const QString& text, QStringList& faults) {
     // An escaped quote is held as a mark that no later step reads.
-    const QString quotes = QStringLiteral("\"'`");
-    const QString marks = QStringLiteral("\uE000\uE001\uE002");
-    auto unescape = [](const QString& in, const QString& from, const QString& to) {
-        QString out;
-        for (int i = 0; i < in.size(); ++i) {
-            const int k = in.mid(i, 2) == "$\\" && i + 2 < in.size() ? from.indexOf(in[i + 2]) : -1;
-            out += k < 0 ? in[i] : to[k];
-            i += k < 0 ? 0 : 2;
-        }
-        return out;
-    };
-    const QString once = unescape(text, "tnr" + quotes, "\t\n\r" + marks);
+    const QString letters = QStringLiteral("\"'`tnr");
+    const QString by = QStringLiteral("\uE000\uE001\uE002\t\n\r");
+    QString once = text;
+    for (int k = 0; k < letters.size(); ++k)
+        once.replace(QStringLiteral("$\\") + letters[k], by[k]);
     QString expanded;
     int from = 0;
     const QRegularExpression reference(QStringLiteral("\\$\\{U\\+([0-9A-F]+)\\}|\\$[{%]"));
@@ -90,14 +80,15 @@ QString compilerReading(const QString& text, QStringList& faults) {
         from = m.capturedEnd();
     }
     expanded += once.mid(from);
-    expanded = unescape(expanded, quotes, marks);
+    for (int k = 0; k < 3; ++k)
+        expanded.replace(QStringLiteral("$\\") + letters[k], by[k]);
     QString out;
     for (int i = 0; i < expanded.size(); ++i) {
         if (expanded[i] == '$' && expanded.mid(i + 1, 1) != "$")
             faults << QStringLiteral("a variable for the installer: ") + text;
         i += expanded.mid(i, 2) == "$$" ? 1 : 0;
-        const int mark = marks.indexOf(expanded[i]);
-        out += mark < 0 ? expanded[i] : quotes[mark];
+        const int mark = by.left(3).indexOf(expanded[i]);
+        out += mark < 0 ? expanded[i] : letters[mark];
     }
     return out;
 }
