@@ -174,7 +174,8 @@ void PackagingTest::hostileNamesArriveExactly() {
     }
     for (const QString& tome : defaultTomes) {
         const QString file = tome + "/" + hostile({}, " ");
-        ofDefault << "tomes/" + put("Tomes/" + file).mid(6);
+        put("Tomes/" + file);
+        ofDefault << "tomes/" + file;
     }
     for (int i = 0; i < 6; ++i) {
         worldA << put("Roster_" + labelA + "/" + hostile());
