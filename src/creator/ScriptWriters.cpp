@@ -234,16 +234,19 @@ void commonStart(const ScriptInput& input, SettingsStore& settings) {
 }
 
 // The first entry below folder (a path relative to the game directory) whose name
-// the compiler cannot take, as a refusal; "" when there is none. Each folder is
-// walked once, so a link that leads back up ends the walk there.
+// the compiler cannot take, as a refusal; "" when there is none. The compiler also
+// refuses a folder without a single file below it. Each folder is walked once, so a
+// link that leads back up ends the walk there.
 QString firstUnpackableEntry(FileSystem& fileSystem, const ScriptInput& input,
                              const QString& folder, QSet<QPair<quint64, quint64>>& seen) {
     const QChar sep = input.separator;
+    const QString shownFolder =
+        folder.startsWith(input.gameDir) ? folder.mid(input.gameDir.size()) : folder;
+    bool packsAFile = false;
     QStringList pending{folder};
     while (!pending.isEmpty()) {
         const QString path = pending.takeFirst();
-        const QString shownPath =
-            path.startsWith(input.gameDir) ? path.mid(input.gameDir.size()) : path;
+        const QString shownPath = shownFolder + path.mid(folder.size());
         FolderListing listing;
         try {
             listing = fileSystem.listFolder(path);
@@ -252,7 +255,11 @@ QString firstUnpackableEntry(FileSystem& fileSystem, const ScriptInput& input,
                            QStringLiteral("cannot be read"), true);
         }
         const QPair<quint64, quint64> id(listing.id.device, listing.id.inode);
-        if (listing.id.isKnown() && seen.contains(id))
+        // A folder walked before (through a link or another section) has been
+        // checked; whether it holds files is not known here.
+        const bool walked = listing.id.isKnown() && seen.contains(id);
+        packsAFile = packsAFile || walked || !listing.files.isEmpty();
+        if (walked)
             continue;
         seen.insert(id);
         if (!listing.leftOut.isEmpty())
@@ -272,6 +279,11 @@ QString firstUnpackableEntry(FileSystem& fileSystem, const ScriptInput& input,
         for (int i = listing.subFolders.size() - 1; i >= 0; --i)
             pending.prepend(path + sep + listing.subFolders[i].name);
     }
+    if (!packsAFile)
+        return refusal(QStringLiteral("the folder"), shownFolder,
+                       QStringLiteral("holds no file, and the installer compiler refuses an "
+                                      "empty folder"),
+                       true);
     return QString();
 }
 

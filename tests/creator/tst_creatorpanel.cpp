@@ -200,11 +200,15 @@ void CreatorPanelTest::whatCannotBePackagedIsSaid() {
     launch();
     QVERIFY(QFile::remove(game.gameDir + "Tomes/Herbalism/Sea\\Charts.txt"));
     // A name that is not UTF-8 anywhere below a packed folder (it would crash the
-    // compiler); then files in the way of both folders the script may go to.
+    // compiler), a folder with no file (it would stop it); then files in the way of
+    // both folders the script may go to.
     const QByteArray stray = QFile::encodeName(game.gameDir + "Tomes/Herbalism/") + "l\xE9gende";
     QVERIFY(::close(::creat(stray.constData(), 0644)) == 0);
     launch();
-    QVERIFY(::unlink(stray.constData()) == 0);
+    QVERIFY(::unlink(stray.constData()) == 0 &&
+            QFile::remove(game.gameDir + "Tomes/Herbalism/moonwort.txt"));
+    launch();
+    InstallationBuilder::writeFile(game.gameDir + "Tomes/Herbalism/moonwort.txt", "m\n");
     InstallationBuilder::writeFile(launcher + "/output", "a file in the way\n");
     InstallationBuilder::writeFile(tmp.path() + "/data", "another\n");
     launch();
@@ -232,6 +236,7 @@ void CreatorPanelTest::whatCannotBePackagedIsSaid() {
         R"(the tome name "Back\slash")",
         R"(the name "Tomes/Herbalism/Sea\Charts.txt" holds a "\")",
         "the name of \"Tomes/Herbalism/l\uFFFDgende\" is not UTF-8",
+        "the folder \"Tomes/Herbalism\" holds no file",
         "could not be written in the launcher's folder or in " + data + ".",
         "The script kvii.nsi is written, but no installer compiler (makensis) was found",
         "Install Wine",
