@@ -156,7 +156,6 @@ void CreatorPanelTest::packagingWritesTheScriptAndRunsTheCompiler() {
     runner.exitCode = 1;
     game.launch();
     QCOMPARE(runner.calls.size(), 2);
-    QVERIFY(game.script().startsWith("Name \"Korvath II Tome(s)\"\r\n"));
     QCOMPARE(game.fixture.storedSetting("Bestiary", "PackageTomeDirs"), QStringLiteral("Bestiary"));
     QCOMPARE(game.fixture.storedSetting("Herbalism", "PackageTomeDirs"),
              QStringLiteral("<missing>"));

@@ -97,10 +97,14 @@ QStringList installerTexts(const QString& script, QStringList& faults) {
     return texts;
 }
 
-// Gives the launcher only the locale variables named in values.
-void setLocale(const QMap<QByteArray, QByteArray>& values) {
-    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
+// Gives the launcher only the locale variables named in values; returns the earlier.
+QMap<QByteArray, QByteArray> setLocale(const QMap<QByteArray, QByteArray>& values) {
+    QMap<QByteArray, QByteArray> earlier;
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        earlier.insert(name, qgetenv(name));
         values.value(name).isNull() ? void(qunsetenv(name)) : void(qputenv(name, values[name]));
+    }
+    return earlier;
 }
 
 } // namespace
@@ -196,9 +200,6 @@ void PackagingTest::hostileNamesArriveExactly() {
         QStringList expected;
         QMap<QByteArray, QByteArray> locale;
     };
-    const QMap<QByteArray, QByteArray> saved = {{"LC_ALL", qgetenv("LC_ALL")},
-                                                {"LC_CTYPE", qgetenv("LC_CTYPE")},
-                                                {"LANG", qgetenv("LANG")}};
     for (const Run& run : QList<Run>{{"WorldA", {}, worldA, {{"LANG", "xx_YY.UTF-8"}}},
                                      {{}, tomesA, ofA, {{"LC_CTYPE", "UTF-8"}}},
                                      {"WorldB", {}, worldB, {{"LC_ALL", "C"}}},
@@ -211,9 +212,9 @@ void PackagingTest::hostileNamesArriveExactly() {
         for (const QString& tome : run.tomes)
             clickRow(w.CreatorTomeList, tome);
         QFile::remove(installer);
-        setLocale(run.locale);
+        const QMap<QByteArray, QByteArray> own = setLocale(run.locale);
         game.launch();
-        setLocale(saved);
+        setLocale(own);
         const QString said = w.CreatorLabel->text();
         QVERIFY2(said.startsWith("The installer is ready") && QFile::exists(installer),
                  qPrintable(said));
