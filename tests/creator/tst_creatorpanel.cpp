@@ -211,9 +211,7 @@ void CreatorPanelTest::whatCannotBePackagedIsSaid() {
     InstallationBuilder::writeFile(launcher + "/output", "a file in the way\n");
     InstallationBuilder::writeFile(tmp.path() + "/data", "another\n");
     launch();
-    QVERIFY(!QFile::exists(launcher + "/kvii.nsi"));
     QVERIFY(QFile::remove(tmp.path() + "/data"));
-    QVERIFY(game.fixture.runner.calls.isEmpty());
 
     // The launcher's folder cannot take the script: it goes to the data folder.
     const QByteArray savedPath = qgetenv("PATH");
