@@ -19,20 +19,20 @@ const QString kDirTextLine = QStringLiteral("DirText \"Installation Directory\" 
                                             "location of your Korvath II directory:\"");
 const QString kOutFileLine = QStringLiteral("OutFile \"output\\setup.exe\"");
 
-// How the compiler reads a quoted text, as measured, in three passes:
-// 1. It turns "$\" and a quote character into that quote, "$\t", "$\n" and "$\r" into
-//    a tab, line feed and carriage return. It looks for "$\" alone, so a "$" written
-//    as "$$" followed by "\t" still becomes "$" and a tab.
-// 2. It replaces "${name}" (a define) and "$%name%" (an environment variable), again
-//    also right after "$$", and then looks once more for "$\" and a quote character.
-//    What the defines put in takes no part in pass 1.
-// 3. In a text for the installer (not in a File source path) "$$" stands for "$" and
-//    "$name" is a variable.
-// So "$" before "{", "%" or "\" is written with the brace, percent sign or backslash
-// as a character define ("${U+7B}"), which pass 1 cannot see and pass 2 does not
-// read again; a quote after such a backslash is written as "$\" and the quote, which
-// pass 2 turns back into the quote alone. A text cannot end in "$\": pass 2 would
-// take the closing quote for one of its own (see endsInDollarBackslash).
+// How the compiler reads a quoted text (measured with makensis 3.08):
+// 1. "$\" and a quote character stand for that quote; "$\t", "$\n" and "$\r" for a
+//    tab, line feed and carriage return. This pass knows nothing of "$$": the "$$"
+//    and "\t" that a plain escape of "$" gives "Gold$\treasure" read as "$" and a tab.
+// 2. Then "${name}" (a define) and "$%name%" (an environment variable) are replaced,
+//    also right after "$$". What they put in is not read again, except that "$\"
+//    and a quote character once more make an escaped quote: so no text can end in
+//    "$\" (its "\" would take the closing quote), and such a name is refused.
+// 3. Last, in a text for the installer "$$" stands for "$" and any other "$" starts
+//    a variable; in a File source path "$" stands for itself.
+// So a quote is written "$\"", and a "$" before "{", "%" or "\" as "$$" ("$" in a
+// source path) followed by the brace, percent sign or backslash as a character
+// define ("${U+7B}"), which pass 1 cannot see. A quote after such a backslash is
+// written as its escape, which pass 1 has already read when pass 2 looks again.
 QString escape(const QString& value, bool forInstaller) {
     const QString dollar = forInstaller ? QStringLiteral("$$") : QStringLiteral("$");
     QString out;
