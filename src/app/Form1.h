@@ -22,13 +22,15 @@ class SettingsStore;
 class TabControl;
 
 // What the window needs from outside: the platform services (real ones in the
-// program, fakes in tests) and the launcher folder (where the installer compiler,
-// its script and the output folder live).
+// program, fakes in tests), the launcher folder (where the installer compiler, its
+// script and the output folder live) and the user's data folder (where the script
+// and the output folder go when the launcher folder cannot be written; "" for none).
 struct LauncherServices {
     std::function<std::unique_ptr<FileSystem>()> createFileSystem;
     SettingsStore* settings = nullptr;
     ProcessRunner* processRunner = nullptr;
     QString launcherFolder;
+    QString dataFolder;
 };
 
 // The launcher's one window. It owns every control and the state record; each
@@ -169,8 +171,10 @@ private:
 
     // ---- private state of the creator subsystem ----
     struct CreatorScript; // the values of an installer script, gathered from the panel
-    CreatorScript creatorScript(bool worldScript);
-    // Writes the world or the tome script; returns why it was refused, or "".
-    QString writeCreatorScript(bool worldScript);
+    // The script's values; it is to be written into folder.
+    CreatorScript creatorScript(bool worldScript, const QString& folder);
+    // Writes the world or the tome script into folder; returns why it was refused,
+    // or "".
+    QString writeCreatorScript(bool worldScript, const QString& folder);
     void creatorPackage(); // the packaging action
 };

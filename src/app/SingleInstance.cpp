@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/LocalFileSystem.h"
 #include "app/SettingsStore.h"
+#include "creator/CompilerLookup.h"
 #include "worlds/LaunchStuff.h"
 
 #include <QApplication>
@@ -135,6 +136,7 @@ int RunLauncher(const std::function<void(Form1&)>& whenShown) {
     services.settings = &settings;
     services.processRunner = &runner;
     services.launcherFolder = QCoreApplication::applicationDirPath();
+    services.dataFolder = CompilerLookup::UserDataFolder();
 
     Form1 window(services);
     instance.serve(&window);

@@ -1,7 +1,9 @@
 #include "creator/CompilerLookup.h"
 
 #include "app/FileSystem.h"
+#include "creator/ScriptWriters.h"
 
+#include <QDir>
 #include <QStandardPaths>
 
 namespace CompilerLookup {
@@ -32,27 +34,22 @@ QStringList SearchPathFromEnvironment() {
     return qEnvironmentVariable("PATH").split(listSeparator, Qt::SkipEmptyParts);
 }
 
-QMap<QString, QString> CompilerEnvironment(const QString& lcAll, const QString& lcCtype,
-                                           const QString& lang) {
-    // The first of the three that is set decides the character set, as for any
-    // program started with this environment.
-    QString effective = lcAll;
-    if (effective.isEmpty())
-        effective = lcCtype;
-    if (effective.isEmpty())
-        effective = lang;
-    const QString lower = effective.toLower();
+QMap<QString, QString> CompilerEnvironment() {
     QMap<QString, QString> overrides;
 #ifndef Q_OS_WIN
-    if (!lower.contains(QLatin1String("utf-8")) && !lower.contains(QLatin1String("utf8")))
-        overrides.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    overrides.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
 #endif
     return overrides;
 }
 
-QMap<QString, QString> CompilerEnvironment() {
-    return CompilerEnvironment(qEnvironmentVariable("LC_ALL"), qEnvironmentVariable("LC_CTYPE"),
-                               qEnvironmentVariable("LANG"));
+QStringList CompilerArguments() {
+    return {QStringLiteral("-WX"), ScriptWriters::kScriptName};
+}
+
+QString UserDataFolder() {
+    return QDir::toNativeSeparators(
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/Korvath II Launcher"));
 }
 
 } // namespace CompilerLookup

@@ -20,11 +20,19 @@ QString FindCompiler(FileSystem& fileSystem, const QString& launcherFolder,
 QStringList SearchPathFromEnvironment();
 
 // Overrides of the compiler's environment. The compiler reads the script and the
-// packed file names as UTF-8 only under a UTF-8 locale, so a launcher running under
-// another one starts it with LC_ALL=C.UTF-8. The three values are those of LC_ALL,
-// LC_CTYPE and LANG.
-QMap<QString, QString> CompilerEnvironment(const QString& lcAll, const QString& lcCtype,
-                                           const QString& lang);
-QMap<QString, QString> CompilerEnvironment(); // from the launcher's own environment
+// packed file names as UTF-8 only under a UTF-8 locale, and a locale's name does not
+// say whether the system has it (nor whether it is UTF-8, as "UTF-8" alone shows), so
+// on a system other than Windows the compiler always runs with LC_ALL=C.UTF-8, which
+// every Debian system has.
+QMap<QString, QString> CompilerEnvironment();
+
+// The compiler's arguments: warnings count as errors (a warning may mean files
+// left out), then the script's name.
+QStringList CompilerArguments();
+
+// The user's own folder for the launcher's files, where packaging goes when the
+// launcher's folder cannot be written: $XDG_DATA_HOME/Korvath II Launcher, by default
+// ~/.local/share/Korvath II Launcher (no closing separator).
+QString UserDataFolder();
 
 } // namespace CompilerLookup

@@ -9,8 +9,10 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 
 namespace {
 
@@ -21,9 +23,44 @@ const QString kEditorExecutable = QStringLiteral("worldforge2.exe");
 
 enum CreatorAction { LaunchGame = 0, LaunchEditor = 1, Package = 2 };
 
+#ifdef Q_OS_WIN
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
 void showMessage(QLabel* label, const QString& text, const QString& details = QString()) {
     label->setText(text);
     label->setToolTip(details);
+}
+
+QString withoutClosingSeparator(QString path, QChar separator) {
+    if (path.size() > 1 && path.endsWith(separator))
+        path.chop(1);
+    return path;
+}
+
+// Creates the folder and any missing folder above it.
+void createFolderPath(FileSystem& fileSystem, const QString& path) {
+    if (fileSystem.FolderExists(path))
+        return;
+    const int cut = path.lastIndexOf(fileSystem.separator());
+    if (cut > 0)
+        createFolderPath(fileSystem, path.left(cut));
+    fileSystem.CreateFolder(path);
+}
+
+// A folder as a message names it: the home folder as "~", a long path shortened.
+QString shownFolder(const QString& path, QChar separator) {
+    const QString home =
+        QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::HomeLocation));
+    QString shown = path;
+    if (!home.isEmpty() && path.startsWith(home + separator))
+        shown = QLatin1Char('~') + path.mid(home.size());
+    if (shown.size() <= 70)
+        return shown;
+    const int last = shown.lastIndexOf(separator);
+    return KVDirStuff::ShortenPath(shown.left(last), separator) + shown.mid(last);
 }
 
 } // namespace
@@ -151,35 +188,53 @@ void Form1::creatorPackage() {
     if (!SwitchSavedWorldOut(CreatorLabel))
         return;
     const bool worldScript = CreatorWorldList->SelCount() > 0;
+    FileSystem& fileSystem = *state.fileSystem;
     {
-        const CreatorScript script = creatorScript(worldScript);
-        const QString problem = worldScript ? ScriptWriters::WorldScriptProblem(script.input)
-                                            : ScriptWriters::TomeScriptProblem(script.input);
+        const CreatorScript script = creatorScript(worldScript, QString());
+        QString problem = worldScript ? ScriptWriters::WorldScriptProblem(script.input)
+                                      : ScriptWriters::TomeScriptProblem(script.input);
+        // A name the compiler cannot read would crash it or lose files silently.
+        if (problem.isEmpty())
+            problem = ScriptWriters::PackedContentProblem(script.input, fileSystem, worldScript);
         if (!problem.isEmpty()) {
             showMessage(CreatorLabel, problem);
             return;
         }
     }
 
-    FileSystem& fileSystem = *state.fileSystem;
     const QChar sep = fileSystem.separator();
-    QString launcherFolder = services.launcherFolder;
-    if (launcherFolder.endsWith(sep) && launcherFolder.size() > 1)
-        launcherFolder.chop(1);
-    const QString outputFolder = launcherFolder + sep + QStringLiteral("output");
-    try {
-        if (!fileSystem.FolderExists(outputFolder))
-            fileSystem.CreateFolder(outputFolder);
-        const QString refused = writeCreatorScript(worldScript);
-        if (!refused.isEmpty()) {
-            showMessage(CreatorLabel, refused);
-            return;
+    const QString launcherFolder = withoutClosingSeparator(services.launcherFolder, sep);
+    const QString dataFolder = withoutClosingSeparator(services.dataFolder, sep);
+    // The launcher's folder first, where authors have always found output/setup.exe;
+    // a launcher installed for all users cannot write there, so then the user's own
+    // data folder.
+    QString workFolder;
+    QStringList errors;
+    for (const QString& folder : {launcherFolder, dataFolder}) {
+        if (folder.isEmpty())
+            continue;
+        try {
+            createFolderPath(fileSystem, folder + sep + QStringLiteral("output"));
+            const QString refused = writeCreatorScript(worldScript, folder);
+            if (!refused.isEmpty()) {
+                showMessage(CreatorLabel, refused);
+                return;
+            }
+            workFolder = folder;
+            break;
+        } catch (const FileSystemError& error) {
+            errors.append(error.message());
         }
-    } catch (const FileSystemError& error) {
+    }
+    if (workFolder.isEmpty()) {
         showMessage(CreatorLabel,
-                    QStringLiteral("Nothing was packaged: the installer script could not be "
-                                   "written in the launcher's folder."),
-                    error.message());
+                    dataFolder.isEmpty()
+                        ? QStringLiteral("Nothing was packaged: the installer script could not be "
+                                         "written in the launcher's folder.")
+                        : QStringLiteral("Nothing was packaged: the installer script could not be "
+                                         "written in the launcher's folder or in %1.")
+                              .arg(shownFolder(dataFolder, sep)),
+                    errors.join(QLatin1Char('\n')));
         return;
     }
 
@@ -188,38 +243,51 @@ void Form1::creatorPackage() {
     if (compiler.isEmpty()) {
         showMessage(CreatorLabel,
                     QStringLiteral("The script kvii.nsi is written, but no installer compiler "
-                                   "(makensis) was found beside the launcher or on the PATH."));
+                                   "(makensis) was found beside the launcher or on the PATH."),
+                    workFolder + sep + ScriptWriters::kScriptName);
         return;
     }
     LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
     const int exitCode = LaunchStuff::RunAndWait(*services.processRunner, fileSystem, compiler,
-                                                 {ScriptWriters::kScriptName}, launcherFolder,
+                                                 CompilerLookup::CompilerArguments(), workFolder,
                                                  CompilerLookup::CompilerEnvironment(), &problem);
+    const QString outputFolder = workFolder + sep + QStringLiteral("output");
     const QString installer = outputFolder + sep + QStringLiteral("setup.exe");
-    if (problem == LaunchStuff::StartProblem::NeedsWine)
+    if (problem == LaunchStuff::StartProblem::NeedsWine) {
         showMessage(CreatorLabel,
                     QStringLiteral("The installer compiler makensis.exe is a Windows program. "
                                    "Install Wine to run it, then click Launch again."),
                     compiler);
-    else if (problem != LaunchStuff::StartProblem::None)
+    } else if (problem != LaunchStuff::StartProblem::None) {
         showMessage(CreatorLabel,
                     QStringLiteral("The installer compiler could not be started, so no "
                                    "installer was made."),
                     compiler);
-    else if (exitCode == 0)
+    } else if (exitCode == 0 && fileSystem.FileExists(installer)) {
+        QString text = QStringLiteral("The installer is ready: setup.exe in %1")
+                           .arg(shownFolder(outputFolder, sep));
+        if (workFolder != launcherFolder)
+            text += QStringLiteral(" (the launcher's folder cannot be written)");
+        showMessage(CreatorLabel, text + QLatin1Char('.'), installer);
+    } else if (exitCode == 0) {
         showMessage(CreatorLabel,
-                    QStringLiteral("The installer is ready: setup.exe in the output folder "
-                                   "beside the launcher."),
-                    installer);
-    else
+                    QStringLiteral("The installer compiler made no setup.exe, so no installer "
+                                   "was made."),
+                    compiler);
+    } else {
+        // A process ended by a signal gives 128 + the signal's number.
+        const bool crashed = !kWindows && exitCode > 128;
         showMessage(CreatorLabel,
-                    QStringLiteral("The installer compiler stopped with errors (exit code %1); "
-                                   "no new installer was made.")
+                    (crashed ? QStringLiteral("The installer compiler crashed (exit code %1); "
+                                              "no new installer was made.")
+                             : QStringLiteral("The installer compiler stopped with errors (exit "
+                                              "code %1); no new installer was made."))
                         .arg(exitCode),
                     compiler);
+    }
 }
 
-Form1::CreatorScript Form1::creatorScript(bool worldScript) {
+Form1::CreatorScript Form1::creatorScript(bool worldScript, const QString& folder) {
     FileSystem& fileSystem = *state.fileSystem;
     const QChar sep = fileSystem.separator();
     CreatorScript script;
@@ -238,15 +306,12 @@ Form1::CreatorScript Form1::creatorScript(bool worldScript) {
                 input.tomes.append(CreatorTomeList->item(i)->text());
         }
     }
-    QString launcherFolder = services.launcherFolder;
-    if (!launcherFolder.endsWith(sep))
-        launcherFolder += sep;
-    input.scriptPath = launcherFolder + ScriptWriters::kScriptName;
+    input.scriptPath = withoutClosingSeparator(folder, sep) + sep + ScriptWriters::kScriptName;
     return script;
 }
 
-QString Form1::writeCreatorScript(bool worldScript) {
-    const CreatorScript script = creatorScript(worldScript);
+QString Form1::writeCreatorScript(bool worldScript, const QString& folder) {
+    const CreatorScript script = creatorScript(worldScript, folder);
     const QString problem = worldScript ? ScriptWriters::WorldScriptProblem(script.input)
                                         : ScriptWriters::TomeScriptProblem(script.input);
     if (!problem.isEmpty())
@@ -259,13 +324,13 @@ QString Form1::writeCreatorScript(bool worldScript) {
 }
 
 void Form1::WriteWorldScript() {
-    const QString refused = writeCreatorScript(true);
+    const QString refused = writeCreatorScript(true, services.launcherFolder);
     if (!refused.isEmpty())
         showMessage(CreatorLabel, refused);
 }
 
 void Form1::WriteTomeScript() {
-    const QString refused = writeCreatorScript(false);
+    const QString refused = writeCreatorScript(false, services.launcherFolder);
     if (!refused.isEmpty())
         showMessage(CreatorLabel, refused);
 }

@@ -3,6 +3,8 @@
 #include "app/FileSystem.h"
 #include "app/SettingsStore.h"
 
+#include <QPair>
+#include <QSet>
 #include <memory>
 
 namespace ScriptWriters {
@@ -17,32 +19,65 @@ const QString kDirTextLine = QStringLiteral("DirText \"Installation Directory\" 
                                             "location of your Korvath II directory:\"");
 const QString kOutFileLine = QStringLiteral("OutFile \"output\\setup.exe\"");
 
-// The compiler expands "${name}" (a define) and "$%name%" (an environment variable)
-// anywhere on a line before it reads the line, even right after "$$". Writing the
-// brace or the percent sign through the compiler's own character define keeps the
-// pair apart, so the text arrives as it was.
-QString escape(const QString& value, bool escapeDollar) {
+// How the compiler reads a quoted text (measured with makensis 3.08):
+// 1. "$\" and a quote character stand for that quote; "$\t", "$\n" and "$\r" for a
+//    tab, line feed and carriage return. This pass knows nothing of "$$": the "$$"
+//    and "\t" that a plain escape of "$" gives "Gold$\treasure" read as "$" and a tab.
+// 2. Then "${name}" (a define) and "$%name%" (an environment variable) are replaced,
+//    also right after "$$". What they put in is not read again, except that "$\"
+//    and a quote character once more make an escaped quote: so no text can end in
+//    "$\" (its "\" would take the closing quote), and such a name is refused.
+// 3. Last, in a text for the installer "$$" stands for "$" and any other "$" starts
+//    a variable; in a File source path "$" stands for itself.
+// So a quote is written "$\"", and a "$" before "{", "%" or "\" as "$$" ("$" in a
+// source path) followed by the brace, percent sign or backslash as a character
+// define ("${U+7B}"), which pass 1 cannot see. A quote after such a backslash is
+// written as its escape, which pass 1 has already read when pass 2 looks again.
+QString escape(const QString& value, bool forInstaller) {
+    const QString dollar = forInstaller ? QStringLiteral("$$") : QStringLiteral("$");
     QString out;
     out.reserve(value.size() + 8);
     for (int i = 0; i < value.size(); ++i) {
         const QChar c = value.at(i);
+        const QChar next = i + 1 < value.size() ? value.at(i + 1) : QChar();
         if (c == QLatin1Char('"')) {
             out += QStringLiteral("$\\\"");
-        } else if (c == QLatin1Char('$')) {
-            out += escapeDollar ? QStringLiteral("$$") : QStringLiteral("$");
-            const QChar next = i + 1 < value.size() ? value.at(i + 1) : QChar();
-            if (next == QLatin1Char('{')) {
-                out += QStringLiteral("${U+7B}");
-                ++i;
-            } else if (next == QLatin1Char('%')) {
-                out += QStringLiteral("${U+25}");
+        } else if (c != QLatin1Char('$')) {
+            out += c;
+        } else if (next == QLatin1Char('{')) {
+            out += dollar + QStringLiteral("${U+7B}");
+            ++i;
+        } else if (next == QLatin1Char('%')) {
+            out += dollar + QStringLiteral("${U+25}");
+            ++i;
+        } else if (next == QLatin1Char('\\')) {
+            out += dollar + QStringLiteral("${U+5C}");
+            ++i;
+            const QChar quote = i + 1 < value.size() ? value.at(i + 1) : QChar();
+            if (quote == QLatin1Char('"') || quote == QLatin1Char('\'') ||
+                quote == QLatin1Char('`')) {
+                out += QStringLiteral("$\\") + quote;
                 ++i;
             }
         } else {
-            out += c;
+            out += dollar;
         }
     }
     return out;
+}
+
+bool endsInDollarBackslash(const QString& value) {
+    return value.endsWith(QLatin1String("$\\"));
+}
+
+// The compiler reads a section whose title starts with "un." or is "Uninstall" (in
+// any letter case) as part of an uninstaller and drops its files; "-" and "!" hide
+// the title or set it in bold. A leading space makes any of them a plain title.
+QString sectionTitle(const QString& name) {
+    const bool special = name.startsWith(QLatin1Char('-')) || name.startsWith(QLatin1Char('!')) ||
+                         name.startsWith(QLatin1String("un."), Qt::CaseInsensitive) ||
+                         name.compare(QLatin1String("uninstall"), Qt::CaseInsensitive) == 0;
+    return installerString(special ? QLatin1Char(' ') + name : name);
 }
 
 bool isControl(QChar c) {
@@ -52,10 +87,13 @@ bool isControl(QChar c) {
 }
 
 // The name as it can be shown in a label: control characters as replacement marks,
-// and a long name cut short.
-QString shown(const QString& name) {
+// and a long name cut short (a path keeps its end, where the file's own name is).
+QString shown(const QString& name, bool path = false) {
     constexpr int kLongest = 40;
-    QString out = name.size() > kLongest ? name.left(kLongest - 1) + QChar(0x2026) : name;
+    QString out = name;
+    if (out.size() > kLongest)
+        out =
+            path ? QChar(0x2026) + out.right(kLongest - 1) : out.left(kLongest - 1) + QChar(0x2026);
     for (QChar& c : out) {
         if (isControl(c))
             c = QChar(QChar::ReplacementCharacter);
@@ -63,9 +101,12 @@ QString shown(const QString& name) {
     return out;
 }
 
-QString refusal(const QString& what, const QString& name, const QString& why) {
-    return QStringLiteral("Nothing was packaged: %1 \"%2\" %3.").arg(what, shown(name), why);
+QString refusal(const QString& what, const QString& name, const QString& why, bool path = false) {
+    return QStringLiteral("Nothing was packaged: %1 \"%2\" %3.").arg(what, shown(name, path), why);
 }
+
+const QString kSeparatorReason =
+    QStringLiteral("holds a \"\\\", which the installer reads as a folder separator");
 
 // Checks one value; pathPart says it becomes part of a folder path.
 QString checkValue(const QString& what, const QString& value, bool pathPart, QChar separator) {
@@ -76,9 +117,10 @@ QString checkValue(const QString& what, const QString& value, bool pathPart, QCh
     // The compiler and the installer both read "\" as a folder separator, so a name
     // holding one would be split into folders that do not exist.
     if (pathPart && separator != QLatin1Char('\\') && value.contains(QLatin1Char('\\')))
-        return refusal(
-            what, value,
-            QStringLiteral("holds a \"\\\", which the installer reads as a folder separator"));
+        return refusal(what, value, kSeparatorReason);
+    if (!pathPart && endsInDollarBackslash(value))
+        return refusal(what, value,
+                       QStringLiteral("ends in \"$\\\", which the installer compiler cannot read"));
     return QString();
 }
 
@@ -102,6 +144,58 @@ QString installedPath(const QString& relativePath, QChar separator) {
     return path;
 }
 
+// One section of a script, in plain text: its title, the folder below $INSTDIR it
+// installs to ("\" between components, "" for $INSTDIR itself), and what it packs:
+// all files below a folder, or one file.
+struct Section {
+    QString title;
+    QString installed;
+    QString source;
+    bool wholeFolder = true;
+};
+
+QList<Section> worldSections(const ScriptInput& input, FileSystem& fileSystem) {
+    const KVDirStuff::GameFolderTable& table = *input.folders;
+    const QString& D = input.gameDir;
+    const QString& L = input.label;
+    QList<Section> sections;
+    for (size_t i = 0; i < table.relativePath.size(); ++i) {
+        const QString& P = table.relativePath[i];
+        const QString folder = L.isEmpty() ? D + P : D + P + QLatin1Char('_') + L;
+        if (!fileSystem.FolderExists(folder))
+            continue;
+        const QString installed = installedPath(P, input.separator);
+        sections.append({table.shortName[i], L.isEmpty() ? installed : installed + '_' + L,
+                         fileSystem.resolveFolder(folder)});
+    }
+    if (!L.isEmpty()) {
+        // Written always: the world's description file is what announces it.
+        const QString iniPath = D + L + QStringLiteral(".ini");
+        const QString onDisk = fileSystem.resolveFile(iniPath);
+        sections.append({QStringLiteral("The .ini File"), QString(),
+                         onDisk.isEmpty() ? iniPath : onDisk, false});
+    }
+    return sections;
+}
+
+QList<Section> tomeSections(const ScriptInput& input, FileSystem& fileSystem) {
+    const QString& D = input.gameDir;
+    const QString& L = input.label;
+    // One form for the whole script: the world's own tomes folder when it lies
+    // beside the default one, else the default tomes folder.
+    const QString stowed = D + QStringLiteral("tomes_") + L;
+    const bool stowedForm = !L.isEmpty() && fileSystem.FolderExists(stowed);
+    const QString tomesOnDisk =
+        folderOnDisk(fileSystem, stowedForm ? stowed : D + QStringLiteral("tomes"));
+    const QString installedFolder =
+        stowedForm ? QStringLiteral("tomes_") + L : QStringLiteral("tomes");
+    QList<Section> sections;
+    for (const QString& tome : input.tomes)
+        sections.append({tome, installedFolder + QLatin1Char('\\') + tome,
+                         folderOnDisk(fileSystem, tomesOnDisk + input.separator + tome)});
+    return sections;
+}
+
 class Script {
 public:
     Script(FileSystem& fileSystem, const QString& path)
@@ -109,18 +203,24 @@ public:
 
     void line(const QString& text) { m_writer->WriteLine(text); }
     void header(const QString& name) {
-        line(QStringLiteral("Name \"%1\"").arg(name));
-        line(QStringLiteral("Caption \"Setup for %1\"").arg(name));
+        line(QStringLiteral("Name \"%1\"").arg(installerString(name)));
+        line(QStringLiteral("Caption \"%1\"")
+                 .arg(installerString(QStringLiteral("Setup for ") + name)));
         line(kOutFileLine);
         line(kInstallDirLine);
         line(kDirTextLine);
     }
-    // sectionName and outPath are already escaped for the installer; file is the
-    // File line's arguments.
-    void section(const QString& sectionName, const QString& outPath, const QString& file) {
-        line(QStringLiteral("Section \"%1\"").arg(sectionName));
+    void section(const Section& section, QChar separator) {
+        line(QStringLiteral("Section \"%1\"").arg(sectionTitle(section.title)));
+        QString outPath = QStringLiteral("$INSTDIR");
+        if (!section.installed.isEmpty())
+            outPath += QLatin1Char('\\') + installerString(section.installed);
         line(QStringLiteral("SetOutPath \"%1\"").arg(outPath));
-        line(QStringLiteral("File %1").arg(file));
+        if (section.wholeFolder)
+            line(QStringLiteral("File /r \"%1\"")
+                     .arg(sourcePath(section.source + separator + QStringLiteral("*.*"))));
+        else
+            line(QStringLiteral("File \"%1\"").arg(sourcePath(section.source)));
         line(QStringLiteral("SectionEnd"));
     }
     void close() { m_writer->Close(); }
@@ -129,12 +229,62 @@ private:
     std::unique_ptr<TextWriter> m_writer;
 };
 
-QString recursiveFiles(const QString& folder, QChar separator) {
-    return QStringLiteral("/r \"%1\"").arg(sourcePath(folder + separator + QStringLiteral("*.*")));
-}
-
 void commonStart(const ScriptInput& input, SettingsStore& settings) {
     settings.SaveSetting(kSettingsSection, QStringLiteral("lastDirLabel"), input.label);
+}
+
+// The first entry below folder (a path relative to the game directory) whose name
+// the compiler cannot take, as a refusal; "" when there is none. The compiler also
+// refuses a folder without a single file below it. Each folder is walked once, so a
+// link that leads back up ends the walk there.
+QString firstUnpackableEntry(FileSystem& fileSystem, const ScriptInput& input,
+                             const QString& folder, QSet<QPair<quint64, quint64>>& seen) {
+    const QChar sep = input.separator;
+    const QString shownFolder =
+        folder.startsWith(input.gameDir) ? folder.mid(input.gameDir.size()) : folder;
+    bool packsAFile = false;
+    QStringList pending{folder};
+    while (!pending.isEmpty()) {
+        const QString path = pending.takeFirst();
+        const QString shownPath = shownFolder + path.mid(folder.size());
+        FolderListing listing;
+        try {
+            listing = fileSystem.listFolder(path);
+        } catch (const FileSystemError&) {
+            return refusal(QStringLiteral("the folder"), shownPath,
+                           QStringLiteral("cannot be read"), true);
+        }
+        const QPair<quint64, quint64> id(listing.id.device, listing.id.inode);
+        // A folder walked before (through a link or another section) has been
+        // checked; whether it holds files is not known here.
+        const bool walked = listing.id.isKnown() && seen.contains(id);
+        packsAFile = packsAFile || walked || !listing.files.isEmpty();
+        if (walked)
+            continue;
+        seen.insert(id);
+        if (!listing.leftOut.isEmpty())
+            return refusal(QStringLiteral("the name of"), shownPath + sep + listing.leftOut.first(),
+                           QStringLiteral("is not UTF-8, which the installer compiler cannot read"),
+                           true);
+        QStringList names = listing.files;
+        for (const FolderListing::SubFolder& sub : listing.subFolders)
+            names.append(sub.name);
+        if (sep != QLatin1Char('\\')) {
+            for (const QString& name : names) {
+                if (name.contains(QLatin1Char('\\')))
+                    return refusal(QStringLiteral("the name"), shownPath + sep + name,
+                                   kSeparatorReason, true);
+            }
+        }
+        for (int i = listing.subFolders.size() - 1; i >= 0; --i)
+            pending.prepend(path + sep + listing.subFolders[i].name);
+    }
+    if (!packsAFile)
+        return refusal(QStringLiteral("the folder"), shownFolder,
+                       QStringLiteral("holds no file, and the installer compiler refuses an "
+                                      "empty folder"),
+                       true);
+    return QString();
 }
 
 } // namespace
@@ -172,38 +322,30 @@ QString TomeScriptProblem(const ScriptInput& input) {
     return problem;
 }
 
+QString PackedContentProblem(const ScriptInput& input, FileSystem& fileSystem, bool worldScript) {
+    QSet<QPair<quint64, quint64>> seen;
+    const QList<Section> sections =
+        worldScript ? worldSections(input, fileSystem) : tomeSections(input, fileSystem);
+    for (const Section& section : sections) {
+        if (!section.wholeFolder)
+            continue;
+        const QString problem = firstUnpackableEntry(fileSystem, input, section.source, seen);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return QString();
+}
+
 QString WriteWorldScript(const ScriptInput& input, FileSystem& fileSystem,
                          SettingsStore& settings) {
     const QString problem = WorldScriptProblem(input);
     if (!problem.isEmpty())
         return problem;
-    const KVDirStuff::GameFolderTable& table = *input.folders;
-    const QChar sep = input.separator;
-    const QString& D = input.gameDir;
-    const QString& L = input.label;
-
     commonStart(input, settings);
     Script script(fileSystem, input.scriptPath);
-    script.header(installerString(input.displayName));
-    for (size_t i = 0; i < table.relativePath.size(); ++i) {
-        const QString& P = table.relativePath[i];
-        const QString folder = L.isEmpty() ? D + P : D + P + QLatin1Char('_') + L;
-        if (!fileSystem.FolderExists(folder))
-            continue;
-        const QString installed =
-            L.isEmpty() ? installedPath(P, sep) : installedPath(P, sep) + QLatin1Char('_') + L;
-        script.section(installerString(table.shortName[i]),
-                       QStringLiteral("$INSTDIR\\") + installerString(installed),
-                       recursiveFiles(fileSystem.resolveFolder(folder), sep));
-    }
-    if (!L.isEmpty()) {
-        // Written always: the world's description file is what announces it.
-        const QString iniPath = D + L + QStringLiteral(".ini");
-        const QString onDisk = fileSystem.resolveFile(iniPath);
-        script.section(
-            QStringLiteral("The .ini File"), QStringLiteral("$INSTDIR"),
-            QStringLiteral("\"%1\"").arg(sourcePath(onDisk.isEmpty() ? iniPath : onDisk)));
-    }
+    script.header(input.displayName);
+    for (const Section& section : worldSections(input, fileSystem))
+        script.section(section, input.separator);
     script.close();
     return QString();
 }
@@ -212,31 +354,13 @@ QString WriteTomeScript(const ScriptInput& input, FileSystem& fileSystem, Settin
     const QString problem = TomeScriptProblem(input);
     if (!problem.isEmpty())
         return problem;
-    const QChar sep = input.separator;
-    const QString& D = input.gameDir;
-    const QString& L = input.label;
-
     commonStart(input, settings);
     Script script(fileSystem, input.scriptPath);
     script.header(QStringLiteral("Korvath II Tome(s)"));
     for (const QString& tome : input.tomes)
         settings.SaveSetting(kTomeSection, tome, tome);
-
-    // One form for the whole script: the world's own tomes folder when it lies
-    // beside the default one, else the default tomes folder.
-    const QString stowed = D + QStringLiteral("tomes_") + L;
-    const bool stowedForm = !L.isEmpty() && fileSystem.FolderExists(stowed);
-    const QString tomesFolder = stowedForm ? stowed : D + QStringLiteral("tomes");
-    const QString installedFolder =
-        stowedForm ? QStringLiteral("tomes_") + L : QStringLiteral("tomes");
-    const QString tomesOnDisk = folderOnDisk(fileSystem, tomesFolder);
-    for (const QString& tome : input.tomes) {
-        const QString source = folderOnDisk(fileSystem, tomesOnDisk + sep + tome);
-        script.section(installerString(tome),
-                       QStringLiteral("$INSTDIR\\") +
-                           installerString(installedFolder + QLatin1Char('\\') + tome),
-                       recursiveFiles(source, sep));
-    }
+    for (const Section& section : tomeSections(input, fileSystem))
+        script.section(section, input.separator);
     script.close();
     return QString();
 }

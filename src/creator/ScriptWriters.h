@@ -29,17 +29,22 @@ struct ScriptInput {
 };
 
 // Text for a string the installer reads when it runs (Name, Caption, Section,
-// SetOutPath): "$" and '"' are escaped, and the compiler's own expansions of "${...}"
-// and "$%...%" are kept from firing.
+// SetOutPath), written so that the compiler hands the installer exactly value.
 QString installerString(const QString& value);
-// Text for a File source path, which the compiler reads itself: '"' escaped, "$"
-// left as it is, and "${...}" / "$%...%" kept from expanding.
+// Text for a File source path, which the compiler reads itself (there "$" stands
+// for itself), written so that the compiler opens exactly value.
 QString sourcePath(const QString& value);
 
 // Why the script for this input cannot be written safely, or "" when it can. A
 // refused input must get no script at all.
 QString WorldScriptProblem(const ScriptInput& input);
 QString TomeScriptProblem(const ScriptInput& input);
+
+// Why the files that the script would pack cannot be packed, or "" when they can:
+// a file or folder below a packed folder whose name the compiler cannot take (not
+// UTF-8, or holding a "\" where that is not the separator), or a folder that cannot
+// be read. Names the first such entry, relative to the game directory.
+QString PackedContentProblem(const ScriptInput& input, FileSystem& fileSystem, bool worldScript);
 
 // Write the setting "lastDirLabel", then kvii.nsi (replacing any earlier one).
 // Each returns the refusal text without writing anything when the input is

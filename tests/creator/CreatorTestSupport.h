@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
@@ -39,6 +40,13 @@ inline void clickRow(ListBox* list, int row, Qt::KeyboardModifiers modifiers = {
 }
 inline void clickRow(ListBox* list, const QString& text) {
     clickRow(list, texts(list).indexOf(text));
+}
+
+// "" when the label's text fits its fixed box, else the text.
+inline QString overflow(const QLabel* label) {
+    const QRect needed = label->fontMetrics().boundingRect(QRect(QPoint(), label->size()),
+                                                           Qt::TextWordWrap, label->text());
+    return label->rect().contains(needed) ? QString() : label->text();
 }
 
 inline QString readText(const QString& path) {

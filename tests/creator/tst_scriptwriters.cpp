@@ -145,6 +145,7 @@ void ScriptWritersTest::unsafeNamesAreRefusedWithoutWritingAnything() {
     const QList<Case> cases = {
         {&In::displayName, "Isle\nof Dawn", true,
          R"(the world name "Isle�of Dawn" holds a control)"},
+        {&In::displayName, "Gold$\\", true, R"(the world name "Gold$\" ends in "$\")"},
         {&In::label, "da*wn", true, "which the compiler reads as a wildcard"},
         {&In::label, "da\x7Fwn", false, R"(the world label "da�wn")"},
         {&In::label, "Sea\\Charts", false, R"("Sea\Charts" holds a "\")"},

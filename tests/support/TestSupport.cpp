@@ -96,6 +96,7 @@ int RecordingProcessRunner::RunAndWait(const QString& program, const QStringList
 WindowFixture::WindowFixture(const QString& tempRoot)
     : settingsFile(tempRoot + QStringLiteral("/config/Korvath II Launcher.conf")),
       launcherFolder(tempRoot + QStringLiteral("/launcher")),
+      dataFolder(tempRoot + QStringLiteral("/data/Korvath II Launcher")),
       settings(std::make_unique<QSettingsStore>(settingsFile)) {
     QDir().mkpath(launcherFolder);
     LauncherFont::apply();
@@ -120,6 +121,7 @@ Form1& WindowFixture::create() {
     services.settings = settings.get();
     services.processRunner = processRunner;
     services.launcherFolder = launcherFolder;
+    services.dataFolder = dataFolder;
     window = std::make_unique<Form1>(services);
     window->Form_Load();
     return *window;

@@ -92,6 +92,7 @@ struct WindowFixture {
 
     QString settingsFile;   // tempRoot/config/Korvath II Launcher.conf
     QString launcherFolder; // tempRoot/launcher (created)
+    QString dataFolder;     // tempRoot/data/Korvath II Launcher (not created)
     std::unique_ptr<QSettingsStore> settings;
     RecordingProcessRunner runner;
     ProcessRunner* processRunner = &runner; // point at another runner before create()
