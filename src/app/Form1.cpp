@@ -2,12 +2,14 @@
 
 #include "app/QuoteStuff.h"
 #include "app/SettingsStore.h"
+#include "app/Version.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -17,6 +19,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 
 namespace {
 
@@ -63,6 +66,26 @@ void styleFrame(QGroupBox* frame) {
         " left: 8px; padding: 0 3px; }"));
 }
 
+// One of the window's pictures, drawn twice as large for a screen with more than
+// one device pixel per pixel (a plain pixmap from the resources would not pick it).
+QPixmap picture(const QWidget* widget, const QString& name) {
+    if (widget->devicePixelRatioF() > 1) {
+        QPixmap sharp(QStringLiteral(":/%1@2x.png").arg(name));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2);
+            return sharp;
+        }
+    }
+    return QPixmap(QStringLiteral(":/%1.png").arg(name));
+}
+
+// What a screen reader says for a control that shows no text of its own.
+void describe(QWidget* widget, const QString& name, const QString& description = QString()) {
+    widget->setAccessibleName(name);
+    if (!description.isEmpty())
+        widget->setAccessibleDescription(description);
+}
+
 std::function<void(const QString&)>& fatalErrorHandler() {
     static std::function<void(const QString&)> handler;
     return handler;
@@ -79,6 +102,35 @@ Form1::Form1(LauncherServices launcherServices, QWidget* parent)
     setFont(uiFont(8.25));
     createControls();
     connectControls();
+    connectShortcuts();
+}
+
+void Form1::connectShortcuts() {
+    // The keys of the desktop's own scheme, and those every desktop knows.
+    const auto keys = [](QKeySequence::StandardKey standard, QList<QKeySequence> common) {
+        for (const QKeySequence& key : QKeySequence::keyBindings(standard)) {
+            if (!common.contains(key))
+                common.append(key);
+        }
+        return common;
+    };
+    // Between the tabs, as in every tabbed window; a disabled tab is passed over.
+    const QList<QKeySequence> next =
+        keys(QKeySequence::NextChild,
+             {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
+    const QList<QKeySequence> previous =
+        keys(QKeySequence::PreviousChild, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                           QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
+    for (const auto& [sequences, step] : {std::pair(next, 1), std::pair(previous, -1)}) {
+        auto* shortcut = new QShortcut(this);
+        shortcut->setKeys(sequences);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, step = step] { LauncherTabs->selectAdjacentTab(step); });
+    }
+    // Ctrl+Q does what the Quit buttons do.
+    auto* quit = new QShortcut(this);
+    quit->setKeys(keys(QKeySequence::Quit, {QKeySequence(Qt::CTRL | Qt::Key_Q)}));
+    connect(quit, &QShortcut::activated, this, [this] { runHandler([this] { close(); }); });
 }
 
 Form1::~Form1() = default;
@@ -97,7 +149,9 @@ void Form1::createControls() {
 
     // The banner with the product's title, drawn at the top left above the tabs.
     auto* banner = place(new QLabel(this), QStringLiteral("Banner"), QRect(0, 0, 472, 108));
-    banner->setPixmap(QPixmap(QStringLiteral(":/banner.png")));
+    banner->setPixmap(picture(this, QStringLiteral("banner")));
+    describe(banner, QStringLiteral("Korvath II World Launcher"),
+             QStringLiteral("The title KORVATH II, WORLD LAUNCHER, over mountains at night"));
     banner->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     LauncherTabs =
@@ -118,6 +172,7 @@ void Form1::createControls() {
     PlayerWorldList = place(new ListBox(PlayerPicBox), QStringLiteral("PlayerWorldList"),
                             twips(480, 840, 5415, 1980));
     PlayerWorldList->setFont(large);
+    describe(PlayerWorldList, QStringLiteral("Worlds"));
     PlayerWorldList->setSelectionMode(QAbstractItemView::SingleSelection);
     PlayerLaunchBtn = makeButton(PlayerPicBox, QStringLiteral("PlayerLaunchBtn"),
                                  twips(1800, 3000, 1215, 375), QStringLiteral("Launch"));
@@ -135,15 +190,19 @@ void Form1::createControls() {
     CreatorWorldList = place(new ListBox(CreatorPicBox), QStringLiteral("CreatorWorldList"),
                              twips(240, 840, 5895, 1020));
     CreatorWorldList->setFont(large);
+    describe(CreatorWorldList, QStringLiteral("Worlds"));
     CreatorWorldList->setSelectionMode(QAbstractItemView::SingleSelection);
     CreatorTomeList = place(new ListBox(CreatorPicBox), QStringLiteral("CreatorTomeList"),
                             twips(240, 2040, 5895, 780));
     CreatorTomeList->setFont(large);
+    describe(CreatorTomeList, QStringLiteral("Tomes"),
+             QStringLiteral("The tomes of the world chosen last, for packaging"));
     CreatorTomeList->setSelectionMode(QAbstractItemView::MultiSelection);
     CreatorTomeList->setEnabled(false);
     CreatorCombo = place(new QComboBox(CreatorPicBox), QStringLiteral("CreatorCombo"),
                          twips(240, 3000, 3255, 315));
     CreatorCombo->setFont(regular);
+    describe(CreatorCombo, QStringLiteral("Action"));
     CreatorLaunchBtn = makeButton(CreatorPicBox, QStringLiteral("CreatorLaunchBtn"),
                                   twips(3600, 3000, 1215, 375), QStringLiteral("Launch"));
     CreatorQuitBtn = makeButton(CreatorPicBox, QStringLiteral("CreatorQuitBtn"),
@@ -159,9 +218,13 @@ void Form1::createControls() {
     KVDirDir =
         place(new DirListBox(KVDirFrame), QStringLiteral("KVDirDir"), twips(120, 360, 3135, 1440));
     KVDirDir->setFont(regular);
+    describe(KVDirDir, QStringLiteral("Directory"),
+             QStringLiteral("The folders of the chosen directory; choose the Korvath II "
+                            "directory"));
     KVDirDrive = place(new DriveListBox(KVDirFrame), QStringLiteral("KVDirDrive"),
                        twips(120, 1920, 3135, 315));
     KVDirDrive->setFont(regular);
+    describe(KVDirDrive, QStringLiteral("Drive"));
     KVDirAutofindBtn = makeButton(KVDirFrame, QStringLiteral("KVDirAutofindBtn"),
                                   twips(3600, 1920, 2175, 375), QStringLiteral("Autofind"));
     KVDirAutofindBtn->setEnabled(false);
@@ -176,6 +239,8 @@ void Form1::createControls() {
         QStringLiteral("Warning: This directory does NOT contain a Korvath II installation. "
                        "Please select a different directory."),
         regular);
+    // "Current Setting:" labels the directory shown below it.
+    KVDirSettingLabel->setBuddy(KVDirDirLabel);
 
     // Configuration tab: interface mode
     InterfaceFrame = place(new QGroupBox(QStringLiteral("Interface"), tab1),
@@ -189,10 +254,20 @@ void Form1::createControls() {
                              QStringLiteral("InterfaceOption2"), twips(3495, 240, 2055, 195));
     InterfaceOption2->setFont(bold);
     InterfaceOption1->setChecked(true);
+    // The style's round indicator is taller than the classic 13-pixel row: each
+    // button grows about the row's middle, so the circle is drawn whole.
+    for (QRadioButton* option : {InterfaceOption1, InterfaceOption2}) {
+        const QRect row = option->geometry();
+        const int height = std::max(row.height(), option->sizeHint().height());
+        option->setGeometry(row.x(), row.y() + (row.height() - height) / 2, row.width(), height);
+    }
 
     // About tab
     Image1 = place(new QLabel(tab2), QStringLiteral("Image1"), twips(240, 510, 1860, 3210));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/mascot.png")));
+    Image1->setPixmap(picture(this, QStringLiteral("mascot")));
+    describe(Image1, QStringLiteral("Gustav the Marmoset"),
+             QStringLiteral("Gustav the Marmoset, the launcher's mascot, sits on a branch below "
+                            "a speech bubble that holds his advice"));
     QuoteLabel = makeLabel(tab2, QStringLiteral("QuoteLabel"), twips(375, 645, 1605, 1620),
                            QString(), regular);
     Line1 = place(new QFrame(tab2), QStringLiteral("Line1"),
@@ -200,7 +275,11 @@ void Form1::createControls() {
     Line1->setFrameShape(QFrame::VLine);
     Line1->setFrameShadow(QFrame::Plain);
     Image2 = place(new QLabel(tab2), QStringLiteral("Image2"), twips(2475, 540, 3930, 3150));
-    Image2->setPixmap(QPixmap(QStringLiteral(":/credits.png")));
+    Image2->setPixmap(picture(this, QStringLiteral("credits")));
+    describe(Image2, QStringLiteral("Credits"),
+             QStringLiteral("Korvath II World Launcher, version %1. Launcher: The Korvath II "
+                            "Launcher Team. Mascot: Gustav the Marmoset, as himself.")
+                 .arg(kApplicationVersion));
     for (QWidget* passive : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(QuoteLabel),
                              static_cast<QWidget*>(Line1), static_cast<QWidget*>(Image2)})
         passive->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -304,6 +383,15 @@ void Form1::Form_Load() {
     QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
     // 11.
     state.loading = false;
+    focusFirstControl();
+}
+
+void Form1::focusFirstControl() {
+    QWidget* first = KVDirDir;
+    if (LauncherTabs->Tab() == 0)
+        first = CreatorPicBox->isHidden() ? static_cast<QWidget*>(PlayerWorldList)
+                                          : static_cast<QWidget*>(CreatorWorldList);
+    first->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::PlayerQuitBtn_Click() {

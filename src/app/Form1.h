@@ -140,6 +140,9 @@ private:
     // opening directory in them (game directory subsystem).
     void attachFileSystemToLists();
     void connectControls();
+    void connectShortcuts();
+    // Start-up focus: the first control of the tab shown that the user works with.
+    void focusFirstControl();
     // Runs an event handler; an error that escapes it ends the program.
     void runHandler(const std::function<void()>& handler);
 

@@ -72,6 +72,17 @@ void TabControl::SetTabEnabled(int index, bool enabled) {
     showPage(current);
 }
 
+void TabControl::selectAdjacentTab(int step) {
+    const int n = int(m_pages.size());
+    for (int k = 1; k < n; ++k) {
+        const int index = ((m_current + step * k) % n + n) % n;
+        if (m_bar->isTabEnabled(index)) {
+            m_bar->setCurrentIndex(index); // raises Click as a click on the tab does
+            return;
+        }
+    }
+}
+
 void TabControl::showPage(int index) {
     m_current = index;
     for (int i = 0; i < m_pages.size(); ++i) {

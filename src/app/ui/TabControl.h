@@ -25,6 +25,10 @@ public:
     void SetTab(int index);
     bool TabEnabled(int index) const;
     void SetTabEnabled(int index, bool enabled);
+    // Selects the next (step 1) or previous (step -1) enabled tab, round the row, as
+    // the user's choice (Ctrl+Tab, Ctrl+PgDn and their reverses); a disabled tab is
+    // passed over.
+    void selectAdjacentTab(int step);
 
 signals:
     // Raised when the user selects a tab; passes the tab selected before.
