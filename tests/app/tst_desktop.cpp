@@ -12,6 +12,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,6 +25,7 @@ private slots:
     void cleanup() { QuoteStuff::setRandomSource({}); }
     void screenReaderHearsEveryControl();
     void keysMoveBetweenTheEnabledTabs();
+    void commandLineAnswersWithoutTheWindow();
 };
 
 void DesktopTest::screenReaderHearsEveryControl() {
@@ -103,6 +105,37 @@ void DesktopTest::keysMoveBetweenTheEnabledTabs() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(!window.isVisible());
     QVERIFY(fatalErrors().isEmpty());
+}
+
+// --help, --version and a wrong option answer at once: no display is needed, and
+// neither the settings nor the single-instance lock are touched.
+void DesktopTest::commandLineAnswersWithoutTheWindow() {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    env.insert("XDG_CONFIG_HOME", home.path());
+    const struct {
+        QStringList arguments;
+        int status;
+        QString output; // a line of standard output, or of standard error when status != 0
+    } cases[] = {{{"--help"}, 0, "-v, --version  Print the version and exit."},
+                 {{"-v"}, 0, "korvath2-launcher 1.0"},
+                 {{"--world-peace"}, 2, "korvath2-launcher: Unknown option 'world-peace'."},
+                 {{"stray"}, 2, "korvath2-launcher: unexpected argument 'stray'"}};
+    for (const auto& c : cases) {
+        QProcess launcher;
+        launcher.setProcessEnvironment(env);
+        launcher.start(KV_BINARY_DIR "/korvath2-launcher", c.arguments);
+        QVERIFY(launcher.waitForFinished(10000));
+        QCOMPARE(launcher.exitCode(), c.status);
+        const QString output =
+            c.status == 0 ? launcher.readAllStandardOutput() : launcher.readAllStandardError();
+        QVERIFY2(output.split('\n').contains(c.output.trimmed()) ||
+                     output.contains("\n  " + c.output + "\n"),
+                 qPrintable(output));
+    }
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_MAIN(DesktopTest)
