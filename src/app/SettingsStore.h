@@ -9,7 +9,8 @@ class QSettings;
 
 // The per-user settings store. One application ("Korvath II Launcher"); values are
 // addressed by section and key. Every write reaches the disk before SaveSetting
-// returns; a store that cannot be written raises SettingsError.
+// returns; a store that cannot be written raises SettingsError. A file with lines
+// that cannot be parsed is read for what can be, and written back without them.
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -37,14 +38,13 @@ public:
     QString GetSetting(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) override;
     void SaveSetting(const QString& section, const QString& key, const QString& value) override;
-    // One write of the file for all the values: they reach the disk together.
+    // One write of the file for all the values: they reach the disk together, and
+    // the file's folder is synced before this returns.
     void SaveSettings(const QString& section,
                       const QList<QPair<QString, QString>>& keysAndValues) override;
 
     QString fileName() const;
 
 private:
-    void syncOrThrow();
-
     std::unique_ptr<QSettings> m_settings;
 };
