@@ -68,12 +68,27 @@ void SettingsStore::SaveSettings(const QString& section,
         SaveSetting(section, key, value);
 }
 
+void SettingsStore::SaveLosableSetting(const QString& section, const QString& key,
+                                       const QString& value) {
+    SaveSetting(section, key, value);
+}
+
 void QSettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value) {
-    SaveSettings(section, {{key, value}});
+    write(section, {{key, value}}, true);
 }
 
 void QSettingsStore::SaveSettings(const QString& section,
                                   const QList<QPair<QString, QString>>& keysAndValues) {
+    write(section, keysAndValues, true);
+}
+
+void QSettingsStore::SaveLosableSetting(const QString& section, const QString& key,
+                                        const QString& value) {
+    write(section, {{key, value}}, false);
+}
+
+void QSettingsStore::write(const QString& section,
+                           const QList<QPair<QString, QString>>& keysAndValues, bool syncFolder) {
     for (const auto& [key, value] : keysAndValues)
         m_settings->setValue(settingKey(section, key), value);
     // The file is replaced as a whole (written beside it, then renamed), so a
@@ -90,7 +105,7 @@ void QSettingsStore::SaveSettings(const QString& section,
         status = after != 0 && after != before ? QSettings::NoError : QSettings::AccessError;
         m_settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
     }
-    const int folderError = status == QSettings::NoError ? syncFolderOf(file) : 0;
+    const int folderError = status == QSettings::NoError && syncFolder ? syncFolderOf(file) : 0;
     if (status != QSettings::NoError || folderError != 0)
         throw SettingsError(QStringLiteral("The settings could not be saved to %1.").arg(file));
 }

@@ -21,6 +21,11 @@ public:
     // The default writes them one by one.
     virtual void SaveSettings(const QString& section,
                               const QList<QPair<QString, QString>>& keysAndValues);
+    // A write whose loss in a power cut does no harm (it only drops what is no longer
+    // needed): the same, except that it need not be durable when this returns. The
+    // default is SaveSetting.
+    virtual void SaveLosableSetting(const QString& section, const QString& key,
+                                    const QString& value);
 };
 
 extern const QString kApplicationName; // "Korvath II Launcher"
@@ -42,9 +47,14 @@ public:
     // the file's folder is synced before this returns.
     void SaveSettings(const QString& section,
                       const QList<QPair<QString, QString>>& keysAndValues) override;
+    // Leaves the folder unsynced (the file itself is still written safely).
+    void SaveLosableSetting(const QString& section, const QString& key,
+                            const QString& value) override;
 
     QString fileName() const;
 
 private:
+    void write(const QString& section, const QList<QPair<QString, QString>>& keysAndValues,
+               bool syncFolder);
     std::unique_ptr<QSettings> m_settings;
 };

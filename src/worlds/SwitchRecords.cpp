@@ -93,8 +93,9 @@ void removeRecord(SettingsStore& settings, const Record& record) {
     QList<Record> pending = Pending(settings);
     const auto count = pending.size();
     pending.removeIf([&record](const Record& r) { return sameRecord(r, record); });
+    // Should this write be lost, the record comes back, is found resting, and goes.
     if (pending.size() != count)
-        settings.SaveSetting(kSettingsSection, kPendingKey, Encode(pending));
+        settings.SaveLosableSetting(kSettingsSection, kPendingKey, Encode(pending));
 }
 
 QString parentOf(const QString& relativePath) {
@@ -204,7 +205,7 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
             outcome.notRestored.prepend(*trouble);
     }
     if (kept.size() != pending.size())
-        settings.SaveSetting(kSettingsSection, kPendingKey, Encode(kept));
+        settings.SaveLosableSetting(kSettingsSection, kPendingKey, Encode(kept));
     return outcome;
 }
 
