@@ -104,8 +104,6 @@ public:
 
     // --- worlds (src/worlds) ---
     void ScanWorlds();
-    void SwitchWorldIn();
-    void SwitchWorldOut();
     void LaunchPlayerWorld();
     void PlayerLaunchBtn_Click();
     // Puts back the folders of every recorded switch that can be reached (a no-op

@@ -270,7 +270,10 @@ QString UnreachableText(const QList<Record>& unreachable) {
     }
     if (directories.isEmpty())
         return QString();
-    const QString shown = KVDirStuff::ShortenPath(directories.first());
+    // The directory in full where the label has room for it.
+    QString shown = KVDirStuff::NormalisePath(directories.first());
+    if (shown.size() > 40)
+        shown = KVDirStuff::ShortenPath(directories.first());
     if (directories.size() == 1)
         return QStringLiteral("A world is still switched in at \"%1\". It will be put back "
                               "when that directory can be reached.")

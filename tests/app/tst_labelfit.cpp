@@ -72,9 +72,11 @@ void LabelFitTest::everyControlHoldsItsTexts() {
     const FolderSwitching::Trouble unread{"/g/", "", "/g/Data/Graphics/", "", EACCES, 0, {}};
     launchTexts << SwitchRecords::SwitchInFailureText(unread)
                 << SwitchRecords::RestoreFailureText(unread);
-    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Edition/", "x", "y"};
+    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y"};
     const SwitchRecords::Record more{"/mnt/other/", "x", "y"};
-    launchTexts << SwitchRecords::UnreachableText({away})
+    const SwitchRecords::Record farAway{"/media/usb-disk/Games/Korvath II Gold Edition/", "", ""};
+    launchTexts << SwitchRecords::UnreachableText({farAway})
+                << SwitchRecords::UnreachableText({away})
                 << SwitchRecords::UnreachableText({away, more});
 
     const QHash<QLabel*, QStringList> texts = {
