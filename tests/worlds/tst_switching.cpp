@@ -273,7 +273,7 @@ void SwitchingTest::recordsFollowTheirInstallation() {
     QVERIFY(QFile::rename(in.path("korvath2.exe"), in.tmp.path() + "/korvath2.exe"));
     SR::RestoreOutcome restored = SR::RestoreReachable(*in.state.fileSystem, in.settings, in.table);
     QCOMPARE(restored.unreachable.size(), 1);
-    QVERIFY(SR::UnreachableText(restored.unreachable).contains("\"" + in.game + "\""));
+    QVERIFY(SR::UnreachableText(restored.unreachable).contains("Korvath 2\""));
     LauncherState elsewhere = stateFor(other);
     elsewhere.dirLabel = "dawn";
     outcome = SR::SwitchedLaunch(elsewhere, in.settings, in.table, [&] {
