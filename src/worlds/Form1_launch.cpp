@@ -154,7 +154,8 @@ void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex
     // runs for hours and a frozen window invites the desktop to offer a force-quit.
     // It comes back once the folders have been switched out.
     struct BackInUse {
-        BackInUse(Form1* window) : window(window), showAgain(window->leaveScreenForLaunch()) {}
+        explicit BackInUse(Form1* window)
+            : window(window), showAgain(window->leaveScreenForLaunch()) {}
         ~BackInUse() { window->returnFromLaunch(showAgain); }
         BackInUse(const BackInUse&) = delete;
         BackInUse& operator=(const BackInUse&) = delete;

@@ -313,7 +313,8 @@ void LaunchTest::waitsForAGameAnEarlierRunLeftRunning() {
     Installation game(tmp.path());
     const QString dir = tmp.path() + "/Game/";
     const QStringList resting = snapshot(dir);
-    // An earlier run switched Frost March in, started the game and ended.
+    // An earlier run switched Frost March in, started the game and ended. Its settings
+    // hold the two labels only, as launchers before per-directory records wrote them.
     const QString backup = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
     for (const QString folder : {"Roster", "Tomes", "Data/Graphics/Items"}) {
         QVERIFY(QDir().rename(dir + folder, dir + folder + "-" + backup));

@@ -68,7 +68,6 @@ class SwitchingTest : public QObject {
 private slots:
     void worldSwitchesInAndBackOut();
     void worldVersionThatCannotTakeTheNameLeavesTheDefault();
-    void takenNameKeepsEveryFolderUntilItIsFree();
     void labelsThatCannotBeSavedRenameNothing();
     void launchStartsOnlyWithEveryFolderInPlace_data();
     void launchStartsOnlyWithEveryFolderInPlace();
@@ -164,28 +163,6 @@ void SwitchingTest::worldVersionThatCannotTakeTheNameLeavesTheDefault() {
     in.plan.mode = FaultPlan::Mode::None;
     in.switchOut();
     QCOMPARE(snapshot(in.game), in.before);
-}
-
-void SwitchingTest::takenNameKeepsEveryFolderUntilItIsFree() {
-    Installation in;
-    QVERIFY(in.build());
-    in.switchIn("Frostmarch");
-    const QString B = in.state.backupLabel;
-    // While the game runs, someone makes a folder under the world's Roster name.
-    QCOMPARE(InstallationBuilder::writeFile(in.path("Roster_Frostmarch/notes.txt"), "mine\n"),
-             QString());
-    // Nothing is forgotten: the default Roster stays stowed, the user's folder keeps
-    // its content, and once the name is free the installation comes back whole.
-    in.switchOut();
-    QCOMPARE(markerOf(in.path("Roster")), "Frostmarch Roster_Frostmarch");
-    QCOMPARE(in.stowed(), QStringList{in.path("Roster-" + B)});
-    QVERIFY(in.rename("Roster_Frostmarch", "Roster_mine"));
-    in.switchOut();
-    QStringList after = snapshot(in.game);
-    QVERIFY(after.contains("Roster_mine/notes.txt (5)"));
-    after.removeIf([](const QString& e) { return e.startsWith("Roster_mine/"); });
-    QCOMPARE(after, in.before);
-    QVERIFY(in.stowed().isEmpty());
 }
 
 void SwitchingTest::labelsThatCannotBeSavedRenameNothing() {
@@ -290,6 +267,7 @@ void SwitchingTest::recordsFollowTheirInstallation() {
     restored = SR::RestoreReachable(*in.state.fileSystem, in.settings, in.table);
     QVERIFY(restored.unreachable.isEmpty() && restored.notRestored.isEmpty());
     QCOMPARE(in.pending(), QStringList());
+    QVERIFY(QFile::exists(in.path("Roster_mine/x"))); // the user's folder is kept
     QVERIFY(QDir(in.path("Roster_mine")).removeRecursively());
     QCOMPARE(snapshot(in.game), in.before);
 
