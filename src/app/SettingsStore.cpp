@@ -52,6 +52,10 @@ QString QSettingsStore::fileName() const {
     return m_settings->fileName();
 }
 
+QString QSettingsStore::folder() const {
+    return QFileInfo(m_settings->fileName()).absolutePath();
+}
+
 QString QSettingsStore::GetSetting(const QString& section, const QString& key,
                                    const QString& defaultValue) {
     // Pick up what another launcher may have written since.

@@ -26,6 +26,8 @@ public:
     // default is SaveSetting.
     virtual void SaveLosableSetting(const QString& section, const QString& key,
                                     const QString& value);
+    // The folder that holds the store's file; "" for a store that keeps none.
+    virtual QString folder() const { return QString(); }
 };
 
 extern const QString kApplicationName; // "Korvath II Launcher"
@@ -52,6 +54,7 @@ public:
                             const QString& value) override;
 
     QString fileName() const;
+    QString folder() const override;
 
 private:
     void write(const QString& section, const QList<QPair<QString, QString>>& keysAndValues,

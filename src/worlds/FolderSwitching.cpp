@@ -191,6 +191,8 @@ Survey SurveyInstallation(FileSystem& fileSystem, const QString& gameDir, const 
         try {
             listings.insert(relative, fileSystem.listFolder(path));
             paths.insert(relative, path);
+            if (relative.isEmpty())
+                survey.id = listings[relative].id;
             survey.folders.append(path);
         } catch (const FileSystemError& error) {
             if (!survey.unread)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FileSystem.h"
 #include "gamedir/KVDirStuff.h"
 
 #include <QList>
@@ -7,7 +8,6 @@
 #include <QStringList>
 #include <optional>
 
-class FileSystem;
 struct LauncherState;
 class SettingsStore;
 
@@ -62,6 +62,7 @@ void SwitchOut(FileSystem& fileSystem, const QString& gameDir, const QString& di
 // case).
 struct Survey {
     std::optional<Trouble> unread; // a folder that could not be listed: the rest is partial
+    FolderId id;                   // the game directory's own
     QStringList folders;           // full paths of the listed parent folders
     QStringList stowed;            // full paths of default folders stowed under B
     QStringList stowedEntries;     // their table entries

@@ -65,16 +65,32 @@ Trouble entryTrouble(const QString& gameDir, const QStringList& entries, const Q
     return trouble;
 }
 
-// Whether the record's installation rests, its renames synced to disk (only then
-// may the record go). Otherwise trouble says what keeps it switched in, if known.
-bool settled(FileSystem& fileSystem, const Record& record, const KVDirStuff::GameFolderTable& table,
-             const Failures& failures, std::optional<Trouble>& trouble) {
+// Whether the settings lie on the file system of the installation (false when that
+// cannot be told).
+bool besideSettings(FileSystem& fileSystem, SettingsStore& settings, const FolderId& gameDir) {
+    if (!gameDir.isKnown() || settings.folder().isEmpty())
+        return false;
+    const FolderId folder = fileSystem.listFolder(settings.folder()).id;
+    return folder.isKnown() && folder.device == gameDir.device;
+}
+
+// Whether the record's installation rests, its renames on disk before anything
+// that drops the record can be (only then may the record go). Otherwise trouble says
+// what keeps it switched in, if known.
+bool settled(FileSystem& fileSystem, SettingsStore& settings, const Record& record,
+             const KVDirStuff::GameFolderTable& table, const Failures& failures,
+             std::optional<Trouble>& trouble) {
     const Survey survey = FolderSwitching::SurveyInstallation(
         fileSystem, record.gameDir, record.dirLabel, record.backupLabel, table);
     if (survey.isResting()) {
         try {
-            for (const QString& folder : survey.folders)
-                fileSystem.syncFolder(folder);
+            // A file system puts its changes on disk in the order they were made, so
+            // on the settings' own one the record cannot go before the renames;
+            // elsewhere they are synced first.
+            if (!besideSettings(fileSystem, settings, survey.id)) {
+                for (const QString& folder : survey.folders)
+                    fileSystem.syncFolder(folder);
+            }
             return true;
         } catch (const FileSystemError&) {
             return false; // the record stays, and the next look settles it
@@ -199,7 +215,7 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
         FolderSwitching::SwitchOut(fileSystem, record.gameDir, record.dirLabel, record.backupLabel,
                                    table, &failures);
         std::optional<Trouble> trouble;
-        if (settled(fileSystem, record, table, failures, trouble))
+        if (settled(fileSystem, settings, record, table, failures, trouble))
             kept.removeAt(i);
         else if (trouble)
             outcome.notRestored.prepend(*trouble);
@@ -239,7 +255,7 @@ LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
     failures.clear();
     FolderSwitching::SwitchWorldOut(state, table, &failures);
     std::optional<Trouble> trouble;
-    if (settled(fileSystem, record, table, failures, trouble))
+    if (settled(fileSystem, settings, record, table, failures, trouble))
         removeRecord(settings, record);
     else
         outcome.notRestored = trouble;
