@@ -4,10 +4,12 @@
 // took its place, switch-out, the synced folders and the record's removal), and the
 // switch-in plus switch-out alone (settings kept in memory) for comparison.
 //
-//   switching-bench [--dir DIR] [--runs R]
+//   switching-bench [--dir DIR] [--settings-dir DIR] [--runs R]
 //
 // The installation is built in a temp folder below DIR (default: the system's temp
-// folder). Give a folder on a real disk: on tmpfs a sync costs nothing.
+// folder). Give a folder on a real disk: on tmpfs a sync costs nothing. The settings
+// file lies beside the installation, or in a temp folder below --settings-dir (on
+// another file system, the renamed folders are synced before a record goes).
 #include "InstallationBuilder.h"
 #include "app/LauncherState.h"
 #include "app/LocalFileSystem.h"
@@ -60,12 +62,14 @@ double medianMs(int runs, const std::function<void()>& step) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QString dir;
+    QString dir, settingsDir;
     int runs = 200;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--dir")
             dir = args[i + 1];
+        else if (args[i] == "--settings-dir")
+            settingsDir = args[i + 1];
         else if (args[i] == "--runs")
             runs = std::max(1, args[i + 1].toInt());
     }
@@ -88,7 +92,9 @@ int main(int argc, char** argv) {
     state.fileSystem = std::make_unique<LocalFileSystem>();
     state.dirLabel = QStringLiteral("Everywhere");
 
-    QSettingsStore disk(tmp.path() + "/Korvath II Launcher.conf");
+    QTemporaryDir settingsTmp(settingsDir.isEmpty() ? tmp.path() + "/config-XXXXXX"
+                                                    : settingsDir + "/switching-bench-XXXXXX");
+    QSettingsStore disk(settingsTmp.path() + "/Korvath II Launcher.conf");
     int stowed = 0;
     bool clean = true;
     const auto launch = [&] {
