@@ -113,6 +113,9 @@ public:
     virtual QStringList fileNames(const QString& folderPath) = 0;      // sorted; throws
     // Renames the folder within its parent; never replaces an existing entry. Throws.
     virtual void renameFolder(const QString& folderPath, const QString& newName) = 0;
+    // Makes the renames done in the folder durable (they survive a power cut once it
+    // returns). Throws FileSystemError. This default suits a service without a disk.
+    virtual void syncFolder(const QString& folderPath) { Q_UNUSED(folderPath) }
     // Throws FileSystemError when the drive cannot be read.
     virtual void checkDriveReady(const Drive& drive) = 0;
     // The folder's subfolders and files in one pass; throws FileSystemError. This

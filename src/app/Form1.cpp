@@ -343,6 +343,7 @@ void Form1::Form_Load() {
     state.backupLabel = settings.GetSetting(kSettingsSection, QStringLiteral("lastBackupLabel"));
     state.interfaceType =
         settings.GetSetting(kSettingsSection, QStringLiteral("interfaceType"), QStringLiteral("0"));
+    adoptEarlierSwitchLabels();
     // 4.
     if (state.interfaceType == QLatin1String("0"))
         SetPlayerInterface();
@@ -377,8 +378,11 @@ void Form1::Form_Load() {
         KVDirAutofindBtn->setEnabled(false);
         LauncherTabs->SetTabEnabled(0, true);
         LauncherTabs->SetTab(0);
-        finishStartupWorldSteps();
+    } else {
+        // Switches recorded for other installations are put back all the same.
+        restoreWorldsAtStartup();
     }
+    finishStartupWorldSteps();
     // 10.
     QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
     // 11.

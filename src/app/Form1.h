@@ -2,6 +2,7 @@
 
 #include "app/LauncherState.h"
 #include "gamedir/KVDirStuff.h"
+#include "worlds/SwitchRecords.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -105,18 +106,17 @@ public:
 
     // --- worlds (src/worlds) ---
     void ScanWorlds();
-    void SwitchWorldIn();
-    void SwitchWorldOut();
     void LaunchPlayerWorld();
     void PlayerLaunchBtn_Click();
-    // Switches the world of the saved labels out (a no-op after a clean launch).
-    // Returns false, and says in messageLabel which folder could not be restored,
-    // while a folder stowed under the saved backup label remains.
+    // Puts back the folders of every recorded switch that can be reached (a no-op
+    // after a clean launch). Returns false, and says in messageLabel why, while a
+    // switch of the current game directory is still in place.
     bool SwitchSavedWorldOut(QLabel* messageLabel);
     // The launch path shared by the Player panel and the Creator panel's game and
     // editor actions: the world at worldListIndex (line of either world list) is
     // switched in, executableName of the game directory runs while the window is
-    // hidden, and the world is switched out again.
+    // hidden (only when every folder of the world took its place), and the world is
+    // switched out again. What went wrong is said in messageLabel.
     void LaunchWorldProgram(const QString& executableName, int worldListIndex,
                             QLabel* messageLabel);
 
@@ -162,6 +162,13 @@ private:
     QList<std::pair<QLabel*, QString>> launchLabelTexts;
     bool waitingForEarlierGame = false; // a program that an earlier run started still runs
     QString startupGameDir;             // the game directory found at start-up
+    // Recorded switches whose installation could not be reached: what the panels say
+    // about them, and the directories for the tooltip ("" when there are none).
+    QString unreachableNotice;
+    QString unreachableDetails;
+    void adoptEarlierSwitchLabels(); // labels saved by a launcher that kept no records
+    // Puts back every recorded switch that can be reached; updates the notice.
+    SwitchRecords::RestoreOutcome restoreRecordedSwitches();
     // The start-up recovery, catalogue and tome list: now, or once that program ended.
     void restoreWorldsAtStartup();
     void finishStartupWorldSteps(); // end of start-up: the usual texts, the waiting state

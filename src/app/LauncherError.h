@@ -17,9 +17,16 @@ private:
 };
 
 // A call of the file-system service failed (missing folder, rename refused, ...).
+// systemError is the system's error number where the service had one (errno on a
+// POSIX system), else 0; messages to the player are worded from it.
 class FileSystemError : public LauncherError {
 public:
-    using LauncherError::LauncherError;
+    explicit FileSystemError(const QString& message, int systemError = 0)
+        : LauncherError(message), m_systemError(systemError) {}
+    int systemError() const { return m_systemError; }
+
+private:
+    int m_systemError = 0;
 };
 
 // The settings store could not read or write its file.

@@ -247,9 +247,11 @@ QStringList LocalFileSystem::fileNames(const QString& folderPath) {
 
 FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
     DIR* dir = ::opendir(encode(folderPath).constData());
-    if (!dir)
+    if (!dir) {
+        const int err = errno;
         throw FileSystemError(
-            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, errorText(errno)));
+            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, errorText(err)), err);
+    }
     FolderListing listing;
     const int fd = ::dirfd(dir);
     struct stat st;
@@ -290,8 +292,8 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
     const int err = errno;
     ::closedir(dir);
     if (err != 0)
-        throw FileSystemError(
-            QStringLiteral("Cannot list %1 (%2)").arg(folderPath, errorText(err)));
+        throw FileSystemError(QStringLiteral("Cannot list %1 (%2)").arg(folderPath, errorText(err)),
+                              err);
     sortNames(listing.leftOut);
     std::sort(listing.subFolders.begin(), listing.subFolders.end(),
               [](const FolderListing::SubFolder& a, const FolderListing::SubFolder& b) {
@@ -312,9 +314,25 @@ void LocalFileSystem::renameFolder(const QString& folderPath, const QString& new
     if (i < 0 || from == QLatin1String("/"))
         throw FileSystemError(QStringLiteral("Cannot rename %1").arg(folderPath));
     const QString to = from.left(i + 1) + newName;
-    if (renameNoReplace(encode(from), encode(to)) != 0)
+    if (renameNoReplace(encode(from), encode(to)) != 0) {
+        const int err = errno;
         throw FileSystemError(
-            QStringLiteral("Cannot rename %1 to %2 (%3)").arg(from, newName, errorText(errno)));
+            QStringLiteral("Cannot rename %1 to %2 (%3)").arg(from, newName, errorText(err)), err);
+    }
+}
+
+void LocalFileSystem::syncFolder(const QString& folderPath) {
+    const int fd = ::open(encode(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        if (::fsync(fd) != 0)
+            err = errno;
+        ::close(fd);
+    }
+    // EINVAL: a file system that keeps no folder to sync; nothing is owed there.
+    if (err != 0 && err != EINVAL)
+        throw FileSystemError(QStringLiteral("Cannot sync %1 (%2)").arg(folderPath, errorText(err)),
+                              err);
 }
 
 void LocalFileSystem::checkDriveReady(const Drive& drive) {

@@ -19,6 +19,7 @@ public:
     QStringList subFolderNames(const QString& folderPath) override;
     QStringList fileNames(const QString& folderPath) override;
     void renameFolder(const QString& folderPath, const QString& newName) override;
+    void syncFolder(const QString& folderPath) override;
     void checkDriveReady(const Drive& drive) override;
     // Reads the folder itself, not through subFolderNames and fileNames: a fake that
     // fails listings for whole-tree walks overrides this too.

@@ -2,7 +2,14 @@
 
 #include "app/LauncherError.h"
 
+#include <QFileInfo>
 #include <QSettings>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 const QString kApplicationName = QStringLiteral("Korvath II Launcher");
 const QString kSettingsSection = QStringLiteral("Settings");
@@ -11,6 +18,24 @@ const QString kTomeSection = QStringLiteral("PackageTomeDirs");
 namespace {
 QString settingKey(const QString& section, const QString& key) {
     return section + QLatin1Char('/') + key;
+}
+
+// The file's inode number, or 0 when there is no such file.
+ino_t inodeOf(const QString& file) {
+    struct stat st;
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Syncs the folder that holds file, so that the file's replacement (a rename in that
+// folder) survives a power cut. Returns errno, or 0.
+int syncFolderOf(const QString& file) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EACCES ? 0 : errno; // a folder we may write but not read: nothing to do
+    const int err = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return err == EINVAL ? 0 : err; // EINVAL: the file system keeps no folder to sync
 }
 } // namespace
 
@@ -25,6 +50,10 @@ QSettingsStore::~QSettingsStore() = default;
 
 QString QSettingsStore::fileName() const {
     return m_settings->fileName();
+}
+
+QString QSettingsStore::folder() const {
+    return QFileInfo(m_settings->fileName()).absolutePath();
 }
 
 QString QSettingsStore::GetSetting(const QString& section, const QString& key,
@@ -43,23 +72,44 @@ void SettingsStore::SaveSettings(const QString& section,
         SaveSetting(section, key, value);
 }
 
+void SettingsStore::SaveLosableSetting(const QString& section, const QString& key,
+                                       const QString& value) {
+    SaveSetting(section, key, value);
+}
+
 void QSettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value) {
-    m_settings->setValue(settingKey(section, key), value);
-    syncOrThrow();
+    write(section, {{key, value}}, true);
 }
 
 void QSettingsStore::SaveSettings(const QString& section,
                                   const QList<QPair<QString, QString>>& keysAndValues) {
-    for (const auto& [key, value] : keysAndValues)
-        m_settings->setValue(settingKey(section, key), value);
-    syncOrThrow();
+    write(section, keysAndValues, true);
 }
 
-void QSettingsStore::syncOrThrow() {
+void QSettingsStore::SaveLosableSetting(const QString& section, const QString& key,
+                                        const QString& value) {
+    write(section, {{key, value}}, false);
+}
+
+void QSettingsStore::write(const QString& section,
+                           const QList<QPair<QString, QString>>& keysAndValues, bool syncFolder) {
+    for (const auto& [key, value] : keysAndValues)
+        m_settings->setValue(settingKey(section, key), value);
     // The file is replaced as a whole (written beside it, then renamed), so a
     // launcher ended mid-write leaves the old values or the new ones, never a mix.
+    const QString file = m_settings->fileName();
+    const ino_t before = inodeOf(file);
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
-        throw SettingsError(
-            QStringLiteral("The settings could not be saved to %1.").arg(m_settings->fileName()));
+    QSettings::Status status = m_settings->status();
+    if (status == QSettings::FormatError) {
+        // Lines that could not be parsed were left out when the file was read, and
+        // that status outlives any later write. Whether this write happened shows on
+        // disk: a written file is a new one.
+        const ino_t after = inodeOf(file);
+        status = after != 0 && after != before ? QSettings::NoError : QSettings::AccessError;
+        m_settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    }
+    const int folderError = status == QSettings::NoError && syncFolder ? syncFolderOf(file) : 0;
+    if (status != QSettings::NoError || folderError != 0)
+        throw SettingsError(QStringLiteral("The settings could not be saved to %1.").arg(file));
 }

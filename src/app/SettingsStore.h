@@ -9,7 +9,8 @@ class QSettings;
 
 // The per-user settings store. One application ("Korvath II Launcher"); values are
 // addressed by section and key. Every write reaches the disk before SaveSetting
-// returns; a store that cannot be written raises SettingsError.
+// returns; a store that cannot be written raises SettingsError. A file with lines
+// that cannot be parsed is read for what can be, and written back without them.
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -20,6 +21,13 @@ public:
     // The default writes them one by one.
     virtual void SaveSettings(const QString& section,
                               const QList<QPair<QString, QString>>& keysAndValues);
+    // A write whose loss in a power cut does no harm (it only drops what is no longer
+    // needed): the same, except that it need not be durable when this returns. The
+    // default is SaveSetting.
+    virtual void SaveLosableSetting(const QString& section, const QString& key,
+                                    const QString& value);
+    // The folder that holds the store's file; "" for a store that keeps none.
+    virtual QString folder() const { return QString(); }
 };
 
 extern const QString kApplicationName; // "Korvath II Launcher"
@@ -37,14 +45,19 @@ public:
     QString GetSetting(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) override;
     void SaveSetting(const QString& section, const QString& key, const QString& value) override;
-    // One write of the file for all the values: they reach the disk together.
+    // One write of the file for all the values: they reach the disk together, and
+    // the file's folder is synced before this returns.
     void SaveSettings(const QString& section,
                       const QList<QPair<QString, QString>>& keysAndValues) override;
+    // Leaves the folder unsynced (the file itself is still written safely).
+    void SaveLosableSetting(const QString& section, const QString& key,
+                            const QString& value) override;
 
     QString fileName() const;
+    QString folder() const override;
 
 private:
-    void syncOrThrow();
-
+    void write(const QString& section, const QList<QPair<QString, QString>>& keysAndValues,
+               bool syncFolder);
     std::unique_ptr<QSettings> m_settings;
 };

@@ -6,8 +6,8 @@
 #include "app/SettingsStore.h"
 #include "app/SingleInstance.h"
 #include "app/ui/ListBox.h"
-#include "worlds/FolderSwitching.h"
 #include "worlds/LaunchStuff.h"
+#include "worlds/SwitchRecords.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -51,16 +51,8 @@ const QEvent::Type kPostedInputTypes[] = {
     QEvent::TouchBegin,       QEvent::TouchUpdate,        QEvent::TouchEnd,
     QEvent::TabletPress,      QEvent::TabletRelease,      QEvent::ContextMenu};
 
-// The default folder's path below the game directory, for a stowed folder's path.
-QString defaultFolderOf(const QString& stowedPath, const QString& gameDir,
-                        const QString& backupLabel) {
-    QString relative = stowedPath;
-    if (relative.startsWith(gameDir, Qt::CaseInsensitive))
-        relative = relative.mid(gameDir.size());
-    const QString suffix = QLatin1Char('-') + backupLabel;
-    if (relative.endsWith(suffix, Qt::CaseInsensitive))
-        relative.chop(suffix.size());
-    return relative;
+bool samePath(const QString& a, const QString& b) {
+    return KVDirStuff::NormalisePath(a) == KVDirStuff::NormalisePath(b);
 }
 
 QString startProblemText(const QString& executableName, LaunchStuff::StartProblem problem) {
@@ -92,29 +84,49 @@ void Form1::LaunchPlayerWorld() {
     LaunchWorldProgram(KVDirStuff::kGameExecutable, PlayerWorldList->ListIndex(), PlayerLabel);
 }
 
+void Form1::adoptEarlierSwitchLabels() {
+    // Before the game directory check, which may clear the saved directory.
+    SwitchRecords::AdoptEarlierLabels(
+        *services.settings,
+        services.settings->GetSetting(kSettingsSection, QStringLiteral("KVDir")));
+}
+
+SwitchRecords::RestoreOutcome Form1::restoreRecordedSwitches() {
+    SwitchRecords::RestoreOutcome outcome =
+        SwitchRecords::RestoreReachable(*state.fileSystem, *services.settings, gameFolderTable);
+    unreachableNotice = SwitchRecords::UnreachableText(outcome.unreachable);
+    QStringList directories;
+    for (const SwitchRecords::Record& record : outcome.unreachable)
+        directories.append(record.gameDir);
+    directories.removeDuplicates();
+    unreachableDetails = directories.join(QLatin1Char('\n'));
+    return outcome;
+}
+
 bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
     // Never rename under a program that an earlier run left running.
     if (waitingForEarlierGame) {
         showLaunchMessage(messageLabel, kWaitingText);
         return false;
     }
-    SwitchWorldOut();
-    const QStringList stowed = FolderSwitching::StowedFolders(state, gameFolderTable);
-    if (stowed.isEmpty())
-        return true;
-    // Overwriting the saved labels now would forget these folders: refuse.
-    const QString folder = defaultFolderOf(stowed.first(), state.gameDir, state.backupLabel);
-    QString text = QStringLiteral("Could not restore \"%1\" (a name is taken, or it is "
-                                  "locked). Fix that, then click Launch again.")
-                       .arg(folder);
-    if (stowed.size() > 1)
-        text = QStringLiteral("Could not restore \"%1\" and %2 more (a name is taken, or one "
-                              "is locked). Fix that, then click Launch again.")
-                   .arg(folder)
-                   .arg(stowed.size() - 1);
-    showLaunchMessage(messageLabel, text,
-                      QStringLiteral("Still stored away:\n") + stowed.join(QLatin1Char('\n')));
-    return false;
+    const SwitchRecords::RestoreOutcome outcome = restoreRecordedSwitches();
+    // A switch of this directory that is still in place must not be overlaid by a
+    // new one: refuse until it is undone.
+    for (const FolderSwitching::Trouble& trouble : outcome.notRestored) {
+        if (samePath(trouble.gameDir, state.gameDir)) {
+            showLaunchMessage(messageLabel, SwitchRecords::RestoreFailureText(trouble),
+                              trouble.details.join(QLatin1Char('\n')));
+            return false;
+        }
+    }
+    for (const SwitchRecords::Record& record : outcome.unreachable) {
+        if (samePath(record.gameDir, state.gameDir)) {
+            showLaunchMessage(messageLabel, startProblemText(KVDirStuff::kGameExecutable,
+                                                             LaunchStuff::StartProblem::Missing));
+            return false;
+        }
+    }
+    return true;
 }
 
 void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex,
@@ -132,28 +144,43 @@ void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex
         showLaunchMessage(messageLabel, kSelectWorldText);
         return;
     }
-    // The saved labels first: a launch cut short earlier is put right while dirLabel
-    // still names its world; a no-op after a clean launch.
+    // Recorded switches first: one cut short earlier is put right, here or in any
+    // other installation that can be reached; a no-op after a clean launch.
     if (!SwitchSavedWorldOut(messageLabel))
         return;
     restoreLaunchLabels();
 
-    state.dirLabel = worlds.Item(worldListIndex + 1).DirLabel();
-    SwitchWorldIn();
-
     // The window is out of use while the program runs: off the screen, since a game
     // runs for hours and a frozen window invites the desktop to offer a force-quit.
+    // It comes back once the folders have been switched out.
     struct BackInUse {
+        explicit BackInUse(Form1* window)
+            : window(window), showAgain(window->leaveScreenForLaunch()) {}
+        ~BackInUse() { window->returnFromLaunch(showAgain); }
+        BackInUse(const BackInUse&) = delete;
+        BackInUse& operator=(const BackInUse&) = delete;
         Form1* window;
         bool showAgain;
-        ~BackInUse() { window->returnFromLaunch(showAgain); }
-    } backInUse{this, leaveScreenForLaunch()};
+    };
+    std::optional<BackInUse> backInUse;
 
+    state.dirLabel = worlds.Item(worldListIndex + 1).DirLabel();
     LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
-    LaunchStuff::RunAndWait(*services.processRunner, *state.fileSystem,
-                            state.gameDir + executableName, {}, state.gameDir, {}, &problem);
-    SwitchWorldOut();
-    if (problem != LaunchStuff::StartProblem::None)
+    const SwitchRecords::LaunchOutcome outcome =
+        SwitchRecords::SwitchedLaunch(state, *services.settings, gameFolderTable, [&] {
+            backInUse.emplace(this);
+            LaunchStuff::RunAndWait(*services.processRunner, *state.fileSystem,
+                                    state.gameDir + executableName, {}, state.gameDir, {},
+                                    &problem);
+        });
+    // A folder that could not be put back is said at once: it outweighs the rest.
+    if (outcome.notRestored)
+        showLaunchMessage(messageLabel, SwitchRecords::RestoreFailureText(*outcome.notRestored),
+                          outcome.notRestored->details.join(QLatin1Char('\n')));
+    else if (outcome.notSwitchedIn)
+        showLaunchMessage(messageLabel, SwitchRecords::SwitchInFailureText(*outcome.notSwitchedIn),
+                          outcome.notSwitchedIn->details.join(QLatin1Char('\n')));
+    else if (problem != LaunchStuff::StartProblem::None)
         showLaunchMessage(messageLabel, startProblemText(executableName, problem));
 }
 
@@ -203,9 +230,10 @@ void Form1::showLaunchMessage(QLabel* label, const QString& text, const QString&
 }
 
 void Form1::restoreLaunchLabels() {
+    // While a switch elsewhere waits for its directory, that is what the panels say.
     for (const auto& [label, usualText] : launchLabelTexts) {
-        label->setText(usualText);
-        label->setToolTip(QString());
+        label->setText(unreachableNotice.isEmpty() ? usualText : unreachableNotice);
+        label->setToolTip(unreachableNotice.isEmpty() ? QString() : unreachableDetails);
     }
 }
 
@@ -216,17 +244,19 @@ QString Form1::settingsFileOfStore() const {
 }
 
 void Form1::restoreWorldsAtStartup() {
+    startupGameDir = state.gameDir;
     const QString settingsFile = settingsFileOfStore();
     if (settingsFile.isEmpty() || SingleInstance::runningChild(settingsFile) == 0) {
-        SwitchWorldOut();
-        ScanWorlds();
-        FillTomeList();
+        restoreRecordedSwitches();
+        if (!state.gameDir.isEmpty()) {
+            ScanWorlds();
+            FillTomeList();
+        }
         return;
     }
     // A game (or editor) that an earlier run started is still running with its world
     // switched in: renaming now would pull its folders away. Wait for its end.
     waitingForEarlierGame = true;
-    startupGameDir = state.gameDir;
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, [this, watch, settingsFile] {
         if (SingleInstance::runningChild(settingsFile) != 0)
@@ -240,8 +270,10 @@ void Form1::restoreWorldsAtStartup() {
 
 void Form1::finishStartupWorldSteps() {
     launchLabelTexts = {{PlayerLabel, PlayerLabel->text()}, {CreatorLabel, CreatorLabel->text()}};
-    if (!waitingForEarlierGame)
+    if (!waitingForEarlierGame) {
+        restoreLaunchLabels();
         return;
+    }
     showLaunchMessage(PlayerLabel, kWaitingText);
     showLaunchMessage(CreatorLabel, kWaitingText);
     PlayerLaunchBtn->setEnabled(false);
@@ -250,14 +282,16 @@ void Form1::finishStartupWorldSteps() {
 
 void Form1::continueAfterEarlierGame() {
     waitingForEarlierGame = false;
-    // The steps work on the directory found at start-up, even if the user has
-    // chosen another one meanwhile.
-    const QString currentGameDir = state.gameDir;
-    state.gameDir = startupGameDir;
-    SwitchWorldOut();
-    ScanWorlds();
-    FillTomeList();
-    state.gameDir = currentGameDir;
+    restoreRecordedSwitches();
+    // The catalogue and the tome list are those of the directory found at start-up,
+    // even if the user has chosen another one meanwhile.
+    if (!startupGameDir.isEmpty()) {
+        const QString currentGameDir = state.gameDir;
+        state.gameDir = startupGameDir;
+        ScanWorlds();
+        FillTomeList();
+        state.gameDir = currentGameDir;
+    }
     restoreLaunchLabels();
     PlayerLaunchBtn->setEnabled(true);
     CreatorLaunchBtn->setEnabled(true);

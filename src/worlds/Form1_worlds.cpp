@@ -2,7 +2,6 @@
 #include "app/Form1.h"
 
 #include "app/ui/ListBox.h"
-#include "worlds/FolderSwitching.h"
 #include "worlds/WorldCatalogue.h"
 
 void Form1::ScanWorlds() {
@@ -16,11 +15,6 @@ void Form1::ScanWorlds() {
     // Raises the Creator panel's reaction to a selection change.
     CreatorWorldList->SetSelected(0, true);
 }
-void Form1::SwitchWorldIn() {
-    FolderSwitching::SwitchWorldIn(state, *services.settings, gameFolderTable);
-}
-void Form1::SwitchWorldOut() {
-    FolderSwitching::SwitchWorldOut(state, gameFolderTable);
-}
-// The launch path (LaunchPlayerWorld, PlayerLaunchBtn_Click, SwitchSavedWorldOut,
+// Switching itself (SwitchWorldIn, SwitchWorldOut) is the module FolderSwitching; the
+// launch path (LaunchPlayerWorld, PlayerLaunchBtn_Click, SwitchSavedWorldOut,
 // LaunchWorldProgram) lives in Form1_launch.cpp.

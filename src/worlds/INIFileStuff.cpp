@@ -9,10 +9,11 @@ namespace INIFileStuff {
 
 namespace {
 
-// Lines longer than this are read only this far. A value is cut to 511
-// characters anyway, so only hostile files ever reach it, and they cannot make
-// the reader hold an unbounded line in memory.
-constexpr qint64 kMaxLineBytes = 64 * 1024;
+// How much of a file is read. A world description file is a few lines; a value is
+// cut to 511 characters anyway. Only a damaged or hostile file is longer, and then
+// what lies beyond this is not looked at: a huge file (or one that never ends)
+// costs no more than a normal one.
+constexpr qint64 kMaxFileBytes = 64 * 1024;
 
 bool isBlank(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
@@ -59,31 +60,6 @@ QString cutValue(const QString& value) {
     return value.left(units);
 }
 
-// Reads one line (without its line end) into line; false at the end of the file
-// or on a read error.
-bool readLine(QFile& file, QByteArray& line) {
-    line.clear();
-    bool any = false;
-    char buffer[4096];
-    for (;;) {
-        const qint64 n = file.readLine(buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        any = true;
-        const bool complete = buffer[n - 1] == '\n';
-        const qint64 keep = qMin<qint64>(n, kMaxLineBytes - line.size());
-        if (keep > 0)
-            line.append(buffer, keep);
-        if (complete)
-            break;
-    }
-    if (line.endsWith('\n'))
-        line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return any;
-}
-
 } // namespace
 
 QString ReadIniString(const QString& section, const QString& key, const QString& path,
@@ -96,14 +72,17 @@ QString ReadIniString(const QString& section, const QString& key, const QString&
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return defaultValue;
+    QByteArray content = file.read(kMaxFileBytes);
+    // A line cut by the bound is not a line of the file.
+    if (content.size() == kMaxFileBytes && !file.atEnd())
+        content.truncate(content.lastIndexOf('\n') + 1);
+    if (content.startsWith("\xEF\xBB\xBF"))
+        content.remove(0, 3);
 
     bool inSection = false;
-    bool firstLine = true;
-    QByteArray bytes;
-    while (readLine(file, bytes)) {
-        if (firstLine && bytes.startsWith("\xEF\xBB\xBF"))
-            bytes.remove(0, 3);
-        firstLine = false;
+    for (QByteArray bytes : content.split('\n')) {
+        if (bytes.endsWith('\r'))
+            bytes.chop(1);
         const QString line = trimBlanks(decodeLine(bytes));
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
             continue;

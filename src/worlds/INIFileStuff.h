@@ -17,7 +17,8 @@ constexpr int kMaxValueLength = 511;
 // single quotes loses them. A ";" starts a comment only at the start of a line;
 // inside a value it is part of the value. Lines end in LF or CR LF; a UTF-8
 // byte-order mark is skipped. The file is read as UTF-8, or as Latin-1 when it is
-// not valid UTF-8 (older tools wrote world files in a single-byte code page).
+// not valid UTF-8 (older tools wrote world files in a single-byte code page). Only
+// the first 64 KiB of the file are read, in whole lines.
 QString ReadIniString(const QString& section, const QString& key, const QString& path,
                       const QString& defaultValue);
 

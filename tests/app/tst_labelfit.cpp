@@ -3,6 +3,7 @@
 #include "app/ui/LauncherFont.h"
 #include "app/ui/TabControl.h"
 #include "support/TestSupport.h"
+#include "worlds/SwitchRecords.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -55,6 +56,29 @@ void LabelFitTest::everyControlHoldsItsTexts() {
     QStringList quotes;
     QuoteStuff::InitQuotes(quotes);
 
+    // What a launch can say: the longest table entries and reasons, a long directory.
+    QStringList launchTexts = {"Korvath II is still running from an earlier launch. The "
+                               "launcher will be ready as soon as it ends."};
+    for (const char* entry : {"Roster", "Data/Graphics/Wallpapers"}) {
+        for (const int error : {EACCES, EEXIST, EROFS, ENOENT, 0}) {
+            for (const int more : {0, 10}) {
+                const FolderSwitching::Trouble trouble{
+                    "/g/", entry, "/g/" + QString(entry), "Roster_Frostmarch", error, more, {}};
+                launchTexts << SwitchRecords::SwitchInFailureText(trouble)
+                            << SwitchRecords::RestoreFailureText(trouble);
+            }
+        }
+    }
+    const FolderSwitching::Trouble unread{"/g/", "", "/g/Data/Graphics/", "", EACCES, 0, {}};
+    launchTexts << SwitchRecords::SwitchInFailureText(unread)
+                << SwitchRecords::RestoreFailureText(unread);
+    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y"};
+    const SwitchRecords::Record more{"/mnt/other/", "x", "y"};
+    const SwitchRecords::Record farAway{"/media/usb-disk/Games/Korvath II Gold Edition/", "", ""};
+    launchTexts << SwitchRecords::UnreachableText({farAway})
+                << SwitchRecords::UnreachableText({away})
+                << SwitchRecords::UnreachableText({away, more});
+
     const QHash<QLabel*, QStringList> texts = {
         {w.QuoteLabel, quotes},
         {w.KVDirErrorLabel,
@@ -67,12 +91,14 @@ void LabelFitTest::everyControlHoldsItsTexts() {
         {w.KVDirDirLabel,
          {"NONE SELECTED", "/", "/games", "/ .. /Korvath II", "/ .. /Korvath II Gold Edition"}},
         {w.PlayerLabel,
-         {"", "The following worlds were found in your Korvath II directory. Select a world, "
-              "and then click the Launch button."}},
+         QStringList{"", "The following worlds were found in your Korvath II directory. Select "
+                         "a world, and then click the Launch button."} +
+             launchTexts},
         {w.CreatorLabel,
-         {w.CreatorLabel->text(),
-          "The following worlds were found in your Korvath II directory. Tomes are listed "
-          "separately for packaging purposes only."}},
+         QStringList{w.CreatorLabel->text(),
+                     "The following worlds were found in your Korvath II directory. Tomes are "
+                     "listed separately for packaging purposes only."} +
+             launchTexts},
     };
     // Every text label of the window is in the table above (pictures are labels too).
     for (QLabel* label : w.findChildren<QLabel*>())

@@ -1,6 +1,7 @@
 // The settings store: where it keeps its values and what a failed write does.
 #include "app/LauncherError.h"
 #include "app/SettingsStore.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@ private slots:
     void userStoreLivesInTheConfigHome();
     void valuesReachTheDiskAtOnce();
     void unwritableStoreIsAnError();
+    void unparsableLinesAreLeftOutAndOnlyAFailedWriteIsAnError();
 };
 
 void SettingsTest::userStoreLivesInTheConfigHome() {
@@ -61,6 +63,37 @@ void SettingsTest::unwritableStoreIsAnError() {
     file.close();
     QSettingsStore store(blocker + "/store.conf");
     QVERIFY_THROWS_EXCEPTION(SettingsError, store.SaveSetting(kSettingsSection, "KVDir", "/x/"));
+}
+
+void SettingsTest::unparsableLinesAreLeftOutAndOnlyAFailedWriteIsAnError() {
+    if (!TestSupport::runsUnprivileged())
+        return;
+    QTemporaryDir home;
+    const QString file = home.path() + "/store.conf";
+    const QByteArray broken = "garbage\n[Settings]\nKVDir=/games/k2/\n[Tomes\nx=1\n";
+    for (bool writable : {true, false}) {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(broken) == broken.size());
+        out.close();
+        TestSupport::FolderLock lock(home.path(), TestSupport::FolderLock::ReadOnly);
+        if (writable)
+            QVERIFY(QFile::setPermissions(home.path(),
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QSettingsStore store(file);
+        QCOMPARE(store.GetSetting(kSettingsSection, "KVDir"), QStringLiteral("/games/k2/"));
+        if (!writable) {
+            QVERIFY_THROWS_EXCEPTION(SettingsError,
+                                     store.SaveSetting(kSettingsSection, "interfaceType", "0"));
+            continue;
+        }
+        // Written back without the lines that could not be read.
+        store.SaveSetting(kSettingsSection, "interfaceType", "0");
+        store.SaveSetting(kSettingsSection, "lastDirLabel", "dawn");
+        QSettings onDisk(file, QSettings::IniFormat);
+        QCOMPARE(onDisk.status(), QSettings::NoError);
+        QCOMPARE(onDisk.value("Settings/KVDir").toString(), QStringLiteral("/games/k2/"));
+        QCOMPARE(onDisk.value("Settings/lastDirLabel").toString(), QStringLiteral("dawn"));
+    }
 }
 
 QTEST_GUILESS_MAIN(SettingsTest)

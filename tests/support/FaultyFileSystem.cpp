@@ -1,13 +1,19 @@
 #include "FaultyFileSystem.h"
 
+#include <QHash>
+
 namespace TestSupport {
 
 bool FaultPlan::next(Kind kind, const QString& what) {
     if (!(kinds & kind))
         return false;
     ++operations;
-    static const char* const names[] = {"", "lookup", "rename", "", "write", "", "", "", "list"};
-    QString entry = QStringLiteral("%1 %2").arg(QLatin1String(names[kind]), what);
+    static const QHash<int, QString> names = {{Lookup, "lookup"},
+                                              {Rename, "rename"},
+                                              {SettingsWrite, "write"},
+                                              {Listing, "list"},
+                                              {Sync, "sync"}};
+    QString entry = names.value(kind) + QLatin1Char(' ') + what;
     bool fail = false;
     switch (mode) {
     case Mode::None:
@@ -71,6 +77,18 @@ void FaultyFileSystem::renameFolder(const QString& folderPath, const QString& ne
     LocalFileSystem::renameFolder(folderPath, newName);
 }
 
+FolderListing FaultyFileSystem::listFolder(const QString& folderPath) {
+    if (m_plan.next(FaultPlan::Listing, QStringLiteral("List ") + folderPath))
+        throw FileSystemError(QStringLiteral("Injected listing failure: %1").arg(folderPath));
+    return LocalFileSystem::listFolder(folderPath);
+}
+
+void FaultyFileSystem::syncFolder(const QString& folderPath) {
+    if (m_plan.next(FaultPlan::Sync, folderPath))
+        throw FileSystemError(QStringLiteral("Injected sync failure: %1").arg(folderPath));
+    LocalFileSystem::syncFolder(folderPath);
+}
+
 QString FaultySettingsStore::GetSetting(const QString& section, const QString& key,
                                         const QString& defaultValue) {
     return m_inner.GetSetting(section, key, defaultValue);
@@ -81,6 +99,16 @@ void FaultySettingsStore::SaveSetting(const QString& section, const QString& key
     if (m_plan.next(FaultPlan::SettingsWrite, section + QLatin1Char('/') + key + '=' + value))
         throw SettingsError(QStringLiteral("Injected settings failure: %1/%2").arg(section, key));
     m_inner.SaveSetting(section, key, value);
+}
+
+void FaultySettingsStore::SaveSettings(const QString& section,
+                                       const QList<QPair<QString, QString>>& keysAndValues) {
+    QStringList what;
+    for (const auto& [key, value] : keysAndValues)
+        what << section + QLatin1Char('/') + key + '=' + value;
+    if (m_plan.next(FaultPlan::SettingsWrite, what.join(QLatin1Char(' '))))
+        throw SettingsError(QStringLiteral("Injected settings failure: %1").arg(section));
+    m_inner.SaveSettings(section, keysAndValues);
 }
 
 } // namespace TestSupport

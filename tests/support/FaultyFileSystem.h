@@ -24,7 +24,7 @@ public:
         FailFrom,   // operation n and every later one fail
         CrashAfter, // after n operations the next one throws SimulatedCrash
     };
-    enum Kind { Lookup = 1, Rename = 2, SettingsWrite = 4, Listing = 8, All = 15 };
+    enum Kind { Lookup = 1, Rename = 2, SettingsWrite = 4, Listing = 8, Sync = 16, All = 31 };
 
     FaultPlan() = default;
     FaultPlan(Mode mode, int n, int kinds = All) : mode(mode), n(n), kinds(kinds) {}
@@ -43,7 +43,7 @@ public:
 
 // The real file-system service with faults injected by a plan: a failing lookup
 // answers false (FolderExists, FileExists) or throws FileSystemError (GetFolder), a
-// failing rename or listing throws FileSystemError and changes nothing.
+// failing rename, listing or folder sync throws FileSystemError and changes nothing.
 class FaultyFileSystem : public LocalFileSystem {
 public:
     explicit FaultyFileSystem(FaultPlan& plan) : m_plan(plan) {}
@@ -54,6 +54,8 @@ public:
     QStringList subFolderNames(const QString& folderPath) override;
     QStringList fileNames(const QString& folderPath) override;
     void renameFolder(const QString& folderPath, const QString& newName) override;
+    FolderListing listFolder(const QString& folderPath) override;
+    void syncFolder(const QString& folderPath) override;
 
 private:
     FaultPlan& m_plan;
@@ -68,6 +70,14 @@ public:
     QString GetSetting(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) override;
     void SaveSetting(const QString& section, const QString& key, const QString& value) override;
+    // One write, as the real store makes it: all the values or none.
+    void SaveSettings(const QString& section,
+                      const QList<QPair<QString, QString>>& keysAndValues) override;
+    QString folder() const override {
+        return folderShown.isNull() ? m_inner.folder() : folderShown;
+    }
+
+    QString folderShown; // the folder the store says it keeps its file in, when set
 
 private:
     SettingsStore& m_inner;

@@ -1,7 +1,8 @@
 // The real launcher process, driven for tests that need one (crash and
 // single-instance tests). It runs exactly what the launcher's main runs, then:
 // - prints "STATE waiting" / "STATE ready <worlds> | <tomes>" on stdout whenever the
-//   window's state changes (ready: the Launch button is usable and the lists filled);
+//   window's state changes (ready: the Launch button is usable and the lists filled),
+//   and "LABEL <text>" whenever the Player panel's label changes;
 // - with KV_DRIVER_WORLD set, selects that world once ready and clicks Launch, then
 //   prints "LAUNCHED"; with KV_DRIVER_QUIT_AFTER_LAUNCH=1 it quits afterwards.
 #include "app/Form1.h"
@@ -41,9 +42,14 @@ int main(int argc, char* argv[]) {
     return RunLauncher([&](Form1& window) {
         auto* watch = new QTimer(&window);
         auto last = std::make_shared<QString>();
+        auto lastLabel = std::make_shared<QString>();
         auto launched = std::make_shared<bool>(false);
         QObject::connect(watch, &QTimer::timeout, &window,
-                         [&window, watch, last, launched, world, quitAfterLaunch] {
+                         [&window, watch, last, lastLabel, launched, world, quitAfterLaunch] {
+                             if (window.PlayerLabel->text() != *lastLabel) {
+                                 *lastLabel = window.PlayerLabel->text();
+                                 say(QStringLiteral("LABEL ") + *lastLabel);
+                             }
                              const bool ready = window.PlayerLaunchBtn->isEnabled() &&
                                                 window.PlayerWorldList->count() > 0;
                              const QString state =

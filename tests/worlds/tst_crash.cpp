@@ -18,6 +18,7 @@ private slots:
     void killedLauncherIsRepairedAtNextStart();
     void nextStartWaitsForAGameStillRunning();
     void secondLauncherLeavesTheRunningLaunchAlone();
+    void switchOfAnUnreachableInstallationOutlivesALaunchElsewhere();
 };
 
 using WorldsTest::snapshot;
@@ -61,6 +62,18 @@ struct Home {
             process->waitForFinished();
             delete process;
         }
+    }
+
+    // A second installation beside the first, whose game runs the given script.
+    QString addInstallation(const QString& name, const QByteArray& gameScript) {
+        const QString script = root + "/" + name + ".sh";
+        InstallationBuilder::writeFile(script, gameScript, true);
+        InstallationBuilder::Options options;
+        options.gameProgram = script;
+        const QString error = InstallationBuilder::build(root + "/" + name, options);
+        if (!error.isEmpty())
+            qFatal("%s", qPrintable(error));
+        return root + "/" + name;
     }
 
     QProcess* start(const QString& program, const QMap<QString, QString>& extra = {}) {
@@ -210,6 +223,41 @@ void CrashTest::secondLauncherLeavesTheRunningLaunchAlone() {
     QCOMPARE(first->exitStatus(), QProcess::NormalExit);
     QCOMPARE(snapshot(home.game), home.resting);
     QVERIFY(!QFile::exists(SingleInstance::childRecordPath(home.settingsFile)));
+}
+
+void CrashTest::switchOfAnUnreachableInstallationOutlivesALaunchElsewhere() {
+    QTemporaryDir tmp;
+    Home home(tmp.path(), killingGame(tmp.path() + "/out", false));
+    const QString other = home.addInstallation(
+        "Other", "#!/bin/sh\ncat Tomes/marker.txt > '" + home.out.toUtf8() + "/seen in other'\n");
+    const QStringList otherResting = snapshot(other);
+
+    // Killed while Frost March runs in the first installation, which then cannot be
+    // reached (its game moved away); the player has chosen the other one.
+    QProcess* first = home.startDriver({{"KV_DRIVER_WORLD", "Frost March"}});
+    QVERIFY(first->waitForFinished(30000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(home.out + "/done"), 20000);
+    QVERIFY(QFile::rename(home.game + "/korvath2.exe", home.root + "/away.exe"));
+    const QStringList switchedIn = snapshot(home.game);
+    QVERIFY(home.hasStowedFolder());
+    QSettingsStore(home.settingsFile).SaveSetting(kSettingsSection, "KVDir", other + "/");
+
+    // Isle of Dawn is launched there; the window says what is still switched in.
+    QProcess* second = home.startDriver(
+        {{"KV_DRIVER_WORLD", "Isle of Dawn"}, {"KV_DRIVER_QUIT_AFTER_LAUNCH", "1"}});
+    QVERIFY(!home.waitForLine(second, "LABEL A world is still switched in at").isEmpty());
+    QVERIFY(second->waitForFinished(30000));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(readFile(home.out + "/seen in other").trimmed(), QByteArray("dawn Tomes_dawn"));
+    QCOMPARE(snapshot(other), otherResting);
+    QCOMPARE(snapshot(home.game), switchedIn);
+
+    // Back again: the next start puts it right, though the other one is current.
+    QVERIFY(QFile::rename(home.root + "/away.exe", home.game + "/korvath2.exe"));
+    QProcess* third = home.startDriver();
+    QCOMPARE(home.waitForLine(third, "STATE"), "STATE ready " + kWorlds + " | " + kDefaultTomes);
+    QCOMPARE(snapshot(home.game), home.resting);
+    QCOMPARE(snapshot(other), otherResting);
 }
 
 QTEST_GUILESS_MAIN(CrashTest)

@@ -78,8 +78,13 @@ void IniTest::readsValues_data() {
     // Characters beyond the basic plane count as one each and are never split.
     row("600 astral characters cut to 511", head + wolf + "\n",
         QString::fromUtf8(wolf.left(511 * 4)));
-    row("megabyte line without line end before the section",
-        QByteArray(1 << 20, 'x') + "=value\n" + head + "After the wall\n", "After the wall");
+    // Only the first 64 KiB of a file are read, in whole lines.
+    row("key on the last line within the first 64 KiB",
+        head.left(12) + QByteArray(65536 - 12 - 30, ';') + "\nDisplayName=Just within\n",
+        "Just within");
+    row("key beyond the first 64 KiB",
+        QByteArray(1 << 16, 'x') + "=value\n" + head + "After the wall\n", kDefault);
+    row("line cut by the bound", head + QByteArray(65536, 'y') + "\n", kDefault);
 }
 
 void IniTest::readsValues() {
@@ -107,6 +112,13 @@ void IniTest::unreadableFilesGiveTheDefault() {
              QString());
     QVERIFY(QFile::setPermissions(root + "locked.ini", QFileDevice::WriteOwner));
     QCOMPARE(read(root + "locked.ini"), ::geteuid() != 0 ? kDefault : QStringLiteral("L"));
+
+    // A 4 GiB sparse file costs no more than a small one: its end is never reached.
+    QFile huge(root + "huge.ini");
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(4) << 30));
+    QVERIFY(huge.seek(huge.size()) && huge.write("\n[WorldData]\nDisplayName=End\n") > 0);
+    huge.close();
+    QCOMPARE(read(root + "huge.ini"), kDefault);
 }
 
 QTEST_GUILESS_MAIN(IniTest)

@@ -29,6 +29,8 @@ private slots:
     void cleanup();
     void defaultAndAddOnWorldThroughLaunchButton();
     void inputGivenWhileHiddenIsDropped();
+    void switchInThatCannotCompleteStartsNothing_data();
+    void switchInThatCannotCompleteStartsNothing();
     void nameTakenWhileSwitchedInRefusesUntilFree();
     void missingGameIsReportedAndChangesNothing();
     void noWorldsListedWhenStartedWithoutDirectory();
@@ -183,6 +185,40 @@ void LaunchTest::inputGivenWhileHiddenIsDropped() {
     QCOMPARE(game.fixture.runner.calls.size(), 2);
 }
 
+void LaunchTest::switchInThatCannotCompleteStartsNothing_data() {
+    QTest::addColumn<QString>("locked");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("game directory not writable")
+        << ""
+        << "Not started: \"Roster\" and 1 more could not be moved (the Korvath II "
+           "directory is not writable for this user).";
+    QTest::newRow("one folder cannot be renamed")
+        << "Data/Graphics"
+        << "Not started: \"Data/Graphics/Items\" could not be moved (its "
+           "folder is not writable for this user).";
+}
+
+void LaunchTest::switchInThatCannotCompleteStartsNothing() {
+    if (!runsUnprivileged())
+        return;
+    QFETCH(QString, locked);
+    QFETCH(QString, message);
+    QTemporaryDir tmp;
+    Installation game(tmp.path());
+    Form1& window = game.start();
+    const QStringList before = snapshot(tmp.path() + "/Game");
+    FolderLock lock(game.gameDir + locked, FolderLock::ReadOnly);
+    QVERIFY(lock.isSet());
+    game.selectWorld("Frost March");
+    game.clickLaunch();
+    QVERIFY(game.fixture.runner.calls.isEmpty());
+    QCOMPARE(snapshot(tmp.path() + "/Game"), before);
+    QCOMPARE(window.PlayerLabel->text(), message);
+    QVERIFY2(overflow(window.PlayerLabel).isEmpty(), qPrintable(overflow(window.PlayerLabel)));
+    QCOMPARE(game.fixture.storedSetting("pendingSwitches"), QString());
+    QVERIFY(window.isVisible());
+}
+
 void LaunchTest::nameTakenWhileSwitchedInRefusesUntilFree() {
     QTemporaryDir tmp;
     Installation game(tmp.path());
@@ -200,10 +236,13 @@ void LaunchTest::nameTakenWhileSwitchedInRefusesUntilFree() {
     const QString backup = game.fixture.storedSetting("lastBackupLabel");
     QVERIFY(QDir(dir + "Roster-" + backup).exists());
     QCOMPARE(markerOf(dir + "Roster"), QStringLiteral("Frostmarch Roster_Frostmarch"));
-    // The other folders are back.
+    // The other folders are back, and the label says so at once.
     QCOMPARE(markerOf(dir + "Tomes"), QStringLiteral("Valmora Tomes"));
     QCOMPARE(markerOf(dir + "Data/Graphics/Items"), QStringLiteral("Valmora Items"));
     const QStringList stuck = snapshot(dir);
+    const QString refusal = "Could not restore \"Roster\" (\"Roster_Frostmarch\" is in the "
+                            "way). Fix that, then click Launch again.";
+    QCOMPARE(window.PlayerLabel->text(), refusal);
 
     // The next launch refuses: no rename, no setting, no program; the label says why.
     game.selectWorld("Valmora (Default Korvath World)");
@@ -213,8 +252,7 @@ void LaunchTest::nameTakenWhileSwitchedInRefusesUntilFree() {
     QCOMPARE(game.fixture.storedSetting("lastBackupLabel"), backup);
     QCOMPARE(game.fixture.storedSetting("lastDirLabel"), QStringLiteral("Frostmarch"));
     QCOMPARE(window.launcherState().dirLabel, QStringLiteral("Frostmarch"));
-    QVERIFY2(window.PlayerLabel->text().contains("\"Roster\""),
-             qPrintable(window.PlayerLabel->text()));
+    QCOMPARE(window.PlayerLabel->text(), refusal);
     QVERIFY2(overflow(window.PlayerLabel).isEmpty(), qPrintable(overflow(window.PlayerLabel)));
     QVERIFY(window.isVisible());
 
@@ -275,7 +313,8 @@ void LaunchTest::waitsForAGameAnEarlierRunLeftRunning() {
     Installation game(tmp.path());
     const QString dir = tmp.path() + "/Game/";
     const QStringList resting = snapshot(dir);
-    // An earlier run switched Frost March in, started the game and ended.
+    // An earlier run switched Frost March in, started the game and ended. Its settings
+    // hold the two labels only, as launchers before per-directory records wrote them.
     const QString backup = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
     for (const QString folder : {"Roster", "Tomes", "Data/Graphics/Items"}) {
         QVERIFY(QDir().rename(dir + folder, dir + folder + "-" + backup));

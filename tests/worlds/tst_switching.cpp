@@ -2,6 +2,7 @@
 #include "WorldsTestSupport.h"
 #include "app/SettingsStore.h"
 #include "worlds/FolderSwitching.h"
+#include "worlds/SwitchRecords.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -10,6 +11,7 @@
 using namespace TestSupport;
 using namespace WorldsTest;
 namespace FS = FolderSwitching;
+namespace SR = SwitchRecords;
 
 namespace {
 
@@ -38,6 +40,13 @@ struct Installation {
         return QSettingsStore(settingsFile).GetSetting(kSettingsSection, key, "<missing>");
     }
     int renames() const { return plan.log.filter(QRegularExpression("^rename ")).size(); }
+    // The recorded switches, each as "<game directory> <world label> <backup label>".
+    QStringList pending() {
+        QStringList records;
+        for (const SR::Record& r : SR::Pending(store))
+            records << r.gameDir + ' ' + r.dirLabel + ' ' + r.backupLabel;
+        return records;
+    }
     QString path(const QString& relative) const { return game + QLatin1Char('/') + relative; }
     void switchIn(const QString& world) {
         state.dirLabel = world;
@@ -59,9 +68,10 @@ class SwitchingTest : public QObject {
 private slots:
     void worldSwitchesInAndBackOut();
     void worldVersionThatCannotTakeTheNameLeavesTheDefault();
-    void takenNameKeepsEveryFolderUntilItIsFree();
-    void labelsThatCannotBeSavedRenameNothing_data();
     void labelsThatCannotBeSavedRenameNothing();
+    void launchStartsOnlyWithEveryFolderInPlace_data();
+    void launchStartsOnlyWithEveryFolderInPlace();
+    void recordsFollowTheirInstallation();
     void everyFolderSwapsAndStowedOnesAreFoundWithoutRegardToCase();
 };
 
@@ -84,11 +94,13 @@ void SwitchingTest::worldSwitchesInAndBackOut() {
     QVERIFY(B != defaultB);
     QCOMPARE(in.saved("lastBackupLabel"), B);
     QCOMPARE(in.saved("lastDirLabel"), "Frostmarch");
-    // Both labels reached the settings before the first rename.
+    // Both labels and the switch's record reached the settings in one write, before
+    // the first rename.
     const int firstRename = in.plan.log.indexOf(QRegularExpression("rename .*"));
-    const int backupWrite = in.plan.log.indexOf(QRegularExpression("write .*/lastBackupLabel=.*"));
-    const int labelWrite = in.plan.log.indexOf(QRegularExpression("write .*/lastDirLabel=.*"));
-    QVERIFY(backupWrite >= 0 && backupWrite < labelWrite && labelWrite < firstRename);
+    const int write = in.plan.log.indexOf(
+        QRegularExpression("write .*pendingSwitches=.*/lastBackupLabel=.*/lastDirLabel=.*"));
+    QVERIFY(write >= 0 && write < firstRename);
+    QCOMPARE(in.pending(), QStringList{in.game + "/ Frostmarch " + B});
     QCOMPARE(in.renames(), 6);
 
     // Each folder changed its name within its own parent; the others stay.
@@ -153,48 +165,127 @@ void SwitchingTest::worldVersionThatCannotTakeTheNameLeavesTheDefault() {
     QCOMPARE(snapshot(in.game), in.before);
 }
 
-void SwitchingTest::takenNameKeepsEveryFolderUntilItIsFree() {
-    Installation in;
-    QVERIFY(in.build());
-    in.switchIn("Frostmarch");
-    const QString B = in.state.backupLabel;
-    // While the game runs, someone makes a folder under the world's Roster name.
-    QCOMPARE(InstallationBuilder::writeFile(in.path("Roster_Frostmarch/notes.txt"), "mine\n"),
-             QString());
-    // Nothing is forgotten: the default Roster stays stowed, the user's folder keeps
-    // its content, and once the name is free the installation comes back whole.
-    in.switchOut();
-    QCOMPARE(markerOf(in.path("Roster")), "Frostmarch Roster_Frostmarch");
-    QCOMPARE(in.stowed(), QStringList{in.path("Roster-" + B)});
-    QVERIFY(in.rename("Roster_Frostmarch", "Roster_mine"));
-    in.switchOut();
-    QStringList after = snapshot(in.game);
-    QVERIFY(after.contains("Roster_mine/notes.txt (5)"));
-    after.removeIf([](const QString& e) { return e.startsWith("Roster_mine/"); });
-    QCOMPARE(after, in.before);
-    QVERIFY(in.stowed().isEmpty());
-}
-
-void SwitchingTest::labelsThatCannotBeSavedRenameNothing_data() {
-    QTest::addColumn<int>("failingWrite");
-    QTest::newRow("backup label") << 1;
-    QTest::newRow("world label") << 2;
-}
-
 void SwitchingTest::labelsThatCannotBeSavedRenameNothing() {
-    QFETCH(int, failingWrite);
     Installation in;
     QVERIFY(in.build());
     const QString oldB = "{11111111-2222-3333-4444-555555555555}";
     in.store.SaveSetting(kSettingsSection, "lastBackupLabel", oldB);
     in.state.backupLabel = oldB;
-    in.plan = FaultPlan(FaultPlan::Mode::FailOnce, failingWrite, FaultPlan::SettingsWrite);
+    in.plan = FaultPlan(FaultPlan::Mode::FailOnce, 1, FaultPlan::SettingsWrite);
     QVERIFY_THROWS_EXCEPTION(SettingsError, in.switchIn("Frostmarch"));
     QCOMPARE(snapshot(in.game), in.before);
     QCOMPARE(in.state.backupLabel, oldB);
-    if (failingWrite == 1)
-        QCOMPARE(in.saved("lastBackupLabel"), oldB);
+    QCOMPARE(in.saved("lastBackupLabel"), oldB);
     QCOMPARE(in.saved("lastDirLabel"), "<missing>");
+    QCOMPARE(in.pending(), QStringList());
+}
+
+void SwitchingTest::launchStartsOnlyWithEveryFolderInPlace_data() {
+    QTest::addColumn<int>("kinds");
+    QTest::addColumn<int>("failing"); // the operation of those kinds that fails once
+    QTest::addColumn<QString>("notInPlace");
+    QTest::newRow("nothing fails") << int(FaultPlan::Rename) << 0 << "";
+    // Roster's two renames come first, then Tomes'.
+    QTest::newRow("the default Tomes cannot be stowed") << int(FaultPlan::Rename) << 3 << "Tomes";
+    QTest::newRow("the world's Tomes cannot take its place")
+        << int(FaultPlan::Rename) << 4 << "Tomes";
+    QTest::newRow("Roster's existence test fails, so it is never tried")
+        << int(FaultPlan::Lookup) << 1 << "Roster";
+    QTest::newRow("the game directory cannot be listed for the check")
+        << int(FaultPlan::Listing) << 1 << "";
+}
+
+void SwitchingTest::launchStartsOnlyWithEveryFolderInPlace() {
+    QFETCH(int, kinds);
+    QFETCH(int, failing);
+    QFETCH(QString, notInPlace);
+    Installation in;
+    QVERIFY(in.build());
+    in.plan = FaultPlan(FaultPlan::Mode::FailOnce, failing, kinds);
+    in.state.dirLabel = "Frostmarch";
+    QStringList whileRunning;
+    const SR::LaunchOutcome outcome = SR::SwitchedLaunch(in.state, in.settings, in.table, [&] {
+        whileRunning = in.pending();
+        for (const char* folder : {"Roster", "Tomes", "Data/Graphics/Items"})
+            QCOMPARE(markerOf(in.path(folder)).section(' ', 0, 0), "Frostmarch");
+    });
+    QCOMPARE(outcome.started, failing == 0);
+    QCOMPARE(whileRunning,
+             QStringList(failing == 0 ? 1 : 0, in.game + "/ Frostmarch " + in.state.backupLabel));
+    QCOMPARE(bool(outcome.notSwitchedIn), failing != 0);
+    if (outcome.notSwitchedIn) {
+        QCOMPARE(outcome.notSwitchedIn->relativePath, notInPlace);
+        QVERIFY(!SR::SwitchInFailureText(*outcome.notSwitchedIn).isEmpty());
+    }
+    // Whatever happened, everything is back and the record is gone.
+    QVERIFY(!outcome.notRestored);
+    QCOMPARE(snapshot(in.game), in.before);
+    QCOMPARE(in.pending(), QStringList());
+}
+
+void SwitchingTest::recordsFollowTheirInstallation() {
+    Installation in;
+    QVERIFY(in.build());
+    const QString other = in.tmp.path() + "/Other";
+    QCOMPARE(InstallationBuilder::build(other), QString());
+    const QStringList otherBefore = snapshot(other);
+    in.state.dirLabel = "Frostmarch";
+
+    // The game cannot put Roster back while it runs (its name is taken): said at
+    // once, and the record stays.
+    SR::LaunchOutcome outcome = SR::SwitchedLaunch(in.state, in.settings, in.table, [&] {
+        QCOMPARE(InstallationBuilder::writeFile(in.path("Roster_Frostmarch/x"), ""), QString());
+    });
+    QVERIFY(outcome.started && outcome.notRestored);
+    QCOMPARE(outcome.notRestored->relativePath, "Roster");
+    QCOMPARE(SR::RestoreFailureText(*outcome.notRestored),
+             "Could not restore \"Roster\" (\"Roster_Frostmarch\" is in the way). Fix that, "
+             "then click Launch again.");
+    const QString recordA = in.game + "/ Frostmarch " + in.state.backupLabel;
+    QCOMPARE(in.pending(), QStringList{recordA});
+    const QStringList stuck = snapshot(in.game);
+
+    // The installation cannot be reached (its game is gone): its record is kept while
+    // another installation launches, with a record of its own for the launch.
+    QVERIFY(QFile::rename(in.path("korvath2.exe"), in.tmp.path() + "/korvath2.exe"));
+    SR::RestoreOutcome restored = SR::RestoreReachable(*in.state.fileSystem, in.settings, in.table);
+    QCOMPARE(restored.unreachable.size(), 1);
+    QVERIFY(SR::UnreachableText(restored.unreachable).contains("Korvath 2\""));
+    LauncherState elsewhere = stateFor(other);
+    elsewhere.dirLabel = "dawn";
+    outcome = SR::SwitchedLaunch(elsewhere, in.settings, in.table, [&] {
+        QCOMPARE(in.pending(), QStringList({recordA, other + "/ dawn " + elsewhere.backupLabel}));
+    });
+    QVERIFY(outcome.started && !outcome.notSwitchedIn && !outcome.notRestored);
+    QCOMPARE(in.pending(), QStringList{recordA});
+    QCOMPARE(snapshot(other), otherBefore);
+    QCOMPARE(snapshot(in.game), stuck.filter(QRegularExpression("^(?!korvath2.exe)")));
+
+    // Reachable again, with the name free: put back whichever directory is current.
+    QVERIFY(QFile::rename(in.tmp.path() + "/korvath2.exe", in.path("korvath2.exe")));
+    QVERIFY(in.rename("Roster_Frostmarch", "Roster_mine"));
+    restored = SR::RestoreReachable(*in.state.fileSystem, in.settings, in.table);
+    QVERIFY(restored.unreachable.isEmpty() && restored.notRestored.isEmpty());
+    QCOMPARE(in.pending(), QStringList());
+    QVERIFY(QFile::exists(in.path("Roster_mine/x"))); // the user's folder is kept
+    QVERIFY(QDir(in.path("Roster_mine")).removeRecursively());
+    QCOMPARE(snapshot(in.game), in.before);
+
+    // Labels saved by a launcher that kept no records (or a record list that cannot
+    // be read) belong to the directory it used, and are recovered from there.
+    for (const QByteArray& pendingLine : {QByteArray(), QByteArray("pendingSwitches=garbage\n")}) {
+        in.switchIn("Frostmarch");
+        QCOMPARE(InstallationBuilder::writeFile(in.settingsFile,
+                                                "[Settings]\n" + pendingLine +
+                                                    "lastDirLabel=Frostmarch\nlastBackupLabel=" +
+                                                    in.state.backupLabel.toLatin1() + "\n"),
+                 QString());
+        SR::AdoptEarlierLabels(in.store, in.game + "/");
+        QCOMPARE(in.pending(), QStringList{in.game + "/ Frostmarch " + in.state.backupLabel});
+        SR::RestoreReachable(*in.state.fileSystem, in.settings, in.table);
+        QCOMPARE(snapshot(in.game), in.before);
+        QCOMPARE(in.pending(), QStringList());
+    }
 }
 
 void SwitchingTest::everyFolderSwapsAndStowedOnesAreFoundWithoutRegardToCase() {
