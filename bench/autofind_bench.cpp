@@ -7,9 +7,9 @@
 // folder, with the game executable at its root: the walk looks at it last, after
 // every folder. The cache is warmed first; then the walks and find run one after
 // the other, R times each, and the medians are compared.
-#include "app/Form1.h"
 #include "app/LocalFileSystem.h"
 #include "app/SettingsStore.h"
+#include "app/ui/Form1.h"
 #include "gamedir/AutofindWalk.h"
 #include "gamedir/KVDirStuff.h"
 #include "worlds/LaunchStuff.h"

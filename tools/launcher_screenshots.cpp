@@ -2,9 +2,9 @@
 // Starts the launcher exactly as the program does (settings from $XDG_CONFIG_HOME),
 // selects each tab the way a click does and saves the window as OUTDIR/<tab>.png.
 // tools/screenshot runs it under Xvfb.
-#include "app/Form1.h"
-#include "app/SingleInstance.h"
+#include "app/ui/Form1.h"
 #include "app/ui/LauncherFont.h"
+#include "app/ui/RunLauncher.h"
 #include "app/ui/TabControl.h"
 
 #include <QApplication>

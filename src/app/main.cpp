@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
-#include "app/SingleInstance.h"
 #include "app/ui/LauncherFont.h"
+#include "app/ui/RunLauncher.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Form1.h"
 #include "app/LocalFileSystem.h"
 #include "app/SettingsStore.h"
+#include "app/ui/Form1.h"
 #include "worlds/LaunchStuff.h"
 
 #include <QSet>

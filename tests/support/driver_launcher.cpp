@@ -5,10 +5,10 @@
 //   and "LABEL <text>" whenever the Player panel's label changes;
 // - with KV_DRIVER_WORLD set, selects that world once ready and clicks Launch, then
 //   prints "LAUNCHED"; with KV_DRIVER_QUIT_AFTER_LAUNCH=1 it quits afterwards.
-#include "app/Form1.h"
-#include "app/SingleInstance.h"
+#include "app/ui/Form1.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/RunLauncher.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "InstallationBuilder.h"
 #include "WorldsTestSupport.h"
 #include "app/SettingsStore.h"
-#include "app/SingleInstance.h"
+#include "app/ui/SingleInstance.h"
 
 #include <QDir>
 #include <QFile>

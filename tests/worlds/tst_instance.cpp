@@ -1,6 +1,6 @@
 // One launcher per settings home: the lock, the bring-to-front request, the take-over
 // of a lock whose launcher is gone, and the record of a running child.
-#include "app/SingleInstance.h"
+#include "app/ui/SingleInstance.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -3,8 +3,8 @@
 // start-up wait for a game that an earlier run left running.
 #include "InstallationBuilder.h"
 #include "WorldsTestSupport.h"
-#include "app/SingleInstance.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/SingleInstance.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
 // The interface mode: which of the two panels of the Launcher tab is shown. The
 // panels' state and the setting "interfaceType" are the mode; nothing else keeps it.
-#include "app/Form1.h"
+#include "app/ui/Form1.h"
 
 #include "app/SettingsStore.h"
 

@@ -1,5 +1,5 @@
 // The Autofind button: the window's share of the search of every drive.
-#include "app/Form1.h"
+#include "app/ui/Form1.h"
 
 #include "gamedir/AutofindWalk.h"
 

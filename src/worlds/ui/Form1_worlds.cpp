@@ -1,5 +1,5 @@
 // Worlds: the catalogue in the two world lists, switching, and the player launch.
-#include "app/Form1.h"
+#include "app/ui/Form1.h"
 
 #include "app/ui/ListBox.h"
 #include "worlds/WorldCatalogue.h"

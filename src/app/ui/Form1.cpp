@@ -1,4 +1,4 @@
-#include "app/Form1.h"
+#include "app/ui/Form1.h"
 
 #include "app/QuoteStuff.h"
 #include "app/SettingsStore.h"

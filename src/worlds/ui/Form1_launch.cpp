@@ -1,10 +1,10 @@
 // Worlds: the launch path of the window (the player launch and the launch that the
 // Creator panel's game and editor actions share with it), and the start-up wait for
 // a program that an earlier run of the launcher left running.
-#include "app/Form1.h"
+#include "app/ui/Form1.h"
 
+#include "app/InstanceLock.h"
 #include "app/SettingsStore.h"
-#include "app/SingleInstance.h"
 #include "app/ui/ListBox.h"
 #include "worlds/LaunchStuff.h"
 #include "worlds/SwitchRecords.h"
@@ -246,7 +246,7 @@ QString Form1::settingsFileOfStore() const {
 void Form1::restoreWorldsAtStartup() {
     startupGameDir = state.gameDir;
     const QString settingsFile = settingsFileOfStore();
-    if (settingsFile.isEmpty() || SingleInstance::runningChild(settingsFile) == 0) {
+    if (settingsFile.isEmpty() || InstanceLock::runningChild(settingsFile) == 0) {
         restoreRecordedSwitches();
         if (!state.gameDir.isEmpty()) {
             ScanWorlds();
@@ -259,7 +259,7 @@ void Form1::restoreWorldsAtStartup() {
     waitingForEarlierGame = true;
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, [this, watch, settingsFile] {
-        if (SingleInstance::runningChild(settingsFile) != 0)
+        if (InstanceLock::runningChild(settingsFile) != 0)
             return;
         watch->stop();
         watch->deleteLater();

@@ -1,5 +1,5 @@
 // The directory panel of the Configuration tab and the start-up check.
-#include "app/Form1.h"
+#include "app/ui/Form1.h"
 
 #include "app/SettingsStore.h"
 #include "app/ui/TabControl.h"

@@ -1,5 +1,5 @@
 // The Creator panel: action chooser, world and tome lists, launch dispatch.
-#include "app/Form1.h"
+#include "app/ui/Form1.h"
 
 #include "app/SettingsStore.h"
 #include "app/ui/ListBox.h"

@@ -1,0 +1,43 @@
+#include "app/ui/RunLauncher.h"
+
+#include "app/LocalFileSystem.h"
+#include "app/SettingsStore.h"
+#include "app/ui/Form1.h"
+#include "app/ui/SingleInstance.h"
+#include "creator/CompilerLookup.h"
+#include "worlds/LaunchStuff.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+int RunLauncher(const std::function<void(Form1&)>& whenShown) {
+    QSettingsStore settings;
+    SingleInstance instance(settings.fileName());
+    if (instance.acquire() == SingleInstance::Outcome::HeldByAnother) {
+        instance.askRunningToFront();
+        return 0;
+    }
+
+    QProcessRunner runner;
+    runner.setChildRecordFile(SingleInstance::childRecordPath(settings.fileName()));
+    LauncherServices services;
+    services.createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };
+    services.settings = &settings;
+    services.processRunner = &runner;
+    services.launcherFolder = QCoreApplication::applicationDirPath();
+    services.dataFolder = CompilerLookup::UserDataFolder();
+
+    Form1 window(services);
+    instance.serve(&window);
+    try {
+        window.Form_Load();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("Korvath II Launcher"),
+                              QString::fromUtf8(error.what()));
+        return 1;
+    }
+    window.show();
+    if (whenShown)
+        whenShown(window);
+    return QApplication::exec();
+}

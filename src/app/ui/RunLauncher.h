@@ -1,0 +1,11 @@
+#pragma once
+
+#include <functional>
+
+class Form1;
+
+// The launcher process after QApplication exists: one launcher per settings home
+// (a second one asks the first to come to the front and ends), the real services,
+// the window and its event loop. whenShown runs once the window is shown (a test
+// driver uses it to act on the window). Returns the program's exit status.
+int RunLauncher(const std::function<void(Form1&)>& whenShown = {});
