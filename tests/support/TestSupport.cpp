@@ -122,6 +122,7 @@ Form1& WindowFixture::create() {
     services.processRunner = processRunner;
     services.launcherFolder = launcherFolder;
     services.dataFolder = dataFolder;
+    services.settingsFile = settingsFile;
     window = std::make_unique<Form1>(services);
     window->Form_Load();
     return *window;

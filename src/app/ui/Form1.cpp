@@ -329,6 +329,13 @@ void Form1::runHandler(const std::function<void()>& handler) {
     }
 }
 
+void Form1::showMessage(QLabel* label, const QString& text, const QString& details) {
+    if (!label)
+        return;
+    label->setText(text);
+    label->setToolTip(details);
+}
+
 void Form1::Form_Load() {
     // 1.
     state.loading = true;

@@ -32,6 +32,9 @@ struct LauncherServices {
     ProcessRunner* processRunner = nullptr;
     QString launcherFolder;
     QString dataFolder;
+    // The settings file; the single-instance lock and the record of a running
+    // program lie beside it ("" for a store without a file).
+    QString settingsFile;
 };
 
 // The launcher's one window. It owns every control and the state record; each
@@ -145,6 +148,9 @@ private:
     void focusFirstControl();
     // Runs an event handler; an error that escapes it ends the program.
     void runHandler(const std::function<void()>& handler);
+    // A message of a panel: the text in its label, the system's own words and paths
+    // in the label's tooltip.
+    static void showMessage(QLabel* label, const QString& text, const QString& details = {});
 
     bool windowClosed = false; // set once the window has been closed
 
@@ -168,13 +174,14 @@ private:
     QString unreachableDetails;
     void adoptEarlierSwitchLabels(); // labels saved by a launcher that kept no records
     // Puts back every recorded switch that can be reached; updates the notice.
-    SwitchRecords::RestoreOutcome restoreRecordedSwitches();
+    void restoreRecordedSwitches();
+    // Keeps the notice of switches waiting for their directories, for the panels.
+    void noteUnreachable(const SwitchRecords::RestoreOutcome& restored);
     // The start-up recovery, catalogue and tome list: now, or once that program ended.
     void restoreWorldsAtStartup();
     void finishStartupWorldSteps(); // end of start-up: the usual texts, the waiting state
     void continueAfterEarlierGame();
-    QString settingsFileOfStore() const; // "" when the store keeps no file
-    void showLaunchMessage(QLabel* label, const QString& text, const QString& details = {});
+
     void restoreLaunchLabels();
     bool leaveScreenForLaunch(); // false when the window was not shown
     void returnFromLaunch(bool showAgain);

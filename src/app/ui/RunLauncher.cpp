@@ -26,6 +26,7 @@ int RunLauncher(const std::function<void(Form1&)>& whenShown) {
     services.processRunner = &runner;
     services.launcherFolder = QCoreApplication::applicationDirPath();
     services.dataFolder = CompilerLookup::UserDataFolder();
+    services.settingsFile = settings.fileName();
 
     Form1 window(services);
     instance.serve(&window);

@@ -6,6 +6,7 @@
 #include "creator/CompilerLookup.h"
 #include "creator/ScriptWriters.h"
 #include "worlds/LaunchStuff.h"
+#include "worlds/WorldLaunch.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,9 +17,6 @@
 
 namespace {
 
-const QString kNoWorldsText =
-    QStringLiteral("No worlds are listed: no Korvath II directory was known when the launcher "
-                   "started. Start the launcher again.");
 const QString kEditorExecutable = QStringLiteral("worldforge2.exe");
 
 enum CreatorAction { LaunchGame = 0, LaunchEditor = 1, Package = 2 };
@@ -28,11 +26,6 @@ constexpr bool kWindows = true;
 #else
 constexpr bool kWindows = false;
 #endif
-
-void showMessage(QLabel* label, const QString& text, const QString& details = QString()) {
-    label->setText(text);
-    label->setToolTip(details);
-}
 
 QString withoutClosingSeparator(QString path, QChar separator) {
     if (path.size() > 1 && path.endsWith(separator))
@@ -166,7 +159,7 @@ void Form1::CreatorLaunch() {
         return;
     // Without a catalogue (no game directory at start-up) there is no world to act on.
     if (CreatorWorldList->count() == 0 || state.Worlds().Count() == 0) {
-        showMessage(CreatorLabel, kNoWorldsText);
+        showMessage(CreatorLabel, WorldLaunch::kNoWorldsText);
         return;
     }
     if (action == Package) {

@@ -8,6 +8,7 @@
 #include "app/ui/ListBox.h"
 #include "worlds/LaunchStuff.h"
 #include "worlds/SwitchRecords.h"
+#include "worlds/WorldLaunch.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -18,15 +19,8 @@
 
 namespace {
 
-const QString kNoWorldsText =
-    QStringLiteral("No worlds are listed: no Korvath II directory was known when the launcher "
-                   "started. Start the launcher again.");
 const QString kSelectWorldText =
     QStringLiteral("Select a world, and then click the Launch button.");
-const QString kWaitingText =
-    QStringLiteral("Korvath II is still running from an earlier launch. The launcher will be "
-                   "ready as soon as it ends.");
-
 // How often the start-up wait looks whether the earlier program has ended.
 constexpr int kEarlierGamePollMs = 250;
 
@@ -51,28 +45,6 @@ const QEvent::Type kPostedInputTypes[] = {
     QEvent::TouchBegin,       QEvent::TouchUpdate,        QEvent::TouchEnd,
     QEvent::TabletPress,      QEvent::TabletRelease,      QEvent::ContextMenu};
 
-bool samePath(const QString& a, const QString& b) {
-    return KVDirStuff::NormalisePath(a) == KVDirStuff::NormalisePath(b);
-}
-
-QString startProblemText(const QString& executableName, LaunchStuff::StartProblem problem) {
-    switch (problem) {
-    case LaunchStuff::StartProblem::None:
-        break;
-    case LaunchStuff::StartProblem::Missing:
-        return QStringLiteral("\"%1\" was not found in the Korvath II directory, so nothing "
-                              "was started.")
-            .arg(executableName);
-    case LaunchStuff::StartProblem::NeedsWine:
-        return QStringLiteral("\"%1\" is a Windows program. Install Wine to run it, then click "
-                              "Launch again.")
-            .arg(executableName);
-    case LaunchStuff::StartProblem::NotStarted:
-        return QStringLiteral("\"%1\" could not be started.").arg(executableName);
-    }
-    return QString();
-}
-
 } // namespace
 
 void Form1::PlayerLaunchBtn_Click() {
@@ -91,40 +63,32 @@ void Form1::adoptEarlierSwitchLabels() {
         services.settings->GetSetting(kSettingsSection, QStringLiteral("KVDir")));
 }
 
-SwitchRecords::RestoreOutcome Form1::restoreRecordedSwitches() {
-    SwitchRecords::RestoreOutcome outcome =
-        SwitchRecords::RestoreReachable(*state.fileSystem, *services.settings, gameFolderTable);
-    unreachableNotice = SwitchRecords::UnreachableText(outcome.unreachable);
+void Form1::restoreRecordedSwitches() {
+    noteUnreachable(
+        SwitchRecords::RestoreReachable(*state.fileSystem, *services.settings, gameFolderTable));
+}
+
+void Form1::noteUnreachable(const SwitchRecords::RestoreOutcome& restored) {
+    unreachableNotice = SwitchRecords::UnreachableText(restored.unreachable);
     QStringList directories;
-    for (const SwitchRecords::Record& record : outcome.unreachable)
+    for (const SwitchRecords::Record& record : restored.unreachable)
         directories.append(record.gameDir);
     directories.removeDuplicates();
     unreachableDetails = directories.join(QLatin1Char('\n'));
-    return outcome;
 }
 
 bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
     // Never rename under a program that an earlier run left running.
     if (waitingForEarlierGame) {
-        showLaunchMessage(messageLabel, kWaitingText);
+        showMessage(messageLabel, WorldLaunch::kEarlierRunText);
         return false;
     }
-    const SwitchRecords::RestoreOutcome outcome = restoreRecordedSwitches();
-    // A switch of this directory that is still in place must not be overlaid by a
-    // new one: refuse until it is undone.
-    for (const FolderSwitching::Trouble& trouble : outcome.notRestored) {
-        if (samePath(trouble.gameDir, state.gameDir)) {
-            showLaunchMessage(messageLabel, SwitchRecords::RestoreFailureText(trouble),
-                              trouble.details.join(QLatin1Char('\n')));
-            return false;
-        }
-    }
-    for (const SwitchRecords::Record& record : outcome.unreachable) {
-        if (samePath(record.gameDir, state.gameDir)) {
-            showLaunchMessage(messageLabel, startProblemText(KVDirStuff::kGameExecutable,
-                                                             LaunchStuff::StartProblem::Missing));
-            return false;
-        }
+    const WorldLaunch::Preparation preparation =
+        WorldLaunch::Prepare(*state.fileSystem, *services.settings, gameFolderTable, state.gameDir);
+    noteUnreachable(preparation.restored);
+    if (preparation.refusal) {
+        showMessage(messageLabel, preparation.refusal->text, preparation.refusal->details);
+        return false;
     }
     return true;
 }
@@ -132,16 +96,16 @@ bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
 void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex,
                                QLabel* messageLabel) {
     if (waitingForEarlierGame) {
-        showLaunchMessage(messageLabel, kWaitingText);
+        showMessage(messageLabel, WorldLaunch::kEarlierRunText);
         return;
     }
     WorldList& worlds = state.Worlds();
     if (worlds.Count() == 0) {
-        showLaunchMessage(messageLabel, kNoWorldsText);
+        showMessage(messageLabel, WorldLaunch::kNoWorldsText);
         return;
     }
     if (worldListIndex < 0 || worldListIndex >= worlds.Count()) {
-        showLaunchMessage(messageLabel, kSelectWorldText);
+        showMessage(messageLabel, kSelectWorldText);
         return;
     }
     // Recorded switches first: one cut short earlier is put right, here or in any
@@ -165,23 +129,11 @@ void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex
     std::optional<BackInUse> backInUse;
 
     state.dirLabel = worlds.Item(worldListIndex + 1).DirLabel();
-    LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
-    const SwitchRecords::LaunchOutcome outcome =
-        SwitchRecords::SwitchedLaunch(state, *services.settings, gameFolderTable, [&] {
-            backInUse.emplace(this);
-            LaunchStuff::RunAndWait(*services.processRunner, *state.fileSystem,
-                                    state.gameDir + executableName, {}, state.gameDir, {},
-                                    &problem);
-        });
-    // A folder that could not be put back is said at once: it outweighs the rest.
-    if (outcome.notRestored)
-        showLaunchMessage(messageLabel, SwitchRecords::RestoreFailureText(*outcome.notRestored),
-                          outcome.notRestored->details.join(QLatin1Char('\n')));
-    else if (outcome.notSwitchedIn)
-        showLaunchMessage(messageLabel, SwitchRecords::SwitchInFailureText(*outcome.notSwitchedIn),
-                          outcome.notSwitchedIn->details.join(QLatin1Char('\n')));
-    else if (problem != LaunchStuff::StartProblem::None)
-        showLaunchMessage(messageLabel, startProblemText(executableName, problem));
+    const WorldLaunch::Outcome outcome =
+        WorldLaunch::Run(state, *services.settings, *services.processRunner, gameFolderTable,
+                         executableName, [&] { backInUse.emplace(this); });
+    if (outcome.message)
+        showMessage(messageLabel, outcome.message->text, outcome.message->details);
 }
 
 bool Form1::leaveScreenForLaunch() {
@@ -222,13 +174,6 @@ void Form1::returnFromLaunch(bool showAgain) {
     }
 }
 
-void Form1::showLaunchMessage(QLabel* label, const QString& text, const QString& details) {
-    if (!label)
-        return;
-    label->setText(text);
-    label->setToolTip(details);
-}
-
 void Form1::restoreLaunchLabels() {
     // While a switch elsewhere waits for its directory, that is what the panels say.
     for (const auto& [label, usualText] : launchLabelTexts) {
@@ -237,15 +182,9 @@ void Form1::restoreLaunchLabels() {
     }
 }
 
-QString Form1::settingsFileOfStore() const {
-    if (const auto* store = dynamic_cast<const QSettingsStore*>(services.settings))
-        return store->fileName();
-    return QString();
-}
-
 void Form1::restoreWorldsAtStartup() {
     startupGameDir = state.gameDir;
-    const QString settingsFile = settingsFileOfStore();
+    const QString settingsFile = services.settingsFile;
     if (settingsFile.isEmpty() || InstanceLock::runningChild(settingsFile) == 0) {
         restoreRecordedSwitches();
         if (!state.gameDir.isEmpty()) {
@@ -274,8 +213,8 @@ void Form1::finishStartupWorldSteps() {
         restoreLaunchLabels();
         return;
     }
-    showLaunchMessage(PlayerLabel, kWaitingText);
-    showLaunchMessage(CreatorLabel, kWaitingText);
+    showMessage(PlayerLabel, WorldLaunch::kEarlierRunText);
+    showMessage(CreatorLabel, WorldLaunch::kEarlierRunText);
     PlayerLaunchBtn->setEnabled(false);
     CreatorLaunchBtn->setEnabled(false);
 }

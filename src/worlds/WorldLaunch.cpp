@@ -1,0 +1,97 @@
+#include "worlds/WorldLaunch.h"
+
+#include "app/LauncherState.h"
+#include "app/Logging.h"
+
+namespace WorldLaunch {
+
+const QString kNoWorldsText =
+    QStringLiteral("No worlds are listed: no Korvath II directory was known when the launcher "
+                   "started. Start the launcher again.");
+const QString kEarlierRunText =
+    QStringLiteral("Korvath II is still running from an earlier launch. The launcher will be "
+                   "ready as soon as it ends.");
+
+namespace {
+
+bool samePath(const QString& a, const QString& b) {
+    return KVDirStuff::NormalisePath(a) == KVDirStuff::NormalisePath(b);
+}
+
+Message troubleMessage(const QString& text, const FolderSwitching::Trouble& trouble) {
+    return Message{text, trouble.details.join(QLatin1Char('\n'))};
+}
+
+} // namespace
+
+Preparation Prepare(FileSystem& fileSystem, SettingsStore& settings,
+                    const KVDirStuff::GameFolderTable& table, const QString& gameDir) {
+    Preparation preparation;
+    preparation.restored = SwitchRecords::RestoreReachable(fileSystem, settings, table);
+    // A switch of this directory that is still in place must not be overlaid by a
+    // new one: refuse until it is undone.
+    for (const FolderSwitching::Trouble& trouble : preparation.restored.notRestored) {
+        if (samePath(trouble.gameDir, gameDir)) {
+            preparation.refusal =
+                troubleMessage(SwitchRecords::RestoreFailureText(trouble), trouble);
+            return preparation;
+        }
+    }
+    for (const SwitchRecords::Record& record : preparation.restored.unreachable) {
+        if (samePath(record.gameDir, gameDir)) {
+            preparation.refusal = Message{
+                StartProblemText(KVDirStuff::kGameExecutable, LaunchStuff::StartProblem::Missing),
+                record.gameDir};
+            return preparation;
+        }
+    }
+    return preparation;
+}
+
+Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner,
+            const KVDirStuff::GameFolderTable& table, const QString& executableName,
+            const std::function<void()>& beforeRun) {
+    Outcome outcome;
+    const SwitchRecords::LaunchOutcome switched =
+        SwitchRecords::SwitchedLaunch(state, settings, table, [&] {
+            if (beforeRun)
+                beforeRun();
+            outcome.exitCode =
+                LaunchStuff::RunAndWait(runner, *state.fileSystem, state.gameDir + executableName,
+                                        {}, state.gameDir, {}, &outcome.problem);
+        });
+    outcome.started = switched.started && outcome.problem == LaunchStuff::StartProblem::None;
+    // A folder that could not be put back outweighs the rest: it is said first.
+    if (switched.notRestored)
+        outcome.message = troubleMessage(SwitchRecords::RestoreFailureText(*switched.notRestored),
+                                         *switched.notRestored);
+    else if (switched.notSwitchedIn)
+        outcome.message = troubleMessage(
+            SwitchRecords::SwitchInFailureText(*switched.notSwitchedIn), *switched.notSwitchedIn);
+    else if (outcome.problem != LaunchStuff::StartProblem::None)
+        outcome.message = Message{StartProblemText(executableName, outcome.problem),
+                                  state.gameDir + executableName};
+    if (outcome.message)
+        qCWarning(lcWorlds).noquote() << outcome.message->text << outcome.message->details;
+    return outcome;
+}
+
+QString StartProblemText(const QString& executableName, LaunchStuff::StartProblem problem) {
+    switch (problem) {
+    case LaunchStuff::StartProblem::None:
+        break;
+    case LaunchStuff::StartProblem::Missing:
+        return QStringLiteral("\"%1\" was not found in the Korvath II directory, so nothing "
+                              "was started.")
+            .arg(executableName);
+    case LaunchStuff::StartProblem::NeedsWine:
+        return QStringLiteral("\"%1\" is a Windows program. Install Wine to run it, then click "
+                              "Launch again.")
+            .arg(executableName);
+    case LaunchStuff::StartProblem::NotStarted:
+        return QStringLiteral("\"%1\" could not be started.").arg(executableName);
+    }
+    return QString();
+}
+
+} // namespace WorldLaunch
