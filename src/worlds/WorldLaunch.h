@@ -43,9 +43,9 @@ Preparation Prepare(FileSystem& fileSystem, SettingsStore& settings,
 // world out. beforeRun is called just before the program starts (the window leaves
 // the screen then). Call after a Preparation without refusal.
 struct Outcome {
-    bool started = false;            // the program ran and has ended
-    int exitCode = -1;               // its exit code; -1 when it did not start
-    std::optional<Message> message;  // what went wrong, the weightiest first
+    bool started = false;           // the program ran and has ended
+    int exitCode = -1;              // its exit code; -1 when it did not start
+    std::optional<Message> message; // what went wrong, the weightiest first
     LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
 };
 Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/LauncherState.h"
+#include "creator/Packaging.h"
 #include "gamedir/KVDirStuff.h"
 #include "worlds/SwitchRecords.h"
 
@@ -187,11 +188,9 @@ private:
     void returnFromLaunch(bool showAgain);
 
     // ---- private state of the creator subsystem ----
-    struct CreatorScript; // the values of an installer script, gathered from the panel
-    // The script's values; it is to be written into folder.
-    CreatorScript creatorScript(bool worldScript, const QString& folder);
-    // Writes the world or the tome script into folder; returns why it was refused,
-    // or "".
-    QString writeCreatorScript(bool worldScript, const QString& folder);
-    void creatorPackage(); // the packaging action
+    // What the packaging needs, gathered once from the panel: the world
+    // creatorWorldIndex, its shown name or the selected tomes.
+    Packaging::Request packagingRequest(bool worldScript);
+    void writeScript(bool worldScript); // the world or the tome script, in the launcher folder
+    void creatorPackage();              // the packaging action
 };

@@ -3,17 +3,14 @@
 
 #include "app/SettingsStore.h"
 #include "app/ui/ListBox.h"
-#include "creator/CompilerLookup.h"
-#include "creator/ScriptWriters.h"
+#include "creator/Packaging.h"
 #include "worlds/LaunchStuff.h"
 #include "worlds/WorldLaunch.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QLabel>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 
 namespace {
 
@@ -21,46 +18,7 @@ const QString kEditorExecutable = QStringLiteral("worldforge2.exe");
 
 enum CreatorAction { LaunchGame = 0, LaunchEditor = 1, Package = 2 };
 
-#ifdef Q_OS_WIN
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
-
-QString withoutClosingSeparator(QString path, QChar separator) {
-    if (path.size() > 1 && path.endsWith(separator))
-        path.chop(1);
-    return path;
-}
-
-// Creates the folder and any missing folder above it.
-void createFolderPath(FileSystem& fileSystem, const QString& path) {
-    if (fileSystem.FolderExists(path))
-        return;
-    const int cut = path.lastIndexOf(fileSystem.separator());
-    if (cut > 0)
-        createFolderPath(fileSystem, path.left(cut));
-    fileSystem.CreateFolder(path);
-}
-
-// A folder as a message names it: the home folder as "~", a long path shortened.
-QString shownFolder(const QString& path, QChar separator) {
-    const QString home =
-        QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::HomeLocation));
-    QString shown = path;
-    if (!home.isEmpty() && path.startsWith(home + separator))
-        shown = QLatin1Char('~') + path.mid(home.size());
-    if (shown.size() <= 70)
-        return shown;
-    const int last = shown.lastIndexOf(separator);
-    return KVDirStuff::ShortenPath(shown.left(last), separator) + shown.mid(last);
-}
-
 } // namespace
-
-struct Form1::CreatorScript {
-    ScriptWriters::ScriptInput input;
-};
 
 void Form1::FillCreatorActions() {
     {
@@ -180,113 +138,22 @@ void Form1::creatorPackage() {
     // stowed under the saved labels remain.
     if (!SwitchSavedWorldOut(CreatorLabel))
         return;
-    const bool worldScript = CreatorWorldList->SelCount() > 0;
-    FileSystem& fileSystem = *state.fileSystem;
-    {
-        const CreatorScript script = creatorScript(worldScript, QString());
-        QString problem = worldScript ? ScriptWriters::WorldScriptProblem(script.input)
-                                      : ScriptWriters::TomeScriptProblem(script.input);
-        // A name the compiler cannot read would crash it or lose files silently.
-        if (problem.isEmpty())
-            problem = ScriptWriters::PackedContentProblem(script.input, fileSystem, worldScript);
-        if (!problem.isEmpty()) {
-            showMessage(CreatorLabel, problem);
-            return;
-        }
-    }
-
-    const QChar sep = fileSystem.separator();
-    const QString launcherFolder = withoutClosingSeparator(services.launcherFolder, sep);
-    const QString dataFolder = withoutClosingSeparator(services.dataFolder, sep);
-    // The launcher's folder first, where authors have always found output/setup.exe;
-    // a launcher installed for all users cannot write there, so then the user's own
-    // data folder.
-    QString workFolder;
-    QStringList errors;
-    for (const QString& folder : {launcherFolder, dataFolder}) {
-        if (folder.isEmpty())
-            continue;
-        try {
-            createFolderPath(fileSystem, folder + sep + QStringLiteral("output"));
-            const QString refused = writeCreatorScript(worldScript, folder);
-            if (!refused.isEmpty()) {
-                showMessage(CreatorLabel, refused);
-                return;
-            }
-            workFolder = folder;
-            break;
-        } catch (const FileSystemError& error) {
-            errors.append(error.message());
-        }
-    }
-    if (workFolder.isEmpty()) {
-        showMessage(CreatorLabel,
-                    dataFolder.isEmpty()
-                        ? QStringLiteral("Nothing was packaged: the installer script could not be "
-                                         "written in the launcher's folder.")
-                        : QStringLiteral("Nothing was packaged: the installer script could not be "
-                                         "written in the launcher's folder or in %1.")
-                              .arg(shownFolder(dataFolder, sep)),
-                    errors.join(QLatin1Char('\n')));
-        return;
-    }
-
-    const QString compiler = CompilerLookup::FindCompiler(
-        fileSystem, launcherFolder, CompilerLookup::SearchPathFromEnvironment());
-    if (compiler.isEmpty()) {
-        showMessage(CreatorLabel,
-                    QStringLiteral("The script kvii.nsi is written, but no installer compiler "
-                                   "(makensis) was found beside the launcher or on the PATH."),
-                    workFolder + sep + ScriptWriters::kScriptName);
-        return;
-    }
-    LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
-    const int exitCode = LaunchStuff::RunAndWait(*services.processRunner, fileSystem, compiler,
-                                                 CompilerLookup::CompilerArguments(), workFolder,
-                                                 CompilerLookup::CompilerEnvironment(), &problem);
-    const QString outputFolder = workFolder + sep + QStringLiteral("output");
-    const QString installer = outputFolder + sep + QStringLiteral("setup.exe");
-    if (problem == LaunchStuff::StartProblem::NeedsWine) {
-        showMessage(CreatorLabel,
-                    QStringLiteral("The installer compiler makensis.exe is a Windows program. "
-                                   "Install Wine to run it, then click Launch again."),
-                    compiler);
-    } else if (problem != LaunchStuff::StartProblem::None) {
-        showMessage(CreatorLabel,
-                    QStringLiteral("The installer compiler could not be started, so no "
-                                   "installer was made."),
-                    compiler);
-    } else if (exitCode == 0 && fileSystem.FileExists(installer)) {
-        QString text = QStringLiteral("The installer is ready: setup.exe in %1")
-                           .arg(shownFolder(outputFolder, sep));
-        if (workFolder != launcherFolder)
-            text += QStringLiteral(" (the launcher's folder cannot be written)");
-        showMessage(CreatorLabel, text + QLatin1Char('.'), installer);
-    } else if (exitCode == 0) {
-        showMessage(CreatorLabel,
-                    QStringLiteral("The installer compiler made no setup.exe, so no installer "
-                                   "was made."),
-                    compiler);
-    } else {
-        // A process ended by a signal gives 128 + the signal's number.
-        const bool crashed = !kWindows && exitCode > 128;
-        showMessage(CreatorLabel,
-                    (crashed ? QStringLiteral("The installer compiler crashed (exit code %1); "
-                                              "no new installer was made.")
-                             : QStringLiteral("The installer compiler stopped with errors (exit "
-                                              "code %1); no new installer was made."))
-                        .arg(exitCode),
-                    compiler);
-    }
+    const Packaging::Request request = packagingRequest(CreatorWorldList->SelCount() > 0);
+    const Packaging::Outcome outcome =
+        Packaging::Package(request, *state.fileSystem, *services.settings, *services.processRunner);
+    if (outcome.dirLabelSaved)
+        state.dirLabel = request.input.label;
+    showMessage(CreatorLabel, outcome.text, outcome.details);
 }
 
-Form1::CreatorScript Form1::creatorScript(bool worldScript, const QString& folder) {
-    FileSystem& fileSystem = *state.fileSystem;
-    const QChar sep = fileSystem.separator();
-    CreatorScript script;
-    ScriptWriters::ScriptInput& input = script.input;
+Packaging::Request Form1::packagingRequest(bool worldScript) {
+    Packaging::Request request;
+    request.worldScript = worldScript;
+    request.launcherFolder = services.launcherFolder;
+    request.dataFolder = services.dataFolder;
+    ScriptWriters::ScriptInput& input = request.input;
     input.gameDir = state.gameDir;
-    input.separator = sep;
+    input.separator = state.fileSystem->separator();
     input.folders = &gameFolderTable;
     const int index = state.creatorWorldIndex;
     input.label = state.Worlds().Item(index + 1).DirLabel();
@@ -299,31 +166,24 @@ Form1::CreatorScript Form1::creatorScript(bool worldScript, const QString& folde
                 input.tomes.append(CreatorTomeList->item(i)->text());
         }
     }
-    input.scriptPath = withoutClosingSeparator(folder, sep) + sep + ScriptWriters::kScriptName;
-    return script;
+    return request;
 }
 
-QString Form1::writeCreatorScript(bool worldScript, const QString& folder) {
-    const CreatorScript script = creatorScript(worldScript, folder);
-    const QString problem = worldScript ? ScriptWriters::WorldScriptProblem(script.input)
-                                        : ScriptWriters::TomeScriptProblem(script.input);
-    if (!problem.isEmpty())
-        return problem;
-    state.dirLabel = script.input.label;
-    return worldScript ? ScriptWriters::WriteWorldScript(script.input, *state.fileSystem,
-                                                         *services.settings)
-                       : ScriptWriters::WriteTomeScript(script.input, *state.fileSystem,
-                                                        *services.settings);
+void Form1::writeScript(bool worldScript) {
+    const Packaging::Request request = packagingRequest(worldScript);
+    const QString refused = Packaging::Problem(request, *state.fileSystem);
+    if (!refused.isEmpty()) {
+        showMessage(CreatorLabel, refused);
+        return;
+    }
+    state.dirLabel = request.input.label;
+    Packaging::WriteScript(request, services.launcherFolder, *state.fileSystem, *services.settings);
 }
 
 void Form1::WriteWorldScript() {
-    const QString refused = writeCreatorScript(true, services.launcherFolder);
-    if (!refused.isEmpty())
-        showMessage(CreatorLabel, refused);
+    writeScript(true);
 }
 
 void Form1::WriteTomeScript() {
-    const QString refused = writeCreatorScript(false, services.launcherFolder);
-    if (!refused.isEmpty())
-        showMessage(CreatorLabel, refused);
+    writeScript(false);
 }
