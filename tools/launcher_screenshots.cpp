@@ -2,6 +2,7 @@
 // Starts the launcher exactly as the program does (settings from $XDG_CONFIG_HOME),
 // selects each tab the way a click does and saves the window as OUTDIR/<tab>.png.
 // tools/screenshot runs it under Xvfb.
+#include "app/SettingsStore.h"
 #include "app/ui/Form1.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/RunLauncher.h"
@@ -15,7 +16,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Korvath II Launcher"));
+    QApplication::setApplicationName(kApplicationName);
     LauncherFont::apply();
     QTextStream err(stderr);
     if (argc != 2) {

@@ -14,6 +14,11 @@
 const QString kApplicationName = QStringLiteral("Korvath II Launcher");
 const QString kSettingsSection = QStringLiteral("Settings");
 const QString kTomeSection = QStringLiteral("PackageTomeDirs");
+const QString kLastDirLabelKey = QStringLiteral("lastDirLabel");
+const QString kLastBackupLabelKey = QStringLiteral("lastBackupLabel");
+const QString kInterfaceTypeKey = QStringLiteral("interfaceType");
+const QString kGameDirKey = QStringLiteral("KVDir");
+const QString kPendingSwitchesKey = QStringLiteral("pendingSwitches");
 
 namespace {
 QString settingKey(const QString& section, const QString& key) {

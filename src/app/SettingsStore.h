@@ -34,6 +34,13 @@ extern const QString kApplicationName; // "Korvath II Launcher"
 extern const QString kSettingsSection; // "Settings"
 extern const QString kTomeSection;     // "PackageTomeDirs"
 
+// The keys of the section "Settings".
+extern const QString kLastDirLabelKey;    // "lastDirLabel": the world last switched in
+extern const QString kLastBackupLabelKey; // "lastBackupLabel": the backup label of that switch
+extern const QString kInterfaceTypeKey;   // "interfaceType": "0" Player, "1" Creator
+extern const QString kGameDirKey;         // "KVDir": the game directory, "" when none
+extern const QString kPendingSwitchesKey; // "pendingSwitches": switches not yet undone
+
 // The real store: QSettings in the native (INI) form at
 // $XDG_CONFIG_HOME/Korvath II Launcher.conf.
 class QSettingsStore : public SettingsStore {

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/SettingsStore.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/RunLauncher.h"
 
@@ -22,7 +23,7 @@ int main(int argc, char* argv[]) {
         break;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Korvath II Launcher"));
+    QApplication::setApplicationName(kApplicationName);
     LauncherFont::apply();
     return RunLauncher();
 }

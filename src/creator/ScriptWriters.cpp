@@ -230,7 +230,7 @@ private:
 };
 
 void commonStart(const ScriptInput& input, SettingsStore& settings) {
-    settings.SaveSetting(kSettingsSection, QStringLiteral("lastDirLabel"), input.label);
+    settings.SaveSetting(kSettingsSection, kLastDirLabelKey, input.label);
 }
 
 // The first entry below folder (a path relative to the game directory) whose name

@@ -124,9 +124,9 @@ void SwitchWorldIn(LauncherState& state, SettingsStore& settings,
         pending.append(SwitchRecords::Record{state.gameDir, state.dirLabel, state.backupLabel});
     try {
         settings.SaveSettings(kSettingsSection,
-                              {{SwitchRecords::kPendingKey, SwitchRecords::Encode(pending)},
-                               {QStringLiteral("lastBackupLabel"), state.backupLabel},
-                               {QStringLiteral("lastDirLabel"), state.dirLabel}});
+                              {{kPendingSwitchesKey, SwitchRecords::Encode(pending)},
+                               {kLastBackupLabelKey, state.backupLabel},
+                               {kLastDirLabelKey, state.dirLabel}});
     } catch (...) {
         state.backupLabel = previousBackupLabel;
         throw;

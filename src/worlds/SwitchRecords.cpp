@@ -13,8 +13,6 @@
 
 namespace SwitchRecords {
 
-const QString kPendingKey = QStringLiteral("pendingSwitches");
-
 using FolderSwitching::Failures;
 using FolderSwitching::Survey;
 using FolderSwitching::Trouble;
@@ -111,7 +109,7 @@ void removeRecord(SettingsStore& settings, const Record& record) {
     pending.removeIf([&record](const Record& r) { return sameRecord(r, record); });
     // Should this write be lost, the record comes back, is found resting, and goes.
     if (pending.size() != count)
-        settings.SaveLosableSetting(kSettingsSection, kPendingKey, Encode(pending));
+        settings.SaveLosableSetting(kSettingsSection, kPendingSwitchesKey, Encode(pending));
 }
 
 QString parentOf(const QString& relativePath) {
@@ -169,7 +167,8 @@ QString subjectWithMore(const Trouble& trouble) {
 } // namespace
 
 QList<Record> Pending(SettingsStore& settings) {
-    return decode(settings.GetSetting(kSettingsSection, kPendingKey)).value_or(QList<Record>());
+    return decode(settings.GetSetting(kSettingsSection, kPendingSwitchesKey))
+        .value_or(QList<Record>());
 }
 
 QString Encode(const QList<Record>& records) {
@@ -186,18 +185,17 @@ QString Encode(const QList<Record>& records) {
 void AdoptEarlierLabels(SettingsStore& settings, const QString& savedGameDir) {
     // A value that is missing, or that cannot be read, was not written by this launcher.
     const QString missing = QStringLiteral("<missing>");
-    const QString stored = settings.GetSetting(kSettingsSection, kPendingKey, missing);
+    const QString stored = settings.GetSetting(kSettingsSection, kPendingSwitchesKey, missing);
     if (stored != missing && decode(stored))
         return;
-    const Record record{savedGameDir,
-                        settings.GetSetting(kSettingsSection, QStringLiteral("lastDirLabel")),
-                        settings.GetSetting(kSettingsSection, QStringLiteral("lastBackupLabel"))};
+    const Record record{savedGameDir, settings.GetSetting(kSettingsSection, kLastDirLabelKey),
+                        settings.GetSetting(kSettingsSection, kLastBackupLabelKey)};
     QList<Record> records;
     if (!record.gameDir.isEmpty() && !record.dirLabel.isEmpty() && !record.backupLabel.isEmpty())
         records.append(record);
     if (records.isEmpty() && stored == missing)
         return; // nothing to keep: a missing value holds no record either
-    settings.SaveSetting(kSettingsSection, kPendingKey, Encode(records));
+    settings.SaveSetting(kSettingsSection, kPendingSwitchesKey, Encode(records));
 }
 
 RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
@@ -221,7 +219,7 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
             outcome.notRestored.prepend(*trouble);
     }
     if (kept.size() != pending.size())
-        settings.SaveLosableSetting(kSettingsSection, kPendingKey, Encode(kept));
+        settings.SaveLosableSetting(kSettingsSection, kPendingSwitchesKey, Encode(kept));
     return outcome;
 }
 

@@ -22,8 +22,6 @@ class SettingsStore;
 // been seen resting, with the renames that made it so synced to disk.
 namespace SwitchRecords {
 
-extern const QString kPendingKey; // "pendingSwitches"
-
 struct Record {
     QString gameDir; // ending with the separator
     QString dirLabel;

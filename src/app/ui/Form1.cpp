@@ -52,7 +52,7 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QRect& geometry, c
 QPushButton* makeButton(QWidget* parent, const QString& name, const QRect& geometry,
                         const QString& text) {
     auto* button = place(new QPushButton(text, parent), name, geometry);
-    button->setFont(uiFont(8.25));
+    button->setFont(uiFont(LauncherFont::kRegularPoints));
     button->setAutoDefault(false);
     return button;
 }
@@ -96,10 +96,10 @@ std::function<void(const QString&)>& fatalErrorHandler() {
 Form1::Form1(LauncherServices launcherServices, QWidget* parent)
     : QWidget(parent), services(std::move(launcherServices)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Korvath II Launcher"));
+    setWindowTitle(kApplicationName);
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
-    setFixedSize(472, 396);
-    setFont(uiFont(8.25));
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(uiFont(LauncherFont::kRegularPoints));
     createControls();
     connectControls();
     connectShortcuts();
@@ -143,12 +143,13 @@ void Form1::createControls() {
     // The pictures are compiled into the static window library; its resources must be
     // registered by name, or the linker may leave them out of the program.
     Q_INIT_RESOURCE(resources);
-    const QFont regular = uiFont(8.25);
-    const QFont bold = uiFont(8.25, true);
-    const QFont large = uiFont(9.75);
+    const QFont regular = uiFont(LauncherFont::kRegularPoints);
+    const QFont bold = uiFont(LauncherFont::kRegularPoints, true);
+    const QFont large = uiFont(LauncherFont::kLargePoints);
 
     // The banner with the product's title, drawn at the top left above the tabs.
-    auto* banner = place(new QLabel(this), QStringLiteral("Banner"), QRect(0, 0, 472, 108));
+    auto* banner =
+        place(new QLabel(this), QStringLiteral("Banner"), QRect(0, 0, kClientWidth, kBannerHeight));
     banner->setPixmap(picture(this, QStringLiteral("banner")));
     describe(banner, QStringLiteral("Korvath II World Launcher"),
              QStringLiteral("The title KORVATH II, WORLD LAUNCHER, over mountains at night"));
@@ -299,9 +300,9 @@ void Form1::connectControls() {
     });
     connect(KVDirDrive, &DriveListBox::Change, this, handle(&Form1::KVDirDrive_Change));
     connect(KVDirDir, &DirListBox::Change, this, handle(&Form1::KVDirDir_Change));
-    // Option buttons and lists are connected by their subsystems' code (see
-    // connectInterfaceOptions and the Creator panel), because program-made changes
-    // of them must raise their handlers exactly where the system expects it.
+    // The option buttons and the chooser raise their handlers only on the user's
+    // click; the Creator panel's lists on every selection change, so the program's
+    // own selections there (at start-up and by the rules) raise them as well.
     connect(InterfaceOption1, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption1_Click));
     connect(InterfaceOption2, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption2_Click));
     connect(CreatorCombo, QOverload<int>::of(&QComboBox::activated), this,
@@ -337,39 +338,39 @@ void Form1::showMessage(QLabel* label, const QString& text, const QString& detai
 }
 
 void Form1::Form_Load() {
-    // 1.
+    // A fresh state: start-up is under way, no search runs, Creator world 0.
     state.loading = true;
     state.creatorWorldIndex = 0;
     state.searching = false;
-    // 2.
+    // The file-system service, for the drive and directory lists too.
     state.fileSystem = services.createFileSystem();
     attachFileSystemToLists();
-    // 3.
+    // The settings: the labels of the last switch and the interface mode; labels of a
+    // launcher that kept no switch records become the saved directory's record.
     SettingsStore& settings = *services.settings;
-    state.dirLabel = settings.GetSetting(kSettingsSection, QStringLiteral("lastDirLabel"));
-    state.backupLabel = settings.GetSetting(kSettingsSection, QStringLiteral("lastBackupLabel"));
+    state.dirLabel = settings.GetSetting(kSettingsSection, kLastDirLabelKey);
+    state.backupLabel = settings.GetSetting(kSettingsSection, kLastBackupLabelKey);
     state.interfaceType =
-        settings.GetSetting(kSettingsSection, QStringLiteral("interfaceType"), QStringLiteral("0"));
+        settings.GetSetting(kSettingsSection, kInterfaceTypeKey, QStringLiteral("0"));
     adoptEarlierSwitchLabels();
-    // 4.
+    // The interface mode: only "0" is the Player interface.
     if (state.interfaceType == QLatin1String("0"))
         SetPlayerInterface();
     else
         SetCreatorInterface();
-    // 5.
+    // Gustav's quotes, the folder table and the Creator panel's actions.
     QuoteStuff::InitQuotes(Quotes);
-    // 6.
     const QChar separator = state.fileSystem->separator();
     KVDirStuff::FillGameFolderPaths(gameFolderTable, separator);
     KVDirStuff::FillGameFolderNames(gameFolderTable, separator);
-    // 7.
     FillCreatorActions();
-    // 8.
+    // The saved game directory: valid, or the panel's invalid state.
     CheckSavedGameDir();
-    // 9.
+    // Switches an earlier run left in place are put back wherever their directories
+    // can be reached (they wait for a game an earlier run left running). With a
+    // valid directory, its catalogue and tomes are listed and the Launcher tab opens.
+    restoreWorldsAtStartup();
     if (!state.gameDir.isEmpty()) {
-        // Recovery, catalogue, tome list; they wait for a game an earlier run left running.
-        restoreWorldsAtStartup();
         PlayerLabel->setText(
             QStringLiteral("The following worlds were found in your Korvath II directory. Select "
                            "a world, and then click the Launch button."));
@@ -383,23 +384,20 @@ void Form1::Form_Load() {
         if (!KVDirDir->SetPath(state.gameDir))
             KVDirDir_Change();
         KVDirAutofindBtn->setEnabled(false);
-        LauncherTabs->SetTabEnabled(0, true);
-        LauncherTabs->SetTab(0);
-    } else {
-        // Switches recorded for other installations are put back all the same.
-        restoreWorldsAtStartup();
+        LauncherTabs->SetTabEnabled(kLauncherTab, true);
+        LauncherTabs->SetTab(kLauncherTab);
     }
     finishStartupWorldSteps();
-    // 10.
+    // A quote for the About tab, whichever tab opens.
     QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
-    // 11.
+    // Start-up is over: from now on the lists' changes are the user's.
     state.loading = false;
     focusFirstControl();
 }
 
 void Form1::focusFirstControl() {
     QWidget* first = KVDirDir;
-    if (LauncherTabs->Tab() == 0)
+    if (LauncherTabs->Tab() == kLauncherTab)
         first = CreatorPicBox->isHidden() ? static_cast<QWidget*>(PlayerWorldList)
                                           : static_cast<QWidget*>(CreatorWorldList);
     first->setFocus(Qt::OtherFocusReason);
@@ -414,7 +412,7 @@ void Form1::CreatorQuitBtn_Click() {
 }
 
 void Form1::LauncherTabs_Click(int /*previousTab*/) {
-    if (LauncherTabs->Tab() == 2)
+    if (LauncherTabs->Tab() == kAboutTab)
         QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
 }
 

@@ -43,6 +43,13 @@ struct LauncherServices {
 class Form1 : public QWidget {
     Q_OBJECT
 public:
+    // The tabs of LauncherTabs, by index.
+    enum TabIndex { kLauncherTab = 0, kConfigurationTab = 1, kAboutTab = 2 };
+    // The window's fixed client area and the banner across its top, in pixels.
+    static constexpr int kClientWidth = 472;
+    static constexpr int kClientHeight = 396;
+    static constexpr int kBannerHeight = 108;
+
     explicit Form1(LauncherServices services, QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -186,6 +193,23 @@ private:
     void restoreLaunchLabels();
     bool leaveScreenForLaunch(); // false when the window was not shown
     void returnFromLaunch(bool showAgain);
+    // Keeps the window out of use, so that it takes no input, for the guard's
+    // lifetime: disabled, or off the screen while a program runs (a game runs for
+    // hours, and a frozen window invites the desktop to offer a force-quit). Input
+    // given meanwhile is dropped when the window is back in use.
+    class OutOfUse {
+    public:
+        enum Mode { Disabled, OffScreen };
+        OutOfUse(Form1& window, Mode mode);
+        ~OutOfUse();
+        OutOfUse(const OutOfUse&) = delete;
+        OutOfUse& operator=(const OutOfUse&) = delete;
+
+    private:
+        Form1& m_window;
+        Mode m_mode;
+        bool m_showAgain = false;
+    };
 
     // ---- private state of the creator subsystem ----
     // What the packaging needs, gathered once from the panel: the world

@@ -26,8 +26,7 @@ void Form1::SetPlayerInterface() {
     PlayerPicBox->raise();
     PlayerPicBox->show();
     PlayerPicBox->setEnabled(true);
-    services.settings->SaveSetting(kSettingsSection, QStringLiteral("interfaceType"),
-                                   QStringLiteral("0"));
+    services.settings->SaveSetting(kSettingsSection, kInterfaceTypeKey, QStringLiteral("0"));
     selectOption(InterfaceOption1, [this] { InterfaceOption1_Click(); });
 }
 
@@ -37,8 +36,7 @@ void Form1::SetCreatorInterface() {
     CreatorPicBox->raise();
     CreatorPicBox->show();
     CreatorPicBox->setEnabled(true);
-    services.settings->SaveSetting(kSettingsSection, QStringLiteral("interfaceType"),
-                                   QStringLiteral("1"));
+    services.settings->SaveSetting(kSettingsSection, kInterfaceTypeKey, QStringLiteral("1"));
     selectOption(InterfaceOption2, [this] { InterfaceOption2_Click(); });
 }
 

@@ -34,7 +34,7 @@ bool apply() {
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
     const bool found = familyAvailable();
-    QApplication::setFont(font(8.25));
+    QApplication::setFont(font(kRegularPoints));
     return found && QFontInfo(QApplication::font()).family() == kFamily;
 }
 

@@ -12,8 +12,13 @@ namespace LauncherFont {
 // "Liberation Sans Narrow"
 extern const QString kFamily;
 
+// The window's two text sizes, in points at 96 dots per inch: most controls, and
+// the panels' messages and world lists.
+constexpr qreal kRegularPoints = 8.25;
+constexpr qreal kLargePoints = 9.75;
+
 // Makes the family available (from the package's files when the font database does
-// not list it), sets the application font to it at 8.25 points and selects the Fusion
+// not list it), sets the application font to it at kRegularPoints and selects the Fusion
 // style. Call after the QApplication exists and before the window is built. Returns
 // false when the family could not be found; the platform's font is used then, and
 // long texts may not fit their boxes.

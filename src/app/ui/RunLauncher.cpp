@@ -33,8 +33,7 @@ int RunLauncher(const std::function<void(Form1&)>& whenShown) {
     try {
         window.Form_Load();
     } catch (const std::exception& error) {
-        QMessageBox::critical(nullptr, QStringLiteral("Korvath II Launcher"),
-                              QString::fromUtf8(error.what()));
+        QMessageBox::critical(nullptr, kApplicationName, QString::fromUtf8(error.what()));
         return 1;
     }
     window.show();

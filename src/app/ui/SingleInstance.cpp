@@ -22,13 +22,18 @@ QString SingleInstance::serverName(const QString& settingsFile) {
     return QStringLiteral("korvath2-launcher-") + QString::fromLatin1(hash);
 }
 
+namespace {
+// How long a second launcher waits for the first to take its request.
+constexpr int kFrontRequestTimeoutMs = 2000;
+} // namespace
+
 bool SingleInstance::askRunningToFront() {
     QLocalSocket socket;
     socket.connectToServer(serverName(settingsFile()));
-    if (!socket.waitForConnected(2000))
+    if (!socket.waitForConnected(kFrontRequestTimeoutMs))
         return false;
     socket.write("front\n");
-    const bool written = socket.waitForBytesWritten(2000);
+    const bool written = socket.waitForBytesWritten(kFrontRequestTimeoutMs);
     socket.disconnectFromServer();
     return written;
 }

@@ -98,16 +98,7 @@ void Form1::CreatorTomeList_Click() {
 }
 
 void Form1::CreatorLaunchBtn_Click() {
-    setEnabled(false);
-    struct BackInUse {
-        Form1* window;
-        ~BackInUse() {
-            // Clicks and keys that queued up while the window was out of use reach
-            // it disabled and are dropped, instead of acting once it is back.
-            QCoreApplication::processEvents();
-            window->setEnabled(true);
-        }
-    } backInUse{this};
+    const OutOfUse outOfUse(*this, OutOfUse::Disabled);
     CreatorLaunch();
 }
 

@@ -45,7 +45,7 @@ void Form1::attachFileSystemToLists() {
 }
 
 void Form1::CheckSavedGameDir() {
-    state.gameDir = services.settings->GetSetting(kSettingsSection, QStringLiteral("KVDir"));
+    state.gameDir = services.settings->GetSetting(kSettingsSection, kGameDirKey);
     if (!state.gameDir.isEmpty() && KVDirStuff::IsGameDirectory(*state.fileSystem, state.gameDir))
         return;
     SetDirPanelInvalid();
@@ -85,14 +85,14 @@ void Form1::SetDirPanelSearching() {
 }
 
 void Form1::SetDirPanelValid() {
-    services.settings->SaveSetting(kSettingsSection, QStringLiteral("KVDir"), state.gameDir);
+    services.settings->SaveSetting(kSettingsSection, kGameDirKey, state.gameDir);
     KVDirDir->setEnabled(true);
     KVDirDrive->setEnabled(true);
     setMousePointer(0);
     KVDirAutofindBtn->setText(QStringLiteral("Autofind"));
     KVDirAutofindBtn->setEnabled(false);
     KVDirErrorLabel->setText(QString());
-    LauncherTabs->SetTabEnabled(0, true);
+    LauncherTabs->SetTabEnabled(kLauncherTab, true);
     // Both lists go to the game directory. The drive list's move must not send the
     // directory list to the drive's root; the flag is restored, not cleared, as
     // this also runs nested inside itself and inside the start-up sequence.
@@ -110,12 +110,12 @@ void Form1::SetDirPanelValid() {
 
 void Form1::SetDirPanelInvalid() {
     state.gameDir.clear();
-    services.settings->SaveSetting(kSettingsSection, QStringLiteral("KVDir"), QString());
+    services.settings->SaveSetting(kSettingsSection, kGameDirKey, QString());
     KVDirDir->setEnabled(true);
     KVDirDrive->setEnabled(true);
     setMousePointer(0);
-    LauncherTabs->SetTab(1);
-    LauncherTabs->SetTabEnabled(0, false);
+    LauncherTabs->SetTab(kConfigurationTab);
+    LauncherTabs->SetTabEnabled(kLauncherTab, false);
     KVDirErrorLabel->setText(kNotAnInstallation);
     KVDirAutofindBtn->setText(QStringLiteral("Autofind"));
     KVDirAutofindBtn->setEnabled(true);

@@ -23,6 +23,8 @@ const QString kSelectWorldText =
     QStringLiteral("Select a world, and then click the Launch button.");
 // How often the start-up wait looks whether the earlier program has ended.
 constexpr int kEarlierGamePollMs = 250;
+// How long a launch waits for the window system to take the window off the screen.
+constexpr int kLeaveScreenTimeoutMs = 2000;
 
 // Drops every input event while it is installed on the application.
 class InputSwallower : public QObject {
@@ -58,9 +60,8 @@ void Form1::LaunchPlayerWorld() {
 
 void Form1::adoptEarlierSwitchLabels() {
     // Before the game directory check, which may clear the saved directory.
-    SwitchRecords::AdoptEarlierLabels(
-        *services.settings,
-        services.settings->GetSetting(kSettingsSection, QStringLiteral("KVDir")));
+    SwitchRecords::AdoptEarlierLabels(*services.settings,
+                                      services.settings->GetSetting(kSettingsSection, kGameDirKey));
 }
 
 void Form1::restoreRecordedSwitches() {
@@ -114,26 +115,32 @@ void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex
         return;
     restoreLaunchLabels();
 
-    // The window is out of use while the program runs: off the screen, since a game
-    // runs for hours and a frozen window invites the desktop to offer a force-quit.
-    // It comes back once the folders have been switched out.
-    struct BackInUse {
-        explicit BackInUse(Form1* window)
-            : window(window), showAgain(window->leaveScreenForLaunch()) {}
-        ~BackInUse() { window->returnFromLaunch(showAgain); }
-        BackInUse(const BackInUse&) = delete;
-        BackInUse& operator=(const BackInUse&) = delete;
-        Form1* window;
-        bool showAgain;
-    };
-    std::optional<BackInUse> backInUse;
+    std::optional<OutOfUse> outOfUse; // from just before the program starts
 
     state.dirLabel = worlds.Item(worldListIndex + 1).DirLabel();
     const WorldLaunch::Outcome outcome =
         WorldLaunch::Run(state, *services.settings, *services.processRunner, gameFolderTable,
-                         executableName, [&] { backInUse.emplace(this); });
+                         executableName, [&] { outOfUse.emplace(*this, OutOfUse::OffScreen); });
     if (outcome.message)
         showMessage(messageLabel, outcome.message->text, outcome.message->details);
+}
+
+Form1::OutOfUse::OutOfUse(Form1& window, Mode mode) : m_window(window), m_mode(mode) {
+    if (mode == Disabled)
+        window.setEnabled(false);
+    else
+        m_showAgain = window.leaveScreenForLaunch();
+}
+
+Form1::OutOfUse::~OutOfUse() {
+    if (m_mode == Disabled) {
+        // Clicks and keys that queued up meanwhile reach the window disabled and are
+        // dropped, instead of acting once it is back.
+        QCoreApplication::processEvents();
+        m_window.setEnabled(true);
+    } else {
+        m_window.returnFromLaunch(m_showAgain);
+    }
 }
 
 bool Form1::leaveScreenForLaunch() {
@@ -151,7 +158,7 @@ bool Form1::leaveScreenForLaunch() {
     };
     QTimer tick;
     tick.start(10);
-    const QDeadlineTimer deadline(2000);
+    const QDeadlineTimer deadline(kLeaveScreenTimeoutMs);
     while (onScreen() && !deadline.hasExpired())
         QCoreApplication::processEvents(flags);
     return true;
