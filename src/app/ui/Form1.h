@@ -39,7 +39,7 @@ struct LauncherServices {
 };
 
 // The launcher's one window. It owns every control and the state record; each
-// subsystem's handlers are defined in that subsystem's folder (Form1_*.cpp).
+// subsystem's handlers are defined in that subsystem's ui/ folder (Form1_*.cpp).
 class Form1 : public QWidget {
     Q_OBJECT
 public:
