@@ -1,6 +1,7 @@
 #include "app/SettingsStore.h"
 
 #include "app/LauncherError.h"
+#include "app/Logging.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -115,6 +116,11 @@ void QSettingsStore::write(const QString& section,
         m_settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
     }
     const int folderError = status == QSettings::NoError && syncFolder ? syncFolderOf(file) : 0;
-    if (status != QSettings::NoError || folderError != 0)
+    if (status != QSettings::NoError || folderError != 0) {
+        qCWarning(lcApp).noquote()
+            << "the settings could not be saved to" << file << ":"
+            << (folderError != 0 ? QString::fromLocal8Bit(std::strerror(folderError))
+                                 : QStringLiteral("QSettings status %1").arg(int(status)));
         throw SettingsError(QStringLiteral("The settings could not be saved to %1.").arg(file));
+    }
 }

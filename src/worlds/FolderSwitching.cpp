@@ -1,6 +1,7 @@
 #include "worlds/FolderSwitching.h"
 
 #include "app/LauncherState.h"
+#include "app/Logging.h"
 #include "app/SettingsStore.h"
 #include "worlds/GUIDStuff.h"
 #include "worlds/SwitchRecords.h"
@@ -37,6 +38,8 @@ struct Switching {
             folder.SetName(newName);
             return true;
         } catch (const FileSystemError& error) {
+            // Ignored, as a single rename's failure is, but never silently.
+            qCWarning(lcWorlds).noquote() << "rename failed:" << error.message();
             if (failures)
                 failures->append(
                     Trouble{gameDir, P, path, newName, error.systemError(), 0, {error.message()}});

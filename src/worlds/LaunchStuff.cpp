@@ -1,5 +1,7 @@
 #include "worlds/LaunchStuff.h"
 
+#include "app/Logging.h"
+
 #include "app/FileSystem.h"
 
 #include <QFile>
@@ -140,6 +142,7 @@ int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& pro
 
     const QString resolved = fileSystem.resolveFile(program);
     if (resolved.isEmpty()) {
+        qCWarning(lcWorlds).noquote() << "no program at" << program;
         why = StartProblem::Missing;
         return -1;
     }
@@ -149,6 +152,7 @@ int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& pro
     if (IsWindowsProgram(resolved)) {
         const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
         if (wine.isEmpty()) {
+            qCWarning(lcWorlds).noquote() << resolved << "is a Windows program and wine is missing";
             why = StartProblem::NeedsWine;
             return -1;
         }
@@ -158,8 +162,10 @@ int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& pro
 #endif
     const int result =
         runner.RunAndWait(executable, executableArguments, workingDirectory, environment);
-    if (result == -1)
+    if (result == -1) {
         why = StartProblem::NotStarted;
+        qCWarning(lcWorlds).noquote() << "could not start" << executable << executableArguments;
+    }
     return result;
 }
 

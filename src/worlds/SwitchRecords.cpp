@@ -1,5 +1,7 @@
 #include "worlds/SwitchRecords.h"
 
+#include "app/Logging.h"
+
 #include "app/FileSystem.h"
 #include "app/LauncherState.h"
 #include "app/SettingsStore.h"
@@ -206,6 +208,8 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
     for (auto i = pending.size() - 1; i >= 0; --i) {
         const Record& record = pending[i];
         if (!KVDirStuff::IsGameDirectory(fileSystem, record.gameDir)) {
+            qCWarning(lcWorlds).noquote()
+                << "a switch waits for its directory to be reachable:" << record.gameDir;
             outcome.unreachable.prepend(record);
             continue;
         }
@@ -215,8 +219,11 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
         std::optional<Trouble> trouble;
         if (settled(fileSystem, settings, record, table, failures, trouble))
             kept.removeAt(i);
-        else if (trouble)
+        else if (trouble) {
+            qCWarning(lcWorlds).noquote() << "could not restore" << trouble->folder << ":"
+                                          << trouble->details.join(QStringLiteral("; "));
             outcome.notRestored.prepend(*trouble);
+        }
     }
     if (kept.size() != pending.size())
         settings.SaveLosableSetting(kSettingsSection, kPendingSwitchesKey, Encode(kept));

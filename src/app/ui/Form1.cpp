@@ -1,5 +1,6 @@
 #include "app/ui/Form1.h"
 
+#include "app/Logging.h"
 #include "app/QuoteStuff.h"
 #include "app/SettingsStore.h"
 #include "app/Version.h"
@@ -318,6 +319,7 @@ void Form1::runHandler(const std::function<void()>& handler) {
         handler();
     } catch (const std::exception& error) {
         const QString text = QString::fromUtf8(error.what());
+        qCCritical(lcApp).noquote() << text;
         if (fatalErrorHandler()) {
             fatalErrorHandler()(text);
             return;

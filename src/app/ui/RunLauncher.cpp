@@ -1,6 +1,7 @@
 #include "app/ui/RunLauncher.h"
 
 #include "app/LocalFileSystem.h"
+#include "app/Logging.h"
 #include "app/SettingsStore.h"
 #include "app/ui/Form1.h"
 #include "app/ui/SingleInstance.h"
@@ -33,6 +34,7 @@ int RunLauncher(const std::function<void(Form1&)>& whenShown) {
     try {
         window.Form_Load();
     } catch (const std::exception& error) {
+        qCCritical(lcApp).noquote() << error.what();
         QMessageBox::critical(nullptr, kApplicationName, QString::fromUtf8(error.what()));
         return 1;
     }
