@@ -82,7 +82,7 @@ void FileSystemTest::fastNameOrderMatchesTheFullComparison() {
         return a < b;
     };
     QStringList alphabet;
-    for (const QChar c : QString::fromUtf8("aAbBzZ_09.-~ ßäÄǅǆ") + QChar(0x212A))
+    for (const QChar c : QString::fromUtf8("aAbBzZ_09.-~ ßäÄǅǆＡ") + QChar(0x212A))
         alphabet.append(QString(c));
     alphabet.append(QString::fromUcs4(U"\U0001F600", 1));
     QRandomGenerator random(20240607);

@@ -134,17 +134,6 @@ void DirPanelTest::browsingWithTheDriveAndDirectoryLists() {
     QSignalSpy changes(w.KVDirDir, &DirListBox::Change);
     QCOMPARE(w.KVDirDrive->Drive(), e); // the drive of the opening directory
 
-    // The searching state replaces a pointer set before, and is not stacked either.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    w.SetDirPanelSearching();
-    w.SetDirPanelSearching();
-    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
-    QVERIFY(!w.KVDirDir->isEnabled() && !w.KVDirDrive->isEnabled());
-    QCOMPARE(p.button()->text(), QStringLiteral("Cancel"));
-    QCOMPARE(w.KVDirErrorLabel->text(), kSearching);
-    w.SetDirPanelInvalid();
-    QCOMPARE(p.mismatch(""), QString());
-
     // From D's root down two levels: invalid, invalid, valid.
     pickDrive(w.KVDirDrive, Qt::Key_Up);
     QCOMPARE(w.KVDirDir->Path(), d);

@@ -40,6 +40,7 @@ void KVDirStuffTest::shortenPath() {
         {"", "\\"},
         {"/", "/"},
         {"/home/", "/home"},
+        {"/home//", "/ .. /"}, // only one closing separator is dropped
         {"/home/x", "/ .. /x"},
         {"/srv/a\\b", "/ .. /a\\b"}};
     for (const auto& [path, shown] : paths)
