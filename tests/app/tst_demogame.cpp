@@ -13,46 +13,38 @@ private slots:
     void reportsTheWorldInPlace();
 };
 
-namespace {
-
-// Runs a program of the installation in the installation, as the launcher does, and
-// returns what it printed.
-QStringList run(const QString& gameDir, const QString& program) {
-    QProcess process;
-    process.setWorkingDirectory(gameDir);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("KV_DEMO_TIMEOUT", "0");
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    process.setProcessEnvironment(environment);
-    process.start(gameDir + "/" + program, {});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return {"failed: " + process.errorString() + process.readAllStandardError()};
-    return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-}
-
-} // namespace
-
 void DemoGameTest::reportsTheWorldInPlace() {
     const QString demoGame = QStringLiteral(KV_BINARY_DIR) + "/tools/korvath-demogame";
-    QVERIFY2(QFile::exists(demoGame), qPrintable(demoGame));
     QTemporaryDir tmp;
     const QString gameDir = tmp.path() + "/Korvath II";
     InstallationBuilder::Options options;
-    options.gameProgram = demoGame;
-    options.editorProgram = demoGame;
+    options.gameProgram = options.editorProgram = demoGame;
     QCOMPARE(InstallationBuilder::build(gameDir, options), QString());
+    // Runs a program of the installation in the installation, as the launcher does,
+    // and returns what it printed.
+    auto run = [&](const QString& program) {
+        QProcess process;
+        process.setWorkingDirectory(gameDir);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("KV_DEMO_TIMEOUT", "0");
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        process.setProcessEnvironment(environment);
+        process.start(gameDir + "/" + program, {});
+        if (!process.waitForFinished(30000) || process.exitCode() != 0)
+            return QStringList("failed: " + process.errorString() + process.readAllStandardError());
+        return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    };
 
-    QStringList out = run(gameDir, "korvath2.exe");
+    QStringList out = run("korvath2.exe");
     QCOMPARE(out.value(0), QStringLiteral("Korvath II (demo game)"));
     QVERIFY2(out.contains("Roster: Valmora"), qPrintable(out.join('\n')));
     QCOMPARE(out.last(), QStringLiteral("In place: Valmora: 11 folders"));
 
     // Frost March's items switched in, the default's stowed away; Music gone entirely.
     QDir dir(gameDir + "/Data/Graphics");
-    QVERIFY(dir.rename("Items", "Items-{stowed}"));
-    QVERIFY(dir.rename("Items_Frostmarch", "Items"));
+    QVERIFY(dir.rename("Items", "Items-{stowed}") && dir.rename("Items_Frostmarch", "Items"));
     QVERIFY(QDir(gameDir + "/Data/Music").removeRecursively());
-    out = run(gameDir, "worldforge2.exe");
+    out = run("worldforge2.exe");
     QCOMPARE(out.value(0), QStringLiteral("WorldForge II (demo world editor)"));
     QVERIFY2(out.contains("Data/Graphics/Items: Frostmarch"), qPrintable(out.join('\n')));
     QVERIFY2(out.contains("Data/Music: missing"), qPrintable(out.join('\n')));

@@ -1,11 +1,19 @@
 #include "TestSupport.h"
 
+#include "InstallationBuilder.h"
 #include "app/ui/LauncherFont.h"
+#include "app/ui/TabControl.h"
+#include "gamedir/ui/DirListBox.h"
+#include "gamedir/ui/DriveListBox.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,6 +21,46 @@
 #include <unistd.h>
 
 namespace TestSupport {
+
+const QString kNotAnInstallation = QStringLiteral(
+    "Warning: This directory does NOT contain a Korvath II installation. Please select a "
+    "different directory.");
+const QString kNothingFound = QStringLiteral(
+    "Warning: No Korvath II directory could be found on your computer. Please reinstall "
+    "Korvath II.");
+const QString kSearching = QStringLiteral("\r\nSearching for Korvath II directory. Please wait...");
+
+bool makeTree(const QString& root, const QStringList& entries) {
+    for (const QString& entry : entries) {
+        const QString path = root + QLatin1Char('/') + entry;
+        if (entry.endsWith(QLatin1Char('/')) ? !QDir().mkpath(path)
+                                             : !InstallationBuilder::writeFile(path, "x").isEmpty())
+            return false;
+    }
+    return true;
+}
+
+QString labelOverflow(QLabel* label, const QString& text) {
+    label->setText(text);
+    const QSize box = label->size();
+    const int needed = label->heightForWidth(box.width());
+    // A word longer than the line cannot be wrapped; it would run out of the box.
+    const QRect bounds = label->fontMetrics().boundingRect(
+        QRect(0, 0, box.width(), 10000), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
+    if (needed <= box.height() && bounds.width() <= box.width())
+        return QString();
+    return QStringLiteral("%1 needs %2x%3 in %4x%5: %6")
+        .arg(label->objectName())
+        .arg(bounds.width())
+        .arg(needed)
+        .arg(box.width())
+        .arg(box.height())
+        .arg(text);
+}
+
+void clickTab(TabControl* tabs, int index) {
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(index).center());
+}
 
 bool runsUnprivileged() {
     if (::geteuid() != 0)
@@ -134,6 +182,28 @@ Form1& WindowFixture::createShown() {
     if (!QTest::qWaitForWindowExposed(&shown))
         qWarning("the window was not exposed");
     return shown;
+}
+
+QString dirPanelMismatch(WindowFixture& fixture, const QString& gameDir, const QString& message) {
+    Form1& w = *fixture.window;
+    const bool valid = !gameDir.isEmpty();
+    const QList<std::pair<const char*, bool>> checks = {
+        {"gameDir", w.launcherState().gameDir == gameDir},
+        {"KVDir", fixture.storedSetting(QStringLiteral("KVDir")) == gameDir},
+        {"KVDirErrorLabel", w.KVDirErrorLabel->text() == (valid ? QString() : message)},
+        {"Launcher tab", w.LauncherTabs->TabEnabled(0) == valid},
+        {"Configuration tab", valid || w.LauncherTabs->Tab() == 1},
+        {"Autofind", w.KVDirAutofindBtn->isEnabled() != valid &&
+                         w.KVDirAutofindBtn->text() == QStringLiteral("Autofind")},
+        {"lists", w.KVDirDir->isEnabled() && w.KVDirDrive->isEnabled()},
+        {"pointer", !QApplication::overrideCursor()},
+    };
+    for (const auto& [what, good] : checks) {
+        if (!good)
+            return QStringLiteral("%1 (gameDir \"%2\")")
+                .arg(QLatin1String(what), w.launcherState().gameDir);
+    }
+    return QString();
 }
 
 } // namespace TestSupport

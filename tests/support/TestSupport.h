@@ -11,7 +11,26 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
+class TabControl;
+
 namespace TestSupport {
+
+// Texts of the directory panel, exactly as the window shows them.
+extern const QString kNotAnInstallation; // the invalid state's warning
+extern const QString kNothingFound;      // after a search that found nothing or was stopped
+extern const QString kSearching;         // while a search runs
+
+// Makes entries below root: a name ending in "/" is a folder, any other a small file
+// (its folders made as needed). False when one of them cannot be made.
+bool makeTree(const QString& root, const QStringList& entries);
+
+// Where a text would run out of its label's fixed box, wrapped at words, as a
+// message naming the label; "" when it fits.
+QString labelOverflow(QLabel* label, const QString& text);
+
+// Selects a tab of the tab control by a click, as the user does.
+void clickTab(TabControl* tabs, int index);
 
 // Root ignores file permissions; a player does not. When this test program runs as
 // root, runsUnprivileged() runs the current test function (and data row) again in a
@@ -108,5 +127,11 @@ struct WindowFixture {
     // The same, then shows the window and waits until it is on the screen.
     Form1& createShown();
 };
+
+// How the directory panel differs from its valid state for gameDir (its invalid
+// state, showing message, when gameDir is ""), as the user and the settings file see
+// it: "" when it does not.
+QString dirPanelMismatch(WindowFixture& fixture, const QString& gameDir,
+                         const QString& message = kNotAnInstallation);
 
 } // namespace TestSupport

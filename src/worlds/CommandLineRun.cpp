@@ -1,0 +1,226 @@
+#include "worlds/CommandLineRun.h"
+
+#include "app/CommandLine.h"
+#include "app/FileSystem.h"
+#include "app/InstanceLock.h"
+#include "app/LauncherState.h"
+#include "app/SettingsStore.h"
+#include "gamedir/KVDirStuff.h"
+#include "worlds/SwitchRecords.h"
+#include "worlds/WorldCatalogue.h"
+#include "worlds/WorldLaunch.h"
+
+#include <QFileInfo>
+
+namespace CommandLineRun {
+
+namespace {
+
+const QString kProgram = QStringLiteral("korvath2-launcher");
+
+class Runner {
+public:
+    Runner(const CommandLine& command, const Services& services)
+        : m_command(command), m_services(services), m_settings(*services.settings) {
+        m_state.fileSystem = services.createFileSystem();
+        const QChar separator = m_state.fileSystem->separator();
+        KVDirStuff::FillGameFolderPaths(m_table, separator);
+        KVDirStuff::FillGameFolderNames(m_table, separator);
+    }
+
+    int run() {
+        try {
+            switch (m_command.action) {
+            case CommandLine::Action::LaunchWorld:
+                return launch();
+            case CommandLine::Action::ListWorlds:
+                return listWorlds();
+            case CommandLine::Action::Recover:
+                return recover();
+            default:
+                break;
+            }
+        } catch (const LauncherError& error) {
+            return fail(error.message());
+        }
+        return ExitStatus::kUsage;
+    }
+
+private:
+    int fail(const QString& why, int status = ExitStatus::kCannotLaunch) {
+        m_services.warn(kProgram + QStringLiteral(": ") + why);
+        return status;
+    }
+
+    // The game directory of this run, ending with the separator, or "" (said why).
+    QString gameDirectory() {
+        QString dir = m_command.gameDir;
+        if (dir.isEmpty()) {
+            dir = m_settings.GetSetting(kSettingsSection, kGameDirKey);
+            if (dir.isEmpty()) {
+                fail(QStringLiteral("no Korvath II directory is set up; choose it in the "
+                                    "launcher's window, or give --game-dir DIR."));
+                return QString();
+            }
+        } else {
+            dir = QFileInfo(dir).absoluteFilePath();
+        }
+        const QChar separator = m_state.fileSystem->separator();
+        dir = KVDirStuff::NormalisePath(dir, separator);
+        if (!dir.endsWith(separator))
+            dir += separator;
+        if (!KVDirStuff::IsGameDirectory(*m_state.fileSystem, dir)) {
+            fail(QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
+                     .arg(dir, KVDirStuff::kGameExecutable));
+            return QString();
+        }
+        return dir;
+    }
+
+    static QString line(const WorldData& world) {
+        return world.DirLabel() + QLatin1Char('\t') + world.DisplayName();
+    }
+
+    int listWorlds() {
+        m_state.gameDir = gameDirectory();
+        if (m_state.gameDir.isEmpty())
+            return ExitStatus::kCannotLaunch;
+        WorldList& worlds = m_state.Worlds();
+        WorldCatalogue::ReadWorlds(*m_state.fileSystem, m_state.gameDir, worlds);
+        for (int i = 1; i <= worlds.Count(); ++i)
+            m_services.print(line(worlds.Item(i)));
+        return 0;
+    }
+
+    // The catalogue entry NAME names: a label or a display name, any letter case;
+    // "" and the default world's name are the default world. 0 when none or several
+    // (said why, with the worlds listed).
+    int findWorld(WorldList& worlds) {
+        const QString& name = m_command.world;
+        if (name.isEmpty() ||
+            name.compare(WorldCatalogue::kDefaultWorldName, Qt::CaseInsensitive) == 0)
+            return 1;
+        QList<int> matches;
+        for (int i = 2; i <= worlds.Count(); ++i) {
+            const WorldData& world = worlds.Item(i);
+            if (name.compare(world.DirLabel(), Qt::CaseInsensitive) == 0 ||
+                name.compare(world.DisplayName(), Qt::CaseInsensitive) == 0)
+                matches.append(i);
+        }
+        if (matches.size() == 1)
+            return matches.first();
+        fail(matches.isEmpty()
+                 ? QStringLiteral("no world is called \"%1\". The worlds (label, display name):")
+                       .arg(name)
+                 : QStringLiteral("\"%1\" names more than one world; give its label. The "
+                                  "worlds (label, display name):")
+                       .arg(name),
+             ExitStatus::kUsage);
+        for (int i = 1; i <= worlds.Count(); ++i)
+            m_services.warn(line(worlds.Item(i)));
+        return 0;
+    }
+
+    // The lock of this settings home, and no program of an earlier launch running.
+    bool takeOver(InstanceLock& lock) {
+        if (lock.acquire() == InstanceLock::Outcome::HeldByAnother) {
+            fail(QStringLiteral("another Korvath II Launcher is running with these settings, "
+                                "so nothing was renamed."));
+            return false;
+        }
+        if (InstanceLock::runningChild(m_services.settingsFile) != 0) {
+            fail(WorldLaunch::kEarlierRunText.section(QLatin1Char('.'), 0, 0) +
+                 QStringLiteral(", so nothing was renamed."));
+            return false;
+        }
+        // Labels of a launcher that kept no switch records belong to its saved directory.
+        SwitchRecords::AdoptEarlierLabels(m_settings,
+                                          m_settings.GetSetting(kSettingsSection, kGameDirKey));
+        return true;
+    }
+
+    int launch() {
+        m_state.gameDir = gameDirectory();
+        if (m_state.gameDir.isEmpty())
+            return ExitStatus::kCannotLaunch;
+        // The world is known before anything is renamed.
+        WorldList& worlds = m_state.Worlds();
+        WorldCatalogue::ReadWorlds(*m_state.fileSystem, m_state.gameDir, worlds);
+        const int world = findWorld(worlds);
+        if (world == 0)
+            return ExitStatus::kUsage;
+
+        InstanceLock lock(m_services.settingsFile);
+        if (!takeOver(lock))
+            return ExitStatus::kCannotLaunch;
+        const WorldLaunch::Preparation preparation =
+            WorldLaunch::Prepare(*m_state.fileSystem, m_settings, m_table, m_state.gameDir);
+        if (preparation.refusal)
+            return fail(preparation.refusal->text);
+
+        m_state.dirLabel = worlds.Item(world).DirLabel();
+        const QString program =
+            m_command.editor ? KVDirStuff::kEditorExecutable : KVDirStuff::kGameExecutable;
+        const WorldLaunch::Outcome outcome =
+            WorldLaunch::Run(m_state, m_settings, *m_services.processRunner, m_table, program);
+        if (outcome.message)
+            m_services.warn(kProgram + QStringLiteral(": ") + outcome.message->text);
+        if (outcome.started)
+            return outcome.exitCode;
+        switch (outcome.problem) {
+        case LaunchStuff::StartProblem::Missing:
+            return ExitStatus::kNotFound;
+        case LaunchStuff::StartProblem::NeedsWine:
+        case LaunchStuff::StartProblem::NotStarted:
+            return ExitStatus::kNotStartable;
+        case LaunchStuff::StartProblem::None:
+            break;
+        }
+        return ExitStatus::kCannotLaunch;
+    }
+
+    int recover() {
+        InstanceLock lock(m_services.settingsFile);
+        if (!takeOver(lock))
+            return ExitStatus::kCannotLaunch;
+        const QList<SwitchRecords::Record> before = SwitchRecords::Pending(m_settings);
+        const SwitchRecords::RestoreOutcome outcome =
+            SwitchRecords::RestoreReachable(*m_state.fileSystem, m_settings, m_table);
+        const QList<SwitchRecords::Record> after = SwitchRecords::Pending(m_settings);
+        int restored = 0;
+        for (const SwitchRecords::Record& record : before) {
+            const bool kept = std::any_of(after.begin(), after.end(), [&](const auto& other) {
+                return other.gameDir == record.gameDir && other.backupLabel == record.backupLabel;
+            });
+            if (kept)
+                continue;
+            ++restored;
+            m_services.print(QStringLiteral("Put back the folders of world \"%1\" in %2")
+                                 .arg(record.dirLabel, record.gameDir));
+        }
+        for (const SwitchRecords::Record& record : outcome.unreachable)
+            m_services.print(QStringLiteral("World \"%1\" is still switched in at %2, which "
+                                            "cannot be reached; it will be put back when it can.")
+                                 .arg(record.dirLabel, record.gameDir));
+        for (const FolderSwitching::Trouble& trouble : outcome.notRestored)
+            fail(SwitchRecords::RestoreFailureText(trouble) + QLatin1Char(' ') +
+                 trouble.details.join(QStringLiteral("; ")));
+        if (restored == 0 && outcome.unreachable.isEmpty() && outcome.notRestored.isEmpty())
+            m_services.print(QStringLiteral("Nothing to put back: no launch was cut short."));
+        return outcome.notRestored.isEmpty() ? 0 : ExitStatus::kCannotLaunch;
+    }
+
+    const CommandLine& m_command;
+    const Services& m_services;
+    SettingsStore& m_settings;
+    LauncherState m_state;
+    KVDirStuff::GameFolderTable m_table;
+};
+
+} // namespace
+
+int Run(const CommandLine& command, const Services& services) {
+    return Runner(command, services).run();
+}
+
+} // namespace CommandLineRun
