@@ -4,35 +4,90 @@
 
 #include <QCommandLineParser>
 
+namespace {
+
+const QString kProgram = QStringLiteral("korvath2-launcher");
+
+CommandLine refused(const QString& why) {
+    CommandLine command;
+    command.action = CommandLine::Action::Refuse;
+    command.text = QStringLiteral("%1: %2\nTry '%1 --help' for the options.").arg(kProgram, why);
+    return command;
+}
+
+} // namespace
+
 CommandLine CommandLine::parse(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Pick a Korvath II world and play it, or package worlds and tomes for "
-                       "others. Without options the launcher opens its window."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Pick a Korvath II world and play it, or package worlds and tomes for others. Without "
+        "options the launcher opens its window.\n\n"
+        "With --world the launcher needs no window and no display: it puts back a launch that "
+        "was cut short, switches the world in, runs the game, waits for its end, switches the "
+        "world out and exits with the game's exit code. Otherwise it exits with 2 for a bad "
+        "option or a world that is unknown or ambiguous, 125 when it could not launch (no game "
+        "directory, another launcher running, a folder that could not be switched), 126 when "
+        "the game could not be started, 127 when it was not found; the reason is written to "
+        "standard error."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Print these options and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Print the version and exit."));
-    parser.addOptions({help, version});
+    const QCommandLineOption world(
+        QStringLiteral("world"),
+        QStringLiteral("Play the world NAME: its label (the .ini file's name without \".ini\") "
+                       "or its display name, any letter case; \"\" or the default world's "
+                       "name for the default world."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption editor(
+        QStringLiteral("editor"),
+        QStringLiteral("With --world: start the world editor instead of the game."));
+    const QCommandLineOption gameDir(
+        QStringLiteral("game-dir"),
+        QStringLiteral("Use the Korvath II directory DIR for this run only (it is not saved)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption listWorlds(
+        QStringLiteral("list-worlds"),
+        QStringLiteral("Print the worlds, one a line: label, a tab, display name."));
+    const QCommandLineOption recover(
+        QStringLiteral("recover"),
+        QStringLiteral("Only put back the folders of a launch that was cut short."));
+    parser.addOptions({help, version, world, editor, gameDir, listWorlds, recover});
 
     CommandLine command;
-    const QString program = QStringLiteral("korvath2-launcher");
-    if (!parser.parse(arguments)) {
-        command.action = Action::Refuse;
-        command.text = QStringLiteral("%1: %2\nTry '%1 --help' for the options.")
-                           .arg(program, parser.errorText());
-    } else if (parser.isSet(help)) {
+    if (!parser.parse(arguments))
+        return refused(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return refused(
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    if (parser.isSet(help)) {
         command.action = Action::PrintHelp;
         // Without an application object the parser cannot know the program's name.
-        command.text = parser.helpText().replace(QStringLiteral("<executable_name>"), program);
-    } else if (parser.isSet(version)) {
+        command.text = parser.helpText().replace(QStringLiteral("<executable_name>"), kProgram);
+        return command;
+    }
+    if (parser.isSet(version)) {
         command.action = Action::PrintVersion;
-        command.text = QStringLiteral("%1 %2").arg(program, kApplicationVersion);
-    } else if (!parser.positionalArguments().isEmpty()) {
-        command.action = Action::Refuse;
-        command.text = QStringLiteral("%1: unexpected argument '%2'\nTry '%1 --help' for the "
-                                      "options.")
-                           .arg(program, parser.positionalArguments().first());
+        command.text = QStringLiteral("%1 %2").arg(kProgram, kApplicationVersion);
+        return command;
+    }
+    const int actions =
+        int(parser.isSet(world)) + int(parser.isSet(listWorlds)) + int(parser.isSet(recover));
+    if (actions > 1)
+        return refused(QStringLiteral("--world, --list-worlds and --recover go one at a time"));
+    if (parser.isSet(editor) && !parser.isSet(world))
+        return refused(QStringLiteral("--editor goes with --world"));
+    if (parser.isSet(gameDir) && !parser.isSet(world) && !parser.isSet(listWorlds))
+        return refused(QStringLiteral("--game-dir goes with --world or --list-worlds"));
+    command.gameDir = parser.value(gameDir);
+    command.editor = parser.isSet(editor);
+    if (parser.isSet(world)) {
+        command.action = Action::LaunchWorld;
+        command.world = parser.value(world);
+    } else if (parser.isSet(listWorlds)) {
+        command.action = Action::ListWorlds;
+    } else if (parser.isSet(recover)) {
+        command.action = Action::Recover;
     }
     return command;
 }

@@ -11,11 +11,25 @@ struct CommandLine {
         OpenWindow, // no option: the launcher's window
         PrintHelp,
         PrintVersion,
-        Refuse // an unknown option or a bad argument: say so, exit with status 2
+        Refuse,      // an unknown option or a bad argument: say so, exit with status 2
+        LaunchWorld, // --world NAME [--editor]: play (or edit) a world, without a window
+        ListWorlds,  // --list-worlds: print the catalogue
+        Recover      // --recover: only put back a launch that was cut short
     };
     Action action = Action::OpenWindow;
-    QString text; // what to print: the help, the version line, or why it was refused
+    QString text;        // what to print: the help, the version line, or why it was refused
+    QString world;       // --world: a world's label or display name, any letter case
+    bool editor = false; // --editor: the world editor instead of the game
+    QString gameDir;     // --game-dir: this directory for this run only ("" for "KVDir")
 
     // arguments as the program got them, the program's own name first.
     static CommandLine parse(const QStringList& arguments);
 };
+
+// The exit statuses of the command line besides the game's own.
+namespace ExitStatus {
+constexpr int kUsage = 2;          // a bad option, or a world that is unknown or ambiguous
+constexpr int kCannotLaunch = 125; // nothing was started; the reason is on standard error
+constexpr int kNotStartable = 126; // the program is there but could not be started
+constexpr int kNotFound = 127;     // the game or the editor is not in the game directory
+} // namespace ExitStatus

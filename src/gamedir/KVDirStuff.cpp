@@ -5,6 +5,7 @@
 namespace KVDirStuff {
 
 const QString kGameExecutable = QStringLiteral("korvath2.exe");
+const QString kEditorExecutable = QStringLiteral("worldforge2.exe");
 
 namespace {
 

@@ -15,6 +15,8 @@ struct GameFolderTable {
 
 // The game executable's name.
 extern const QString kGameExecutable; // "korvath2.exe"
+// The world editor's, beside it.
+extern const QString kEditorExecutable; // "worldforge2.exe"
 
 // relativePath: each folder from the game directory, components joined by separator.
 void FillGameFolderPaths(GameFolderTable& table, QChar separator = QLatin1Char('/'));

@@ -118,8 +118,8 @@ void DesktopTest::commandLineAnswersWithoutTheWindow() {
     const struct {
         QStringList arguments;
         int status;
-        QString output; // a line of standard output, or of standard error when status != 0
-    } cases[] = {{{"--help"}, 0, "-v, --version  Print the version and exit."},
+        QString output; // on standard output, or on standard error when status != 0
+    } cases[] = {{{"--help"}, 0, "--world <NAME>"},
                  {{"-v"}, 0, "korvath2-launcher 1.0"},
                  {{"--world-peace"}, 2, "korvath2-launcher: Unknown option 'world-peace'."},
                  {{"stray"}, 2, "korvath2-launcher: unexpected argument 'stray'"}};
@@ -131,9 +131,7 @@ void DesktopTest::commandLineAnswersWithoutTheWindow() {
         QCOMPARE(launcher.exitCode(), c.status);
         const QString output =
             c.status == 0 ? launcher.readAllStandardOutput() : launcher.readAllStandardError();
-        QVERIFY2(output.split('\n').contains(c.output.trimmed()) ||
-                     output.contains("\n  " + c.output + "\n"),
-                 qPrintable(output));
+        QVERIFY2(output.contains(c.output), qPrintable(output));
     }
     QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }

@@ -133,6 +133,7 @@ void AutofindWalkTest::folderThatCannotBeListedIsPassedOver_data() {
     QTest::addColumn<QString>("obstacle");
     QTest::newRow("unreadable") << "unreadable";
     QTest::newRow("name not UTF-8") << "not UTF-8";
+    QTest::newRow("path too long") << "too long";
 }
 
 // As a player meets them: the obstacle sorts before the game's folder, and the walk
@@ -149,6 +150,18 @@ void AutofindWalkTest::folderThatCannotBeListedIsPassedOver() {
         lock = std::make_unique<TestSupport::FolderLock>(d + "/Backup/inner",
                                                          TestSupport::FolderLock::Unreadable);
         QVERIFY(lock->isSet());
+    } else if (obstacle == "too long") {
+        // Folders nested deeper than a path may be long: made one level at a time.
+        int fd = ::open(QFile::encodeName(d + "/Backup").constData(), O_DIRECTORY);
+        const QByteArray level(200, 'n');
+        for (int i = 0; i < 25 && fd >= 0; ++i) {
+            QVERIFY(::mkdirat(fd, level.constData(), 0755) == 0);
+            const int next = ::openat(fd, level.constData(), O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        QVERIFY(fd >= 0);
+        ::close(fd);
     } else {
         const QByteArray cafe = QFile::encodeName(d + "/Backup/caf") + "\xE9";
         QVERIFY(::mkdir(cafe.constData(), 0755) == 0);

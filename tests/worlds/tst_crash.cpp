@@ -19,6 +19,7 @@ private slots:
     void nextStartWaitsForAGameStillRunning();
     void secondLauncherLeavesTheRunningLaunchAlone();
     void switchOfAnUnreachableInstallationOutlivesALaunchElsewhere();
+    void commandLinePlaysAWorldWithoutADisplay();
 };
 
 using WorldsTest::snapshot;
@@ -76,17 +77,29 @@ struct Home {
         return root + "/" + name;
     }
 
-    QProcess* start(const QString& program, const QMap<QString, QString>& extra = {}) {
+    // extra adds to the environment; a value of "" removes that variable.
+    QProcess* start(const QString& program, const QMap<QString, QString>& extra = {},
+                    const QStringList& arguments = {}) {
         auto* process = new QProcess;
         processes << process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", root + "/config");
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        for (auto it = extra.begin(); it != extra.end(); ++it)
-            env.insert(it.key(), it.value());
+        for (auto it = extra.begin(); it != extra.end(); ++it) {
+            if (it.value().isEmpty())
+                env.remove(it.key());
+            else
+                env.insert(it.key(), it.value());
+        }
         process->setProcessEnvironment(env);
-        process->start(program, {});
+        process->start(program, arguments);
         return process;
+    }
+    // The launcher's command line, with no display at all.
+    QProcess* startCommand(const QStringList& arguments) {
+        return start(binaryDir() + "/korvath2-launcher",
+                     {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}},
+                     arguments);
     }
     QProcess* startDriver(const QMap<QString, QString>& extra = {}) {
         return start(binaryDir() + "/tests/driver_launcher", extra);
@@ -258,6 +271,73 @@ void CrashTest::switchOfAnUnreachableInstallationOutlivesALaunchElsewhere() {
     QCOMPARE(home.waitForLine(third, "STATE"), "STATE ready " + kWorlds + " | " + kDefaultTomes);
     QCOMPARE(snapshot(home.game), home.resting);
     QCOMPARE(snapshot(other), otherResting);
+}
+
+void CrashTest::commandLinePlaysAWorldWithoutADisplay() {
+    QTemporaryDir tmp;
+    const QString out = tmp.path() + "/out";
+    // The game notes what it sees, kills its launcher when asked to, holds on while
+    // asked to, and exits with 7.
+    Home home(
+        tmp.path(),
+        QStringLiteral("#!/bin/sh\n"
+                       "cat Roster/marker.txt > '%1/seen'\n"
+                       "[ -e '%1/kill' ] && kill -9 $PPID\n"
+                       "i=0\n"
+                       "while [ -e '%1/hold' ] && [ ! -e '%1/release' ] && [ $i -lt 600 ]; do\n"
+                       "  sleep 0.1; i=$((i+1))\n"
+                       "done\n"
+                       "echo done > '%1/done'\n"
+                       "exit 7\n")
+            .arg(out)
+            .toUtf8());
+    QCOMPARE(InstallationBuilder::writeFile(home.game + "/Cold.ini",
+                                            "[WorldData]\nDisplayName=frostMARCH\n"),
+             QString());
+    home.resting = snapshot(home.game);
+    const auto finished = [](QProcess* process) {
+        return process->waitForFinished(30000) && process->exitStatus() == QProcess::NormalExit;
+    };
+
+    // Unknown and ambiguous names: the worlds are listed and nothing is renamed.
+    for (const QString& name : {QStringLiteral("Nowhere"), QStringLiteral("Frostmarch")}) {
+        QProcess* refused = home.startCommand({"--world", name});
+        QVERIFY(finished(refused));
+        QCOMPARE(refused->exitCode(), 2);
+        QVERIFY(refused->readAllStandardError().contains("\nFrostmarch\tFrost March\n"));
+        QCOMPARE(snapshot(home.game), home.resting);
+    }
+
+    // Played by label or display name, any letter case; a second launcher meanwhile
+    // changes nothing and says why.
+    QCOMPARE(InstallationBuilder::writeFile(out + "/hold", ""), QString());
+    QProcess* playing = home.startCommand({"--world", "frost march"});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + "/seen"), 20000);
+    QCOMPARE(readFile(out + "/seen").trimmed(), QByteArray("Frostmarch Roster_Frostmarch"));
+    const QStringList switchedIn = snapshot(home.game);
+    QProcess* second = home.startCommand({"--world", "dawn"});
+    QVERIFY(finished(second));
+    QCOMPARE(second->exitCode(), 125);
+    QVERIFY(second->readAllStandardError().contains("another Korvath II Launcher is running"));
+    QCOMPARE(snapshot(home.game), switchedIn);
+    QCOMPARE(InstallationBuilder::writeFile(out + "/release", ""), QString());
+    QVERIFY(finished(playing));
+    QCOMPARE(playing->exitCode(), 7);
+    QCOMPARE(snapshot(home.game), home.resting);
+
+    // Killed mid-game: --recover puts the folders back and says what it did.
+    QVERIFY(QFile::remove(out + "/done") && QFile::remove(out + "/hold"));
+    QCOMPARE(InstallationBuilder::writeFile(out + "/kill", ""), QString());
+    QProcess* killed = home.startCommand({"--world", "Frost March"});
+    QVERIFY(killed->waitForFinished(30000));
+    QCOMPARE(killed->exitStatus(), QProcess::CrashExit);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + "/done"), 20000);
+    QVERIFY(home.hasStowedFolder());
+    QProcess* recover = home.startCommand({"--recover"});
+    QVERIFY(finished(recover));
+    QCOMPARE(recover->exitCode(), 0);
+    QVERIFY(recover->readAllStandardOutput().contains("world \"Frostmarch\""));
+    QCOMPARE(snapshot(home.game), home.resting);
 }
 
 QTEST_GUILESS_MAIN(CrashTest)

@@ -2,6 +2,8 @@
 // worldforge2.exe it is the world editor. Either way it shows which world's version
 // of each content folder lies in its working directory, prints the same on standard
 // output, and quits on its button or after KV_DEMO_TIMEOUT seconds when that is set.
+// Without a display it only prints, and ends at once. It exits with KV_DEMO_EXIT
+// (default 0), so that a launcher's handling of exit codes can be seen.
 #include "ContentReport.h"
 
 #include <QApplication>
@@ -16,7 +18,10 @@
 #include <QVBoxLayout>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    const bool display = qEnvironmentVariableIsSet("DISPLAY") ||
+                         qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+                         qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    const int exitCode = qEnvironmentVariableIntValue("KV_DEMO_EXIT");
     const bool editor = QFileInfo(QString::fromLocal8Bit(argv[0]))
                             .fileName()
                             .startsWith(QLatin1String("worldforge"), Qt::CaseInsensitive);
@@ -31,7 +36,10 @@ int main(int argc, char* argv[]) {
         out << line << '\n';
     out << QStringLiteral("In place: ") << report.summary() << '\n';
     out.flush();
+    if (!display)
+        return exitCode;
 
+    QApplication app(argc, argv);
     QWidget window;
     window.setWindowTitle(title);
     auto* layout = new QVBoxLayout(&window);
@@ -63,5 +71,6 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(static_cast<int>(seconds * 1000), &app, &QApplication::quit);
     window.resize(420, 440);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    return status != 0 ? status : exitCode;
 }

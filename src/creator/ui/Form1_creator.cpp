@@ -14,8 +14,6 @@
 
 namespace {
 
-const QString kEditorExecutable = QStringLiteral("worldforge2.exe");
-
 enum CreatorAction { LaunchGame = 0, LaunchEditor = 1, Package = 2 };
 
 } // namespace
@@ -120,7 +118,7 @@ void Form1::CreatorLaunch() {
         showMessage(CreatorLabel, QStringLiteral("Select a world first."));
         return;
     }
-    LaunchWorldProgram(action == LaunchGame ? KVDirStuff::kGameExecutable : kEditorExecutable, k,
+    LaunchWorldProgram(action == LaunchGame ? KVDirStuff::kGameExecutable : KVDirStuff::kEditorExecutable, k,
                        CreatorLabel);
 }
 
