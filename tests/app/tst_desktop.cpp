@@ -5,7 +5,7 @@
 #include "app/ui/ListBox.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
-#include "support/TestSupport.h"
+#include "support/WindowSupport.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -2,7 +2,7 @@
 // of the About tab draws a fresh quote.
 #include "app/QuoteStuff.h"
 #include "app/ui/TabControl.h"
-#include "support/TestSupport.h"
+#include "support/WindowSupport.h"
 
 #include <QLabel>
 #include <QRegularExpression>

@@ -7,7 +7,7 @@
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
-#include "support/TestSupport.h"
+#include "support/WindowSupport.h"
 #include "worlds/SwitchRecords.h"
 #include "worlds/WorldLaunch.h"
 

@@ -3,7 +3,7 @@
 // its panel (header only; shared by the panel and packaging tests).
 
 #include "InstallationBuilder.h"
-#include "TestSupport.h"
+#include "WindowSupport.h"
 #include "app/ui/ListBox.h"
 
 #include <QComboBox>

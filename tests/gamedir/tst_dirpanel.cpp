@@ -5,7 +5,7 @@
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
-#include "support/TestSupport.h"
+#include "support/WindowSupport.h"
 
 #include <QDir>
 #include <QLabel>

@@ -1,19 +1,10 @@
 #include "TestSupport.h"
 
 #include "InstallationBuilder.h"
-#include "app/ui/LauncherFont.h"
-#include "app/ui/TabControl.h"
-#include "gamedir/ui/DirListBox.h"
-#include "gamedir/ui/DriveListBox.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QLabel>
 #include <QProcess>
-#include <QPushButton>
-#include <QSettings>
-#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,14 +12,6 @@
 #include <unistd.h>
 
 namespace TestSupport {
-
-const QString kNotAnInstallation = QStringLiteral(
-    "Warning: This directory does NOT contain a Korvath II installation. Please select a "
-    "different directory.");
-const QString kNothingFound = QStringLiteral(
-    "Warning: No Korvath II directory could be found on your computer. Please reinstall "
-    "Korvath II.");
-const QString kSearching = QStringLiteral("\r\nSearching for Korvath II directory. Please wait...");
 
 bool makeTree(const QString& root, const QStringList& entries) {
     for (const QString& entry : entries) {
@@ -38,28 +21,6 @@ bool makeTree(const QString& root, const QStringList& entries) {
             return false;
     }
     return true;
-}
-
-QString labelOverflow(QLabel* label, const QString& text) {
-    label->setText(text);
-    const QSize box = label->size();
-    const int needed = label->heightForWidth(box.width());
-    // A word longer than the line cannot be wrapped; it would run out of the box.
-    const QRect bounds = label->fontMetrics().boundingRect(
-        QRect(0, 0, box.width(), 10000), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
-    if (needed <= box.height() && bounds.width() <= box.width())
-        return QString();
-    return QStringLiteral("%1 needs %2x%3 in %4x%5: %6")
-        .arg(label->objectName())
-        .arg(bounds.width())
-        .arg(needed)
-        .arg(box.width())
-        .arg(box.height())
-        .arg(text);
-}
-
-void clickTab(TabControl* tabs, int index) {
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(index).center());
 }
 
 bool runsUnprivileged() {
@@ -110,15 +71,6 @@ FolderLock::~FolderLock() {
         ::chmod(QFile::encodeName(m_path).constData(), 0755);
 }
 
-QStringList& fatalErrors() {
-    static QStringList errors;
-    return errors;
-}
-
-void recordFatalErrors() {
-    Form1::setFatalErrorHandler([](const QString& message) { fatalErrors().append(message); });
-}
-
 void FakeDriveFileSystem::checkDriveReady(const Drive& drive) {
     if (failingDrives.contains(drive.rootPath))
         throw FileSystemError(QStringLiteral("Device unavailable: %1").arg(drive.rootPath));
@@ -139,71 +91,6 @@ int RecordingProcessRunner::RunAndWait(const QString& program, const QStringList
     if (onRun)
         onRun(call);
     return exitCode;
-}
-
-WindowFixture::WindowFixture(const QString& tempRoot)
-    : settingsFile(tempRoot + QStringLiteral("/config/Korvath II Launcher.conf")),
-      launcherFolder(tempRoot + QStringLiteral("/launcher")),
-      dataFolder(tempRoot + QStringLiteral("/data/Korvath II Launcher")),
-      settings(std::make_unique<QSettingsStore>(settingsFile)) {
-    QDir().mkpath(launcherFolder);
-    LauncherFont::apply();
-    createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };
-    recordFatalErrors();
-}
-
-WindowFixture::~WindowFixture() = default;
-
-void WindowFixture::presetSetting(const QString& key, const QString& value) {
-    settings->SaveSetting(kSettingsSection, key, value);
-}
-
-QString WindowFixture::storedSetting(const QString& key, const QString& section) const {
-    QSettings onDisk(settingsFile, QSettings::IniFormat);
-    return onDisk.value(section + QLatin1Char('/') + key, QStringLiteral("<missing>")).toString();
-}
-
-Form1& WindowFixture::create() {
-    LauncherServices services;
-    services.createFileSystem = createFileSystem;
-    services.settings = settings.get();
-    services.processRunner = processRunner;
-    services.launcherFolder = launcherFolder;
-    services.dataFolder = dataFolder;
-    services.settingsFile = settingsFile;
-    window = std::make_unique<Form1>(services);
-    window->Form_Load();
-    return *window;
-}
-
-Form1& WindowFixture::createShown() {
-    Form1& shown = create();
-    shown.show();
-    if (!QTest::qWaitForWindowExposed(&shown))
-        qWarning("the window was not exposed");
-    return shown;
-}
-
-QString dirPanelMismatch(WindowFixture& fixture, const QString& gameDir, const QString& message) {
-    Form1& w = *fixture.window;
-    const bool valid = !gameDir.isEmpty();
-    const QList<std::pair<const char*, bool>> checks = {
-        {"gameDir", w.launcherState().gameDir == gameDir},
-        {"KVDir", fixture.storedSetting(QStringLiteral("KVDir")) == gameDir},
-        {"KVDirErrorLabel", w.KVDirErrorLabel->text() == (valid ? QString() : message)},
-        {"Launcher tab", w.LauncherTabs->TabEnabled(0) == valid},
-        {"Configuration tab", valid || w.LauncherTabs->Tab() == 1},
-        {"Autofind", w.KVDirAutofindBtn->isEnabled() != valid &&
-                         w.KVDirAutofindBtn->text() == QStringLiteral("Autofind")},
-        {"lists", w.KVDirDir->isEnabled() && w.KVDirDrive->isEnabled()},
-        {"pointer", !QApplication::overrideCursor()},
-    };
-    for (const auto& [what, good] : checks) {
-        if (!good)
-            return QStringLiteral("%1 (gameDir \"%2\")")
-                .arg(QLatin1String(what), w.launcherState().gameDir);
-    }
-    return QString();
 }
 
 } // namespace TestSupport

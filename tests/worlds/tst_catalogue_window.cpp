@@ -1,6 +1,6 @@
 // The world catalogue as the window shows it: both world lists after start-up, and
 // the repair of a left-over world before the catalogue is read.
-#include "TestSupport.h"
+#include "WindowSupport.h"
 #include "WorldsTestSupport.h"
 #include "app/ui/ListBox.h"
 

@@ -4,7 +4,7 @@
 #include "InstallationBuilder.h"
 #include "WorldsTestSupport.h"
 #include "app/SettingsStore.h"
-#include "app/ui/SingleInstance.h"
+#include "app/InstanceLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -169,7 +169,7 @@ void CrashTest::killedLauncherIsRepairedAtNextStart() {
     QCOMPARE(readFile(home.out + "/seen").trimmed(), QByteArray("Frostmarch Roster_Frostmarch"));
     // Left switched in, its lock behind.
     QVERIFY(home.hasStowedFolder());
-    QVERIFY(QFile::exists(SingleInstance::lockFilePath(home.settingsFile)));
+    QVERIFY(QFile::exists(InstanceLock::lockFilePath(home.settingsFile)));
 
     QProcess* next = home.startDriver();
     // The tome list of the default world is read after the recovery: its own tomes,
@@ -218,7 +218,7 @@ void CrashTest::secondLauncherLeavesTheRunningLaunchAlone() {
     QTRY_VERIFY_WITH_TIMEOUT(!readFile(out + "/game.pid").isEmpty(), 20000);
     const qint64 gamePid = readFile(out + "/game.pid").trimmed().toLongLong();
     // The launcher keeps a record of the game beside its settings while it runs.
-    QTRY_COMPARE(SingleInstance::runningChild(home.settingsFile), gamePid);
+    QTRY_COMPARE(InstanceLock::runningChild(home.settingsFile), gamePid);
     const QStringList switchedIn = snapshot(home.game);
     QVERIFY(home.hasStowedFolder());
     const QByteArray settings = readFile(home.settingsFile);
@@ -235,7 +235,7 @@ void CrashTest::secondLauncherLeavesTheRunningLaunchAlone() {
     QVERIFY(first->waitForFinished(30000));
     QCOMPARE(first->exitStatus(), QProcess::NormalExit);
     QCOMPARE(snapshot(home.game), home.resting);
-    QVERIFY(!QFile::exists(SingleInstance::childRecordPath(home.settingsFile)));
+    QVERIFY(!QFile::exists(InstanceLock::childRecordPath(home.settingsFile)));
 }
 
 void CrashTest::switchOfAnUnreachableInstallationOutlivesALaunchElsewhere() {

@@ -7,7 +7,7 @@
 #include "app/ui/SingleInstance.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
-#include "support/TestSupport.h"
+#include "support/WindowSupport.h"
 
 #include <QDir>
 #include <QFile>
