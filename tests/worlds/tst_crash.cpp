@@ -3,8 +3,8 @@
 // still running; and a second launcher started meanwhile changes nothing.
 #include "InstallationBuilder.h"
 #include "WorldsTestSupport.h"
-#include "app/SettingsStore.h"
 #include "app/InstanceLock.h"
+#include "app/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -118,8 +118,9 @@ void Form1::CreatorLaunch() {
         showMessage(CreatorLabel, QStringLiteral("Select a world first."));
         return;
     }
-    LaunchWorldProgram(action == LaunchGame ? KVDirStuff::kGameExecutable : KVDirStuff::kEditorExecutable, k,
-                       CreatorLabel);
+    LaunchWorldProgram(action == LaunchGame ? KVDirStuff::kGameExecutable
+                                            : KVDirStuff::kEditorExecutable,
+                       k, CreatorLabel);
 }
 
 void Form1::creatorPackage() {
