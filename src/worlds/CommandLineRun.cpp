@@ -81,12 +81,19 @@ private:
         return world.DirLabel() + QLatin1Char('\t') + world.DisplayName();
     }
 
-    int listWorlds() {
+    // The game directory of this run and its catalogue; false (said why) without one.
+    bool readCatalogue() {
         m_state.gameDir = gameDirectory();
         if (m_state.gameDir.isEmpty())
+            return false;
+        WorldCatalogue::ReadWorlds(*m_state.fileSystem, m_state.gameDir, m_state.Worlds());
+        return true;
+    }
+
+    int listWorlds() {
+        if (!readCatalogue())
             return ExitStatus::kCannotLaunch;
         WorldList& worlds = m_state.Worlds();
-        WorldCatalogue::ReadWorlds(*m_state.fileSystem, m_state.gameDir, worlds);
         for (int i = 1; i <= worlds.Count(); ++i)
             m_services.print(line(worlds.Item(i)));
         return 0;
@@ -140,12 +147,10 @@ private:
     }
 
     int launch() {
-        m_state.gameDir = gameDirectory();
-        if (m_state.gameDir.isEmpty())
-            return ExitStatus::kCannotLaunch;
         // The world is known before anything is renamed.
+        if (!readCatalogue())
+            return ExitStatus::kCannotLaunch;
         WorldList& worlds = m_state.Worlds();
-        WorldCatalogue::ReadWorlds(*m_state.fileSystem, m_state.gameDir, worlds);
         const int world = findWorld(worlds);
         if (world == 0)
             return ExitStatus::kUsage;
