@@ -14,12 +14,14 @@
 
 namespace {
 
-// The first platform's form is written with "\" between components. Files, lines
-// and settings all go into one log, so their order shows.
-class ScriptLog : public LocalFileSystem, public SettingsStore {
+// Writes nothing: the files, lines and settings a writer would write all go into one
+// log, so their order shows. Paths take the first platform's form ("\" between
+// components).
+class ScriptLog : public LocalFileSystem, public QSettingsStore {
 public:
     QStringList log;
 
+    ScriptLog() : QSettingsStore(QStringLiteral("/nonexistent/settings.conf")) {}
     std::unique_ptr<TextWriter> CreateTextFile(const QString& path, bool overwrite,
                                                bool wide) override {
         log.append(QStringLiteral("<create %1 %2 %3>").arg(path).arg(overwrite).arg(wide));
@@ -30,9 +32,6 @@ public:
             void Close() override { to.append("<close>"); }
         };
         return std::make_unique<Forward>(log);
-    }
-    QString GetSetting(const QString&, const QString&, const QString& value) override {
-        return value;
     }
     void SaveSetting(const QString& section, const QString& key, const QString& value) override {
         log.append(QStringLiteral("<%1/%2=%3>").arg(section, key, value));
@@ -86,8 +85,11 @@ void PackagingTest::tomeScriptLinesAndSettingsInOrder() {
                  << QString(R"(SetOutPath "$INSTDIR\tomes\%1")").arg(tome)
                  << QString(R"(File /r "%1tomes\%2\*.*")").arg(D, tome) << "SectionEnd";
     QCOMPARE(fs.log, expected << "<close>");
+    // A refused script writes nothing at all.
+    fs.log.clear();
     input.gameDir = "D:\\Ga\rmes\\";
-    QVERIFY(ScriptWriters::TomeScriptProblem(input).contains(R"(the game directory "D:\Ga�mes\")"));
+    QVERIFY(ScriptWriters::WriteWorldScript(input, fs, fs).contains(R"(directory "D:\Ga�mes\")"));
+    QCOMPARE(fs.log, QStringList());
 
     qputenv("XDG_DATA_HOME", "/home/pat/.local/share");
     QCOMPARE(CompilerLookup::UserDataFolder(), "/home/pat/.local/share/Korvath II Launcher");
@@ -125,12 +127,13 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
         InstallationBuilder::writeFile(game + path, "x");
         return path;
     };
-    // The world's label ends in "$", which meets the "\" before each of its tomes, and
-    // holds no wildcard: its .ini file is named in a File line (refused apart). Its name
-    // has "$\" before every escape letter.
-    const QString label = hostile().remove('*').remove('?') + '$';
-    const QString name = "WorldA " + hostile() + " $%HOME% $\\t$\\n$\\r$\\\"$\\'$\\`$\\$$\\\\ end";
-    QStringList world{put(label + ".ini")}, tomes = {"Uninstall", "uN.Lore"}, ofTomes, ofDefault;
+    // The world's label is not ASCII; it ends in "$", which meets the "\" before each
+    // of its tomes, and holds no wildcard: its .ini file is named in a File line
+    // (refused apart); its .ini file is found without regard to case. Its name holds
+    // every piece, and "$\" before every escape letter.
+    const QString label = hostile("日本").remove('*').remove('?') + '$';
+    const QString name = "World " + kPieces.join(' ') + " $\\t$\\n$\\r$\\\"$\\'$\\`$\\$$\\\\ end";
+    QStringList world{put(label + ".INI")}, tomes = {"Uninstall", "uN.Lore"}, ofTomes, ofDefault;
     QStringList defaultTomes;
     for (const QString start : {"t", "n", "r", "'", "`", "\"", "-", "!", "un."})
         tomes << hostile(start);
@@ -164,12 +167,11 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
         QStringList tomes, expected;
         std::function<void()> prepare = [] {};
     };
-    auto compiler = [&](const QByteArray& body) {
-        InstallationBuilder::writeFile(launcher + "/makensis", "#!/bin/sh\n" + body, true);
+    // A compiler beside the launcher (preferred to the one on the PATH).
+    auto compiler = [&](const QByteArray& program, const QString& name = "makensis") {
+        InstallationBuilder::writeFile(launcher + "/" + name, program, true);
     };
-    auto windowsCompiler = [&] {
-        InstallationBuilder::writeFile(launcher + "/MakeNSIS.EXE", "MZ");
-    };
+    const QByteArray sh = "#!/bin/sh\n";
     const QStringList both = {launcher, data};
     const QList<Run> runs = {
         {"dawn", "Isle\nof Dawn", {}, {R"(the world name "Isle�of Dawn" holds a control)"}},
@@ -184,19 +186,20 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
         {{}, {}, {"Empty"}, {R"(the folder "Tomes/Empty" holds no file)"}},
         {{}, {}, {"Back"}, {"cannot be read"}, [&] { lock({game + "Tomes/Back"}, false); }},
         {label, name, {}, world, [] { qputenv("LANG", "xx_YY.UTF-8"); }},
+        {label, name, {}, world, [] { qputenv("LC_CTYPE", "UTF-8"); }},
         {label, {}, tomes, ofTomes, [&] { lock({launcher}); }},
-        {{}, {}, defaultTomes, ofDefault, [] { qputenv("LC_CTYPE", "UTF-8"); }},
+        {{}, {}, defaultTomes, ofDefault},
         {label, name, {}, {"launcher's folder or in"}, [&] { lock(both); }},
         {label, name, {}, {"(makensis) was found"}, [] { qputenv("PATH", "/nothing"); }},
-        {label, name, {}, {"errors (exit code 1)"}, [&] { compiler("exit 1"); }},
-        {label, name, {}, {"crashed (exit code 139)"}, [&] { compiler("kill -SEGV $$"); }},
-        {label, name, {}, {"made no setup.exe"}, [&] { compiler("rm output/setup.exe"); }},
-        {label, name, {}, {"Install Wine"}, windowsCompiler},
+        {label, name, {}, {"errors (exit code 1)"}, [&] { compiler(sh + "exit 1"); }},
+        {label, name, {}, {"crashed (exit code 139)"}, [&] { compiler(sh + "kill -SEGV $$"); }},
+        {label, name, {}, {"made no setup.exe"}, [&] { compiler(sh + "rm output/setup.exe"); }},
+        {label, name, {}, {"Install Wine"}, [&] { compiler("MZ", "MakeNSIS.EXE"); }},
     };
     LocalFileSystem fs;
     QSettingsStore settings(tmp.path() + "/settings.conf");
     QProcessRunner runner;
-    const QByteArray path = qgetenv("PATH");
+    const QByteArray searchPath = qgetenv("PATH");
     for (const Run& run : runs) {
         request.input.label = run.label;
         request.input.displayName = run.name;
@@ -204,7 +207,7 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
         request.worldScript = run.tomes.isEmpty();
         for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
             qunsetenv(name);
-        qputenv("PATH", path);
+        qputenv("PATH", searchPath);
         locks.clear();
         run.prepare();
         const QString labelBefore = settings.GetSetting("Settings", "lastDirLabel");
