@@ -5,7 +5,9 @@
 #include "creator/CompilerLookup.h"
 #include "worlds/LaunchStuff.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace Packaging {
@@ -126,12 +128,16 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
         outcome.dirLabelSaved = true;
         return outcome;
     }
+    const QString outputFolder = workFolder + sep + QStringLiteral("output");
+    const QString installer = outputFolder + sep + QStringLiteral("setup.exe");
+    // An installer of an earlier run stays where it is; only a new one is ready.
+    const QDateTime earlier = QFileInfo(installer).lastModified();
     LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
     const int exitCode =
         LaunchStuff::RunAndWait(runner, fileSystem, compiler, CompilerLookup::CompilerArguments(),
                                 workFolder, CompilerLookup::CompilerEnvironment(), &problem);
-    const QString outputFolder = workFolder + sep + QStringLiteral("output");
-    const QString installer = outputFolder + sep + QStringLiteral("setup.exe");
+    const QFileInfo made(installer);
+    const bool madeAnew = made.exists() && made.lastModified() != earlier;
     if (problem == LaunchStuff::StartProblem::NeedsWine) {
         outcome = failed(QStringLiteral("The installer compiler makensis.exe is a Windows program. "
                                         "Install Wine to run it, then click Launch again."),
@@ -140,7 +146,7 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
         outcome = failed(QStringLiteral("The installer compiler could not be started, so no "
                                         "installer was made."),
                          compiler);
-    } else if (exitCode == 0 && fileSystem.FileExists(installer)) {
+    } else if (exitCode == 0 && madeAnew) {
         QString text = QStringLiteral("The installer is ready: setup.exe in %1")
                            .arg(shownFolder(outputFolder, sep));
         if (workFolder != launcherFolder)
