@@ -1,5 +1,8 @@
-// The window: what it opens with and what start-up writes to the settings file, the
-// interface mode chosen with the two option buttons, and every text in its box.
+// The window: what it opens with and what start-up writes to the settings file,
+// every control named and holding its texts, the interface mode, the tab row with
+// Gustav's quotes (by mouse and keys), the directory panel (browsing with the drive
+// and directory lists, its three states, Autofind with Cancel and a window closed
+// while it searches), and the command line that needs no window.
 #include "InstallationBuilder.h"
 #include "app/QuoteStuff.h"
 #include "app/ui/LauncherFont.h"
@@ -11,35 +14,30 @@
 #include "worlds/SwitchRecords.h"
 #include "worlds/WorldLaunch.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QGroupBox>
+#include <QAccessible>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
-using namespace TestSupport;
+#include <cmath>
 
-class WindowTest : public QObject {
-    Q_OBJECT
-private slots:
-    void startup_data();
-    void startup();
-    void optionButtonsSwitchThePanelsOnly();
-    void everyControlHoldsItsTexts();
-};
+using namespace TestSupport;
 
 namespace {
 
 // The panel in front, with its option button; "mixed" for anything half-switched.
 QString panel(Form1& w) {
     auto shown = [](QWidget* on, QWidget* off, QRadioButton* checked, QRadioButton* unchecked) {
+        const QObjectList stack = on->parentWidget()->children();
         return !on->isHidden() && on->isEnabled() && off->isHidden() && !off->isEnabled() &&
-               checked->isChecked() && !unchecked->isChecked();
+               checked->isChecked() && !unchecked->isChecked() &&
+               stack.indexOf(on) > stack.indexOf(off);
     };
     return shown(w.PlayerPicBox, w.CreatorPicBox, w.InterfaceOption1, w.InterfaceOption2) ? "player"
            : shown(w.CreatorPicBox, w.PlayerPicBox, w.InterfaceOption2, w.InterfaceOption1)
@@ -47,26 +45,168 @@ QString panel(Form1& w) {
                : "mixed";
 }
 
+// Drives of temp folders; the real root "/" holds the game here. Listings are
+// recorded, and the test may act on each.
+class Drives : public FakeDriveFileSystem {
+public:
+    QStringList listed;
+    std::function<void()> onListing;
+    bool FileExists(const QString& path) override {
+        return path == QLatin1String("/korvath2.exe") || FakeDriveFileSystem::FileExists(path);
+    }
+    FolderListing listFolder(const QString& folderPath) override {
+        listed.append(folderPath);
+        if (onListing)
+            onListing();
+        return FakeDriveFileSystem::listFolder(folderPath);
+    }
+};
+
+// A shown window whose drives are the given folders.
+struct PanelWindow {
+    WindowFixture fixture;
+    Drives* fs = nullptr;
+
+    PanelWindow(const QString& tempRoot, const QStringList& roots, const QStringList& notReady = {})
+        : fixture(tempRoot) {
+        fixture.createFileSystem = [this, roots, notReady] {
+            auto created = std::make_unique<Drives>();
+            for (const QString& root : roots)
+                created->drives.append(FakeDriveFileSystem::driveAt(root));
+            created->failingDrives = {notReady.begin(), notReady.end()};
+            fs = created.get();
+            return created;
+        };
+        fixture.createShown();
+    }
+    Form1& w() { return *fixture.window; }
+    QString mismatch(const QString& gameDir, const QString& message = kNotAnInstallation) {
+        return dirPanelMismatch(fixture, gameDir, message);
+    }
+    void autofind() { QTest::mouseClick(w().KVDirAutofindBtn, Qt::LeftButton); }
+};
+
+// Opens a line of the directory list by a double-click, or by Enter.
+bool openLine(QListWidget* list, const QString& text, bool byEnter = false) {
+    const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+    if (found.size() != 1)
+        return false;
+    list->setFocus();
+    list->setCurrentItem(found.first());
+    list->scrollToItem(found.first());
+    const QPoint centre = list->visualItemRect(found.first()).center();
+    if (byEnter) {
+        QTest::keyClick(list, Qt::Key_Return);
+    } else {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+    }
+    return true;
+}
+
+// The drive list is a drop-down: the user steps through it with the keys.
+void pickDrive(QComboBox* drives, Qt::Key key) {
+    drives->setFocus();
+    QTest::keyClick(drives, key);
+}
+
+// A click posted to the event queue, as one waits there while the program is busy.
+void postClick(QWidget* button) {
+    const QPointF pos = QRectF(button->rect()).center();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            button,
+            new QMouseEvent(type, pos, button->mapToGlobal(pos), Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
+}
+
 } // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_tmp; // the installations, and the folder the lists open on
+    QStringList m_quotes;
+
+private slots:
+    void initTestCase();
+    void init() { fatalErrors().clear(); }
+    void cleanup();
+    void quotesAreDrawnEvenlyFromTheWholeTable();
+    void startup_data();
+    void startup();
+    void everyControlIsNamedAndHoldsItsTexts();
+    void optionButtonsAndTabsByMouseAndKeys();
+    void browsingWithTheDriveAndDirectoryLists();
+    void autofindNothingFoundThenFound();
+    void autofindStopsOnCancelAndWhenTheWindowCloses();
+    void commandLineAnswersWithoutTheWindow();
+};
+
+void WindowTest::initTestCase() {
+    QCOMPARE(InstallationBuilder::build(m_tmp.path() + "/Games/Korvath 2"), QString());
+    QCOMPARE(InstallationBuilder::build(m_tmp.path() + "/Lost/Korvath 2"), QString());
+    QVERIFY(QFile::remove(m_tmp.path() + "/Lost/Korvath 2/korvath2.exe"));
+    // The lists open on the process's current directory: make it a known one.
+    QVERIFY(QDir().mkpath(m_tmp.path() + "/start") && QDir::setCurrent(m_tmp.path() + "/start"));
+    QuoteStuff::InitQuotes(m_quotes);
+}
+
+void WindowTest::cleanup() {
+    QuoteStuff::setRandomSource({});
+    QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
+}
+
+void WindowTest::quotesAreDrawnEvenlyFromTheWholeTable() {
+    QCOMPARE(QSet<QString>(m_quotes.begin(), m_quotes.end()).size(), 19);
+    const QRegularExpression form("^(\r\n)?\"Hey kids! This is Gustav the Marmoset reminding you "
+                                  "(that|to|not to) [^\"\r\n]+[.!]\"$");
+    for (int i = 0; i < m_quotes.size(); ++i) {
+        QVERIFY2(form.match(m_quotes[i]).hasMatch(), qPrintable(m_quotes[i]));
+        QCOMPARE(m_quotes[i].startsWith("\r\n"), QList<int>({1, 4, 5, 7, 8, 14, 17}).contains(i));
+    }
+    // Reseeded from the clock on every call, also microseconds apart, the picks still
+    // spread evenly: the bounds lie over five standard deviations from 200 an entry.
+    QHash<QString, int> counts;
+    for (int i = 0; i < 19 * 200; ++i)
+        ++counts[QuoteStuff::GetRandomQuote(m_quotes)];
+    QCOMPARE(counts.size(), 19);
+    for (const int count : std::as_const(counts))
+        QVERIFY2(count > 120 && count < 290, qPrintable(QString::number(count)));
+    // Each nineteenth of [0, 1) picks its own entry, at its start and its end; a draw
+    // outside [0, 1) cannot read beyond the table, whose size is its own.
+    float r = 0.0f;
+    QuoteStuff::setRandomSource([&r] { return r; });
+    for (int k = 0; k < 19; ++k) {
+        for (const float draw :
+             {std::nextafter(k / 19.0f, 1.0f), std::nextafter((k + 1) / 19.0f, 0.0f)}) {
+            r = draw;
+            QCOMPARE(QuoteStuff::GetRandomQuote(m_quotes), m_quotes[k]);
+        }
+    }
+    for (const auto& [draw, entry] : {std::pair{0.0f, 0}, {1.0f, 18}, {-0.25f, 0}}) {
+        r = draw;
+        QCOMPARE(QuoteStuff::GetRandomQuote(m_quotes), m_quotes[entry]);
+    }
+    r = 0.5f;
+    QCOMPARE(QuoteStuff::GetRandomQuote({"a", "b", "c", "d", "e"}), QStringLiteral("c"));
+    QCOMPARE(QuoteStuff::GetRandomQuote(QStringList()), QString());
+}
 
 void WindowTest::startup_data() {
     QTest::addColumn<QString>("mode");  // "interfaceType"; null: not saved
     QTest::addColumn<QString>("saved"); // "KVDir" below the temp folder; null: not saved
     QTest::addColumn<QString>("panel"); // expected
     QTest::addColumn<bool>("valid");    // whether the saved directory is taken
-    struct Row {
-        const char *name, *mode, *saved, *panel;
-        bool valid;
-    };
     // The lists show the folder as it is on disk; the game directory follows them.
-    for (const Row& row : {Row{"first start", nullptr, nullptr, "player", false},
-                           Row{"closing separator", "1", "/Games/Korvath 2/", "creator", true},
-                           Row{"no closing separator", "yes", "/Games/Korvath 2", "creator", true},
-                           Row{"other letter case", "", "/games/KORVATH 2/", "creator", true},
-                           Row{"lost its executable", "0", "/Lost/Korvath 2/", "player", false},
-                           Row{"empty", " 0", "", "creator", false}})
-        QTest::newRow(row.name) << QString(row.mode) << QString(row.saved) << QString(row.panel)
-                                << row.valid;
+    QTest::newRow("first start") << QString() << QString() << QString("player") << false;
+    for (const auto& [name, mode, saved, panel, valid] :
+         {std::tuple{"closing separator", "1", "/Games/Korvath 2/", "creator", true},
+          {"no closing separator", "yes", "/Games/Korvath 2", "creator", true},
+          {"other letter case", "", "/games/KORVATH 2/", "creator", true},
+          {"lost its executable", "0", "/Lost/Korvath 2/", "player", false},
+          {"empty", " 0", "", "creator", false}})
+        QTest::newRow(name) << QString(mode) << QString(saved) << QString(panel) << valid;
 }
 
 void WindowTest::startup() {
@@ -74,142 +214,67 @@ void WindowTest::startup() {
     QFETCH(QString, saved);
     QFETCH(QString, panel);
     QFETCH(bool, valid);
+    const QString game = m_tmp.path() + "/Games/Korvath 2";
+    const QStringList before = InstallationBuilder::listTree(m_tmp.path());
     QTemporaryDir tmp;
-    const QString game = tmp.path() + "/Games/Korvath 2", lost = tmp.path() + "/Lost/Korvath 2";
-    QCOMPARE(InstallationBuilder::build(game), QString());
-    QCOMPARE(InstallationBuilder::build(lost), QString());
-    QVERIFY(QFile::remove(lost + "/korvath2.exe"));
-    const auto trees = [&] {
-        return InstallationBuilder::listTree(game) + InstallationBuilder::listTree(lost);
-    };
-    const QStringList before = trees();
-    // The lists open on the process's current directory: make it a known one.
-    const QString originalDir = QDir::currentPath();
-    QVERIFY(QDir().mkpath(tmp.path() + "/start") && QDir::setCurrent(tmp.path() + "/start"));
-    const auto restoreDir = qScopeGuard([&] { QDir::setCurrent(originalDir); });
     WindowFixture fixture(tmp.path());
     if (!saved.isNull()) {
-        fixture.presetSetting("KVDir", saved.isEmpty() ? QString() : tmp.path() + saved);
+        fixture.presetSetting("KVDir", saved.isEmpty() ? QString() : m_tmp.path() + saved);
         fixture.presetSetting("lastDirLabel", "Frostmarch");
     }
     if (!mode.isNull())
         fixture.presetSetting("interfaceType", mode);
-    fatalErrors().clear();
     Form1& w = fixture.create();
     const LauncherState& state = w.launcherState();
-
     QCOMPARE(state.interfaceType, mode.isNull() ? QStringLiteral("0") : mode);
-    QCOMPARE(::panel(w), panel);
-    QVERIFY(!state.loading);
-    QCOMPARE(state.backupLabel, QString());
     QCOMPARE(state.dirLabel, saved.isNull() ? QString() : QStringLiteral("Frostmarch"));
-    QStringList quotes;
-    QuoteStuff::InitQuotes(quotes);
-    QVERIFY(quotes.contains(w.QuoteLabel->text()));
+    QVERIFY(!state.loading);
+    QCOMPARE(::panel(w), panel);
+    QVERIFY(m_quotes.contains(w.QuoteLabel->text()));
     // Without a valid game directory: the Configuration tab in front, the Launcher tab
     // unavailable, no catalogue read and nothing switched back.
     QCOMPARE(dirPanelMismatch(fixture, valid ? game + "/" : QString()), QString());
     QCOMPARE(w.LauncherTabs->Tab(), valid ? 0 : 1);
     QCOMPARE(w.PlayerWorldList->count() > 0 && w.CreatorWorldList->count() > 0, valid);
     QCOMPARE(w.PlayerLabel->text().isEmpty(), !valid);
-    QCOMPARE(trees(), before);
+    QCOMPARE(InstallationBuilder::listTree(m_tmp.path()), before);
     // The directory panel: the lists on the game directory, or still on the opening
-    // directory, which the label then names.
-    QCOMPARE(w.KVDirDir->Path(), valid ? game : tmp.path() + "/start");
+    // directory, which the label then names. The focus starts in the tab in front.
+    QCOMPARE(w.KVDirDir->Path(), valid ? game : m_tmp.path() + "/start");
     QVERIFY(w.KVDirDir->Path().startsWith(w.KVDirDrive->Drive()));
     QCOMPARE(w.KVDirDirLabel->text(), QString(valid ? "/ .. /Korvath 2" : "/ .. /start"));
-
-    // The mode is rewritten as "0" or "1" and the directory kept or cleared.
+    QWidget* const list = panel == "creator" ? w.CreatorWorldList : w.PlayerWorldList;
+    QCOMPARE(w.focusWidget(), valid ? list : w.KVDirDir);
+    // The mode is rewritten as "0" or "1"; nothing else is written but the directory.
     QCOMPARE(fixture.storedSetting("interfaceType"), QString(panel == "creator" ? "1" : "0"));
     QCOMPARE(fixture.storedSetting("lastDirLabel"),
              saved.isNull() ? QStringLiteral("<missing>") : QStringLiteral("Frostmarch"));
-    if (mode.isNull()) {
-        QStringList keys = QSettings(fixture.settingsFile, QSettings::IniFormat).allKeys();
-        keys.sort();
-        QCOMPARE(keys, QStringList({"Settings/KVDir", "Settings/interfaceType"}));
-    }
-    QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
 }
 
-void WindowTest::optionButtonsSwitchThePanelsOnly() {
-    QTemporaryDir tmp;
-    QCOMPARE(InstallationBuilder::build(tmp.path() + "/Korvath II"), QString());
-    WindowFixture fixture(tmp.path());
-    fixture.presetSetting("KVDir", tmp.path() + "/Korvath II/");
-    fatalErrors().clear();
-    Form1& w = fixture.createShown();
-    // Everything switching must leave alone: list lines and selections, the tome
-    // list's state, the chosen action and the player caption.
-    w.CreatorWorldList->setCurrentRow(0);
-    w.CreatorTomeList->setCurrentRow(1);
-    w.PlayerWorldList->setCurrentRow(2);
-    auto untouched = [&w] {
-        QStringList state;
-        for (ListBox* list : {w.PlayerWorldList, w.CreatorWorldList, w.CreatorTomeList}) {
-            for (int i = 0; i < list->count(); ++i)
-                state << (list->item(i)->isSelected() ? "* " : "  ") + list->item(i)->text();
-        }
-        return state << QString::number(w.CreatorTomeList->isEnabled())
-                     << QString::number(w.CreatorCombo->currentIndex()) << w.PlayerLabel->text();
-    };
-    const QStringList before = untouched();
-    QVERIFY(before.size() >= 11);
-    clickTab(w.LauncherTabs, 1);
-    auto mode = [&] { return ::panel(w) + "/" + fixture.storedSetting("interfaceType"); };
-    auto click = [](QRadioButton* option) {
-        QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
-    };
-    QCOMPARE(mode(), QStringLiteral("player/0"));
-    click(w.InterfaceOption2);
-    QCOMPARE(mode(), QStringLiteral("creator/1"));
-    click(w.InterfaceOption1);
-    QCOMPARE(mode(), QStringLiteral("player/0"));
-    // Choosing the mode that is shown repeats its steps: the setting is written again.
-    fixture.settings->SaveSetting(kSettingsSection, "interfaceType", "stale");
-    click(w.InterfaceOption1);
-    QCOMPARE(mode(), QStringLiteral("player/0"));
-    click(w.InterfaceOption2);
-    QCOMPARE(mode(), QStringLiteral("creator/1"));
-    // The tab, the lists and the start-up state field stay as they were; the shown
-    // panel lies in front of the hidden one.
-    QCOMPARE(w.LauncherTabs->Tab(), 1);
-    QCOMPARE(untouched(), before);
-    QCOMPARE(w.launcherState().interfaceType, QStringLiteral("0"));
-    const QObjectList pageChildren = w.LauncherTabs->page(0)->children();
-    QVERIFY(pageChildren.indexOf(w.CreatorPicBox) > pageChildren.indexOf(w.PlayerPicBox));
-    QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
-}
-
-void WindowTest::everyControlHoldsItsTexts() {
+void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     QVERIFY2(LauncherFont::apply(), "Liberation Sans Narrow is not installed (fonts-liberation)");
     QTemporaryDir tmp;
     WindowFixture fixture(tmp.path());
     Form1& w = fixture.create();
-    QStringList quotes;
-    QuoteStuff::InitQuotes(quotes);
     // What a launch can say: the longest table entries and reasons, a long directory.
     QStringList launchTexts = {WorldLaunch::kEarlierRunText, WorldLaunch::kNoWorldsText};
-    for (const char* entry : {"Roster", "Data/Graphics/Wallpapers"}) {
+    for (const char* entry : {"Roster", "Data/Graphics/Wallpapers", ""}) {
         for (const int error : {EACCES, EEXIST, EROFS, ENOENT, 0}) {
             for (const int more : {0, 10}) {
+                const QString path = *entry ? "/g/" + QString(entry) : "/g/Data/Graphics/";
                 const FolderSwitching::Trouble trouble{
-                    "/g/", entry, "/g/" + QString(entry), "Roster_Frostmarch", error, more, {}};
+                    "/g/", entry, path, *entry ? "Roster_Frostmarch" : "", error, more, {}};
                 launchTexts << SwitchRecords::SwitchInFailureText(trouble)
                             << SwitchRecords::RestoreFailureText(trouble);
             }
         }
     }
-    const FolderSwitching::Trouble unread{"/g/", "", "/g/Data/Graphics/", "", EACCES, 0, {}};
-    launchTexts << SwitchRecords::SwitchInFailureText(unread)
-                << SwitchRecords::RestoreFailureText(unread);
     const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y"};
-    const SwitchRecords::Record more{"/mnt/other/", "x", "y"};
     const SwitchRecords::Record farAway{"/media/usb-disk/Games/Korvath II Gold Edition/", "", ""};
     launchTexts << SwitchRecords::UnreachableText({farAway})
-                << SwitchRecords::UnreachableText({away})
-                << SwitchRecords::UnreachableText({away, more});
+                << SwitchRecords::UnreachableText({away, {"/mnt/other/", "x", "y"}});
     const QHash<QLabel*, QStringList> texts = {
-        {w.QuoteLabel, quotes},
+        {w.QuoteLabel, m_quotes},
         {w.KVDirErrorLabel, {kNotAnInstallation, kNothingFound, kSearching, ""}},
         {w.KVDirSettingLabel, {"Current Setting:"}},
         {w.KVDirDirLabel,
@@ -224,40 +289,321 @@ void WindowTest::everyControlHoldsItsTexts() {
                      "listed separately for packaging purposes only."} +
              launchTexts},
     };
-    // Every text label of the window is in the table above (pictures are labels too).
-    for (QLabel* label : w.findChildren<QLabel*>())
-        QVERIFY2(!label->pixmap().isNull() || texts.contains(label),
-                 qPrintable(label->objectName()));
+    // Every text label is in the table above; every list, combo box, button and
+    // picture has a name for a screen reader, and pictures say what they show.
     QStringList failures;
+    for (QWidget* control : w.findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(control);
+        const bool picture = label && !label->pixmap().isNull();
+        if (label && !picture && !texts.contains(label))
+            failures << "no texts for " + label->objectName();
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
+        if ((picture || qobject_cast<QAbstractItemView*>(control) ||
+             qobject_cast<QComboBox*>(control) || qobject_cast<QAbstractButton*>(control)) &&
+            !control->objectName().isEmpty() && // not the parts Qt builds inside a control
+            !control->objectName().startsWith("qt_") &&
+            (!reader || reader->text(QAccessible::Name).trimmed().isEmpty() ||
+             (picture && reader->text(QAccessible::Description).isEmpty())))
+            failures << "no name for " + control->objectName();
+    }
+    QVERIFY(QAccessible::queryAccessibleInterface(w.Image2)
+                ->text(QAccessible::Description)
+                .contains("version 1.0"));
+    // "Current Setting:" labels the directory shown beside it. Qt announces a label's
+    // new text only while the label has no fixed name: the messages keep none.
+    const auto labelledBy =
+        QAccessible::queryAccessibleInterface(w.KVDirDirLabel)->relations(QAccessible::Label);
+    QVERIFY(std::any_of(labelledBy.begin(), labelledBy.end(), [&](const auto& relation) {
+        return relation.first->object() == w.KVDirSettingLabel;
+    }));
     for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
         QCOMPARE(it.key()->font().family(), LauncherFont::kFamily);
+        if (it.key() != w.KVDirSettingLabel)
+            QCOMPARE(it.key()->accessibleName(), QString());
         for (const QString& text : it.value())
             failures << labelOverflow(it.key(), text);
     }
     failures.removeAll(QString());
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join("\n")));
-    // The quote's leading line break leaves an empty first line: one line more.
-    labelOverflow(w.QuoteLabel, quotes[1]);
-    const int withBreak = w.QuoteLabel->heightForWidth(w.QuoteLabel->width());
-    labelOverflow(w.QuoteLabel, quotes[1].mid(2));
-    const int withoutBreak = w.QuoteLabel->heightForWidth(w.QuoteLabel->width());
-    QVERIFY(withBreak - withoutBreak >= w.QuoteLabel->fontMetrics().lineSpacing());
-
-    // The tab row fills the strip above the panels.
+    // The tab row fills the strip above the panels; captions fit their controls.
     QTabBar* bar = w.LauncherTabs->tabBar();
     QCOMPARE(bar->height(), TabControl::kTabRowHeight);
-    QVERIFY2(bar->sizeHint().height() <= TabControl::kTabRowHeight,
-             qPrintable(QString::number(bar->sizeHint().height())));
+    QVERIFY(bar->sizeHint().height() <= TabControl::kTabRowHeight);
     QVERIFY(bar->sizeHint().width() <= w.LauncherTabs->width());
-    for (QRadioButton* option : {w.InterfaceOption1, w.InterfaceOption2})
-        QVERIFY2(option->sizeHint().width() <= option->width(), qPrintable(option->objectName()));
     for (QPushButton* button : w.findChildren<QPushButton*>()) {
         for (const QString& caption : {button->text(), QStringLiteral("Cancel")})
             QVERIFY2(button->fontMetrics().horizontalAdvance(caption) + 12 <= button->width(),
                      qPrintable(button->objectName()));
     }
-    for (QGroupBox* frame : w.findChildren<QGroupBox*>())
-        QVERIFY(frame->fontMetrics().horizontalAdvance(frame->title()) + 16 <= frame->width());
+}
+
+void WindowTest::optionButtonsAndTabsByMouseAndKeys() {
+    QTemporaryDir tmp; // no game directory: the Launcher tab is unavailable
+    WindowFixture fixture(tmp.path());
+    float r = 3.5f / 19.0f;
+    QuoteStuff::setRandomSource([&r] { return r; });
+    Form1& w = fixture.createShown();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // Each option repeats its steps, also for the mode shown: the setting is written
+    // again. Only the panels and the setting change.
+    for (QRadioButton* option : {w.InterfaceOption1, w.InterfaceOption2, w.InterfaceOption1}) {
+        fixture.presetSetting("interfaceType", "stale");
+        QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+        QCOMPARE(::panel(w) + fixture.storedSetting("interfaceType"),
+                 QString(option == w.InterfaceOption1 ? "player0" : "creator1"));
+    }
+    QCOMPARE(w.launcherState().interfaceType, QStringLiteral("0"));
+    TabControl* tabs = w.LauncherTabs;
+    QSignalSpy clicks(tabs, &TabControl::Click);
+    auto shown = [&] {
+        return qMakePair(tabs->Tab(), int(m_quotes.indexOf(w.QuoteLabel->text())));
+    };
+    // Only the user's selection of the About tab draws a quote, each time, by mouse or
+    // keys, and the same may come twice; the keys go round the row past a disabled tab.
+    const struct {
+        int click; // the tab clicked, or -1 for the keys
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        float draw;
+        int tab, quote;
+    } steps[] = {{-1, Qt::Key_unknown, {}, 0.0f, 1, 3},         // the start draws one
+                 {0, Qt::Key_unknown, {}, 14.5f / 19.0f, 1, 3}, // unavailable
+                 {2, Qt::Key_unknown, {}, 14.5f / 19.0f, 2, 14},
+                 {-1, Qt::Key_Tab, Qt::ControlModifier, 0.0f, 1, 14},
+                 {-1, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0.0f, 2, 0},
+                 {-1, Qt::Key_PageDown, Qt::ControlModifier, 0.5f, 1, 0},
+                 {-1, Qt::Key_PageUp, Qt::ControlModifier, 0.5f, 2, 9},
+                 {1, Qt::Key_unknown, {}, 0.0f, 1, 9}};
+    for (const auto& step : steps) {
+        r = step.draw;
+        if (step.click >= 0)
+            clickTab(tabs, step.click);
+        else if (step.key != Qt::Key_unknown)
+            QTest::keyClick(QApplication::focusWidget(), step.key, step.modifiers);
+        QCOMPARE(shown(), qMakePair(step.tab, step.quote));
+        QVERIFY(tabs->page(step.tab)->isVisible() && !tabs->page((step.tab + 1) % 3)->isVisible());
+    }
+    // Each selection raised one click, passing the tab selected before.
+    QCOMPARE(clicks.count(), 6);
+    QCOMPARE(clicks.first().first().toInt(), 1);
+    // The program's selections raise no click and draw nothing, also of a tab the user
+    // cannot select; disabling the tab shown leaves it shown.
+    tabs->SetTab(0);
+    QCOMPARE(shown(), qMakePair(0, 9));
+    tabs->SetTab(2);
+    tabs->SetTabEnabled(2, false);
+    QCOMPARE(shown(), qMakePair(2, 9));
+    QVERIFY(tabs->page(2)->isVisible());
+    QCOMPARE(clicks.count(), 6);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!w.isVisible());
+}
+
+void WindowTest::browsingWithTheDriveAndDirectoryLists() {
+    QTemporaryDir tmp;
+    const QString d = tmp.path() + "/D", e = tmp.path() + "/E", x = tmp.path() + "/X";
+    const QString game = d + "/Games/Korvath 2";
+    QVERIFY(makeTree(d, {"Games/Korvath 2/korvath2.exe", "Games/alpha/", "Games/Old/"}));
+    QVERIFY(makeTree(x, {"Games/"})); // there, but the drive reports it is not ready
+    QVERIFY(QDir().mkpath(e + "/start") && QDir::setCurrent(e + "/start"));
+    PanelWindow p(tmp.path(), {"/", d, e, x}, {x});
+    Form1& w = p.w();
+    QSignalSpy changes(w.KVDirDir, &DirListBox::Change);
+    QCOMPARE(w.KVDirDrive->Drive(), e); // the drive of the opening directory
+    QVERIFY(QDir::setCurrent(m_tmp.path() + "/start"));
+
+    // From D's root down two levels: invalid, invalid, valid.
+    pickDrive(w.KVDirDrive, Qt::Key_Up);
+    QCOMPARE(w.KVDirDir->Path(), d);
+    QVERIFY(openLine(w.KVDirDir, "Games"));
+    QCOMPARE(p.mismatch(""), QString());
+    // The path from the root down, each a step further in, then the subfolders.
+    const QStringList chain = QStringList("/") + (d + "/Games").split('/', Qt::SkipEmptyParts);
+    QStringList shown;
+    for (int i = 0; i < w.KVDirDir->count(); ++i)
+        shown << w.KVDirDir->item(i)->text();
+    QCOMPARE(shown, chain + QStringList({"alpha", "Korvath 2", "Old"}));
+    QCOMPARE(w.KVDirDir->item(chain.size())->data(DirListBox::LevelRole).toInt(), chain.size());
+    QCOMPARE(w.KVDirDir->currentRow(), chain.size() - 1);
+    // A single click only selects.
+    QTest::mouseClick(w.KVDirDir->viewport(), Qt::LeftButton, {},
+                      w.KVDirDir->visualItemRect(w.KVDirDir->item(shown.indexOf("Old"))).center());
+    QCOMPARE(w.KVDirDir->Path(), d + "/Games");
+    QVERIFY(openLine(w.KVDirDir, "Korvath 2", true));
+    QCOMPARE(p.mismatch(game + "/"), QString());
+    QCOMPARE(w.LauncherTabs->Tab(), 1); // the Configuration tab stays in front
+    // Opening the current line, or setting the directory it shows in any spelling,
+    // moves nothing.
+    QVERIFY(openLine(w.KVDirDir, "Korvath 2"));
+    for (const QString& same : {game, d + "//Games//Korvath 2/", d + "/GAMES/korvath 2"})
+        QVERIFY2(!w.KVDirDir->SetPath(same), qPrintable(same));
+    QCOMPARE(changes.count(), 3);
+
+    // Leaving it clears the setting at once; coming back writes it again. A folder
+    // that went away meanwhile is not entered, and the list shows what is there now.
+    QVERIFY(openLine(w.KVDirDir, "Games"));
+    QCOMPARE(p.mismatch(""), QString());
+    QVERIFY(QDir(d + "/Games/Old").removeRecursively());
+    QVERIFY(openLine(w.KVDirDir, "Old"));
+    QCOMPARE(w.KVDirDir->Path(), d + "/Games");
+    QVERIFY(w.KVDirDir->findItems("Old", Qt::MatchExactly).isEmpty());
+    QVERIFY(openLine(w.KVDirDir, "Korvath 2"));
+
+    // A drive that cannot be read changes nothing but the drive list itself.
+    pickDrive(w.KVDirDrive, Qt::Key_End);
+    QCOMPARE(w.KVDirDrive->Drive(), x);
+    QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/ .. /Korvath 2"));
+    QCOMPARE(p.mismatch(game + "/"), QString());
+
+    // The root of a drive that holds the game keeps its single separator.
+    pickDrive(w.KVDirDrive, Qt::Key_Home);
+    QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/"));
+    QCOMPARE(p.mismatch("/"), QString());
+
+    // A drive mounted meanwhile shows up when the list is opened; the chosen drive
+    // stays chosen and nothing is raised.
+    p.fs->drives.prepend(FakeDriveFileSystem::driveAt(tmp.path() + "/S"));
+    p.fs->drives.first().label = "STICK";
+    static_cast<QComboBox*>(w.KVDirDrive)->showPopup();
+    w.KVDirDrive->hidePopup();
+    QCOMPARE(w.KVDirDrive->itemText(0), tmp.path() + "/S [STICK]");
+    QCOMPARE(w.KVDirDrive->currentIndex(), 1);
+    QCOMPARE(w.KVDirDir->Path(), QStringLiteral("/"));
+
+    // The Launcher tab can now be chosen by the user.
+    clickTab(w.LauncherTabs, 0);
+    QCOMPARE(w.LauncherTabs->Tab(), 0);
+}
+
+void WindowTest::autofindNothingFoundThenFound() {
+    if (!runsUnprivileged())
+        return;
+    QTemporaryDir tmp;
+    const QString a = tmp.path() + "/a", c = tmp.path() + "/c", d = tmp.path() + "/d";
+    QVERIFY(makeTree(c, {"Users/Me/Documents/", "Old/korvath2.exe.bak"}));
+    // The only copy of the game lies in a folder this user may not read.
+    QCOMPARE(InstallationBuilder::build(d + "/Games/Korvath 2"), QString());
+    auto locked = std::make_unique<FolderLock>(d + "/Games", FolderLock::Unreadable);
+    QVERIFY(locked->isSet());
+    PanelWindow p(tmp.path(), {a, c, d}, {a}); // a: not ready
+    p.fixture.presetSetting("KVDir", "stale");
+
+    // A whole search without a find ends in the invalid state with the message.
+    p.autofind();
+    QCOMPARE(p.mismatch("", kNothingFound), QString());
+
+    // Readable now: the next search finds it; the lists move to it.
+    locked.reset();
+    p.autofind();
+    QCOMPARE(p.mismatch(d + "/Games/Korvath 2/"), QString());
+    QCOMPARE(p.w().KVDirDir->Path(), d + "/Games/Korvath 2");
+    QCOMPARE(p.w().KVDirDrive->Drive(), d);
+    QCOMPARE(p.w().KVDirDirLabel->text(), QStringLiteral("/ .. /Korvath 2"));
+    QVERIFY(!p.w().launcherState().searching);
+}
+
+void WindowTest::autofindStopsOnCancelAndWhenTheWindowCloses() {
+    QTemporaryDir tmp;
+    const QString c = tmp.path() + "/c", d = tmp.path() + "/d";
+    for (int i = 0; i < 200; ++i) // many folders, none holding the game
+        QDir().mkpath(QStringLiteral("%1/Folder%2/Sub%3").arg(c).arg(i / 10).arg(i % 10));
+    QVERIFY(makeTree(d, {"korvath2.exe"}));
+    PanelWindow p(tmp.path(), {c, d});
+    Form1& w = p.w();
+    // The user's action when the search has listed so many folders: it waits in the
+    // event queue for the search's next yield.
+    const auto atListing = [&p](int count, const std::function<void()>& action) {
+        p.fs->onListing = [&p, count, action] {
+            if (p.fs->listed.size() == count)
+                QTimer::singleShot(0, action);
+        };
+    };
+
+    // Pressed twice at once: the second press comes at the search's first yield,
+    // before any folder.
+    postClick(w.KVDirAutofindBtn);
+    postClick(w.KVDirAutofindBtn);
+    QTRY_COMPARE(w.KVDirErrorLabel->text(), kNothingFound);
+    QCOMPARE(p.fs->listed, QStringList());
+    QCOMPARE(p.mismatch("", kNothingFound), QString());
+
+    // Cancel pressed during the search: nothing is listed after it, and the game's
+    // drive is never reached.
+    bool wasRunning = false;
+    QString progressShown;
+    int listedBeforeCancel = 0;
+    atListing(50, [&] {
+        wasRunning = w.launcherState().searching && w.KVDirAutofindBtn->text() == "Cancel" &&
+                     w.KVDirErrorLabel->text() == kSearching && !w.KVDirDir->isEnabled() &&
+                     !w.KVDirDrive->isEnabled() && QApplication::overrideCursor() &&
+                     QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+        progressShown = w.KVDirDirLabel->text();
+        listedBeforeCancel = int(p.fs->listed.size());
+        p.autofind();
+    });
+    p.autofind();
+    QVERIFY2(wasRunning, "the search was not running when Cancel was pressed");
+    QCOMPARE(int(p.fs->listed.size()), listedBeforeCancel);
+    QVERIFY(!p.fs->listed.contains(d));
+    // The label named folders as they were finished.
+    QVERIFY2(QRegularExpression("^/ \\.\\. /(Folder|Sub)\\d+$").match(progressShown).hasMatch(),
+             qPrintable(progressShown));
+    QCOMPARE(p.mismatch("", kNothingFound), QString());
+    QVERIFY(!w.launcherState().searching);
+
+    // Closed while a search runs: the search ends without touching the window, and
+    // the program ends as the application's loop does when the last window closes.
+    QVERIFY(QApplication::quitOnLastWindowClosed());
+    bool clickReturned = false;
+    int listedAtClose = -1;
+    atListing(listedBeforeCancel + 50, [&] {
+        listedAtClose = int(p.fs->listed.size());
+        w.close();
+    });
+    QTimer::singleShot(0, this, [&] {
+        p.autofind();
+        clickReturned = true;
+    });
+    QTimer::singleShot(30000, this, [] { QCoreApplication::exit(3); }); // a search never ending
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(clickReturned && listedAtClose > listedBeforeCancel);
+    QCOMPARE(int(p.fs->listed.size()), listedAtClose);
+    // The window was left as it was when it closed, and nothing was saved.
+    QCOMPARE(w.KVDirErrorLabel->text(), kSearching);
+    QCOMPARE(w.KVDirAutofindBtn->text(), QStringLiteral("Cancel"));
+    QCOMPARE(p.fixture.storedSetting("KVDir"), QString());
+    // The busy pointer does not outlive the search.
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+// --help, --version and a wrong option answer at once: no display is needed, and
+// neither the settings nor the single-instance lock are touched.
+void WindowTest::commandLineAnswersWithoutTheWindow() {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    env.insert("XDG_CONFIG_HOME", home.path());
+    const struct {
+        QStringList arguments;
+        int status;
+        QString output; // on standard output, or on standard error when status != 0
+    } cases[] = {{{"--help"}, 0, "--world <NAME>"},
+                 {{"-v"}, 0, "korvath2-launcher 1.0"},
+                 {{"--world-peace"}, 2, "korvath2-launcher: Unknown option 'world-peace'."},
+                 {{"stray"}, 2, "korvath2-launcher: unexpected argument 'stray'"}};
+    for (const auto& c : cases) {
+        QProcess launcher;
+        launcher.setProcessEnvironment(env);
+        launcher.start(KV_BINARY_DIR "/korvath2-launcher", c.arguments);
+        QVERIFY(launcher.waitForFinished(10000));
+        QCOMPARE(launcher.exitCode(), c.status);
+        const QString output =
+            c.status == 0 ? launcher.readAllStandardOutput() : launcher.readAllStandardError();
+        QVERIFY2(output.contains(c.output), qPrintable(output));
+    }
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_MAIN(WindowTest)

@@ -1,11 +1,11 @@
-// The search of every drive, without the window: order, matching, drives and folders
-// that fail, folder links, stopping and yielding.
+// The game directory without the window: the installation rule, the content-folder
+// table, the shortened path text, and the search of every drive (order, matching,
+// drives and folders that fail, folder links, stopping and yielding).
 #include "InstallationBuilder.h"
 #include "gamedir/AutofindWalk.h"
+#include "gamedir/KVDirStuff.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QtTest>
 
@@ -13,8 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using TestSupport::FakeDriveFileSystem;
-using TestSupport::makeTree;
+using namespace TestSupport;
 
 namespace {
 
@@ -62,16 +61,13 @@ struct WalkRun {
     }
 };
 
-QString canonical(const QString& path) {
-    return QFileInfo(path).canonicalFilePath();
-}
-
 } // namespace
 
-class AutofindWalkTest : public QObject {
+class GameDirTest : public QObject {
     Q_OBJECT
 private slots:
-    void gameExecutableName();
+    void folderTableAndShortenedPaths();
+    void installationIsRecognisedByTheExecutableAlone();
     void firstMatchInDepthFirstOrder();
     void folderThatCannotBeListedIsPassedOver_data();
     void folderThatCannotBeListedIsPassedOver();
@@ -79,18 +75,55 @@ private slots:
     void yieldsAndStopping();
 };
 
-void AutofindWalkTest::gameExecutableName() {
-    const QList<QPair<QString, bool>> names = {
-        {"korvath2.exe", true},      {"KORVATH2.EXE", true},      {"Korvath2.Exe", true},
-        {"\u212Aorvath2.exe", true}, // KELVIN SIGN turns into "k" in lower case
-        {"xkorvath2.exe", false},    {"korvath2.exe.bak", false}, {"korvath2.ex", false},
-        {"korvath2exe", false},      {"korvath2.exe ", false},    {"", false},
-        {"körvath2.exe", false},     {"korvath3.exe", false}};
-    for (const auto& [name, isGame] : names)
-        QVERIFY2(AutofindWalk::isGameExecutable(name) == isGame, qPrintable(name));
+void GameDirTest::folderTableAndShortenedPaths() {
+    KVDirStuff::GameFolderTable table;
+    KVDirStuff::FillGameFolderPaths(table, '\\');
+    KVDirStuff::FillGameFolderNames(table, '\\');
+    // The layout the demo installation is built with, in table order.
+    for (int i = 0; i < 11; ++i) {
+        const QString path = InstallationBuilder::kContentFolders.at(i);
+        QCOMPARE(table.relativePath[i], QString(path).replace('/', '\\'));
+        QCOMPARE(table.shortName[i], path.section('/', -1));
+    }
+    // On Linux the first component of an absolute path is the root "/" itself; only
+    // one closing separator is dropped.
+    const QList<QPair<QString, QString>> paths = {
+        {"D:\\", "D:\\"},
+        {"D:\\Games\\", "D:\\Games"},
+        {"D:\\Games\\Korvath 2\\", "D:\\ .. \\Korvath 2"},
+        {"D:\\Program Files\\Quillmark\\Korvath 2", "D:\\ .. \\Korvath 2"},
+        {"Games", "Games\\"},
+        {"", "\\"},
+        {"/", "/"},
+        {"/home//", "/ .. /"},
+        {"/srv/a\\b", "/ .. /a\\b"}};
+    for (const auto& [path, shown] : paths)
+        QCOMPARE(KVDirStuff::ShortenPath(path, path.startsWith('/') ? '/' : '\\'), shown);
 }
 
-void AutofindWalkTest::firstMatchInDepthFirstOrder() {
+void GameDirTest::installationIsRecognisedByTheExecutableAlone() {
+    QTemporaryDir tmp;
+    QStringList entries = {"Exe/KORVATH2.EXE", "Dir/korvath2.exe/", "Near/korvath2.exe.bak",
+                           "Near/old_korvath2.exe"};
+    for (const QString& folder : InstallationBuilder::kContentFolders)
+        entries << "Folders/" + folder + "/";
+    QVERIFY(makeTree(tmp.path(), entries));
+    LocalFileSystem fs;
+    for (const char* form : {"/Exe/", "/Exe", "/Exe//", "/exe/"})
+        QVERIFY2(KVDirStuff::IsGameDirectory(fs, tmp.path() + form), form);
+    // Not the content folders alone, a folder by the game's name, names that only
+    // contain it, a missing directory or no text at all.
+    for (const char* form : {"/Folders/", "/Dir/", "/Near/", "/", "/Missing/", ""})
+        QVERIFY2(!KVDirStuff::IsGameDirectory(fs, *form ? tmp.path() + form : QString()), form);
+    // The search's own test of a name.
+    for (const char* name : {"korvath2.exe", "Korvath2.Exe", "\u212Aorvath2.exe"}) // KELVIN SIGN
+        QVERIFY2(AutofindWalk::isGameExecutable(name), name);
+    for (const char* name : {"xkorvath2.exe", "korvath2.exe.bak", "korvath2.ex", "korvath2exe", "",
+                             "körvath2.exe", "korvath3.exe"})
+        QVERIFY2(!AutofindWalk::isGameExecutable(name), name);
+}
+
+void GameDirTest::firstMatchInDepthFirstOrder() {
     QTemporaryDir tmp;
     const QString a = tmp.path() + "/a", c = tmp.path() + "/c", d = tmp.path() + "/d";
     QVERIFY(makeTree(a, {"Games/korvath2.exe"})); // a drive that is not ready
@@ -129,26 +162,24 @@ void AutofindWalkTest::firstMatchInDepthFirstOrder() {
     QCOMPARE(plain.searched.first(), QStringLiteral("/Alpha/Deep"));
 }
 
-void AutofindWalkTest::folderThatCannotBeListedIsPassedOver_data() {
+void GameDirTest::folderThatCannotBeListedIsPassedOver_data() {
     QTest::addColumn<QString>("obstacle");
-    QTest::newRow("unreadable") << "unreadable";
-    QTest::newRow("name not UTF-8") << "not UTF-8";
-    QTest::newRow("path too long") << "too long";
+    for (const char* obstacle : {"unreadable", "not UTF-8", "too long"})
+        QTest::newRow(obstacle) << obstacle;
 }
 
 // As a player meets them: the obstacle sorts before the game's folder, and the walk
 // must go past it to the rest of the drive.
-void AutofindWalkTest::folderThatCannotBeListedIsPassedOver() {
-    if (!TestSupport::runsUnprivileged())
+void GameDirTest::folderThatCannotBeListedIsPassedOver() {
+    if (!runsUnprivileged())
         return;
     QFETCH(QString, obstacle);
-    TestSupport::RawTempDir tmp;
+    RawTempDir tmp;
     const QString d = tmp.path() + "/d";
     QVERIFY(makeTree(d, {"Backup/inner/x.txt", "Games/Korvath 2/korvath2.exe"}));
-    std::unique_ptr<TestSupport::FolderLock> lock;
+    std::unique_ptr<FolderLock> lock;
     if (obstacle == "unreadable") {
-        lock = std::make_unique<TestSupport::FolderLock>(d + "/Backup/inner",
-                                                         TestSupport::FolderLock::Unreadable);
+        lock = std::make_unique<FolderLock>(d + "/Backup/inner", FolderLock::Unreadable);
         QVERIFY(lock->isSet());
     } else if (obstacle == "too long") {
         // Folders nested deeper than a path may be long: made one level at a time.
@@ -178,12 +209,12 @@ void AutofindWalkTest::folderThatCannotBeListedIsPassedOver() {
     QVERIFY(run.searched.contains(d + "/Backup"));
     // Inside such a folder the game is not found, and the search still ends.
     if (lock) {
-        TestSupport::FolderLock games(d + "/Games", TestSupport::FolderLock::Unreadable);
+        FolderLock games(d + "/Games", FolderLock::Unreadable);
         QCOMPARE(WalkRun().run(fs, {d}), QString());
     }
 }
 
-void AutofindWalkTest::linksNeitherLoopNorLeaveTheFileSystem() {
+void GameDirTest::linksNeitherLoopNorLeaveTheFileSystem() {
     QTemporaryDir tmp;
     const QString d = tmp.path() + "/d", elsewhere = tmp.path() + "/elsewhere";
     QVERIFY(makeTree(d, {"a/b/", "wine/dosdevices/", "wine/drive_c/Games/Korvath 2/Data/Items/"}));
@@ -200,10 +231,12 @@ void AutofindWalkTest::linksNeitherLoopNorLeaveTheFileSystem() {
     QCOMPARE(run.run(fs, {d}), d + "/zz/Game/");
     QSet<QString> seen;
     for (const QString& path : run.searched) {
-        QVERIFY2(!seen.contains(canonical(path)), qPrintable(path + " searched twice"));
-        seen.insert(canonical(path));
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        QVERIFY2(!seen.contains(canonical), qPrintable(path + " searched twice"));
+        seen.insert(canonical);
     }
-    QVERIFY(seen.contains(canonical(d + "/wine/drive_c/Games/Korvath 2/Data/Items")));
+    QVERIFY(seen.contains(
+        QFileInfo(d + "/wine/drive_c/Games/Korvath 2/Data/Items").canonicalFilePath()));
     // c: comes before drive_c in the walk's order, so the game is met through it.
     QVERIFY(makeTree(d, {"wine/drive_c/Games/Korvath 2/korvath2.exe"}));
     QCOMPARE(WalkRun().run(fs, {d}), d + "/wine/dosdevices/c:/Games/Korvath 2/");
@@ -221,7 +254,7 @@ void AutofindWalkTest::linksNeitherLoopNorLeaveTheFileSystem() {
     QCOMPARE(WalkRun().run(fs, {e, other.path()}), other.path() + "/Game/");
 }
 
-void AutofindWalkTest::yieldsAndStopping() {
+void GameDirTest::yieldsAndStopping() {
     QTemporaryDir tmp;
     const QString c = tmp.path() + "/c", d = tmp.path() + "/d";
     QVERIFY(makeTree(c, {"one/two/three/", "one/a.txt", "uno/b.txt"}));
@@ -254,5 +287,5 @@ void AutofindWalkTest::yieldsAndStopping() {
     QCOMPARE(early.yieldPoints, 1);
 }
 
-QTEST_GUILESS_MAIN(AutofindWalkTest)
-#include "tst_autofind_walk.moc"
+QTEST_GUILESS_MAIN(GameDirTest)
+#include "tst_gamedir.moc"

@@ -1,0 +1,190 @@
+// The platform services on real folders: the file-system service (lookups, the
+// order of names, renames, drives) and the settings store; and the demo game.
+#include "InstallationBuilder.h"
+#include "app/LauncherError.h"
+#include "support/TestSupport.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace TestSupport;
+
+class ServicesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void lookupsAndListings();
+    void renameNeverReplaces();
+    void drivesAreRealFileSystemsRootFirst();
+    void settingsReachTheDiskAtOnceAndFailuresAreReported();
+    void demoGameReportsTheWorldInPlace();
+};
+
+void ServicesTest::lookupsAndListings() {
+    // Names in the service's order: upper-case forms in code point order, a form that
+    // is the start of another first, equal forms by their exact text.
+    const QStringList order = {"",    "A",  "a",  "ab",     "aß",     "A_X",    "a_x",       "b",
+                               "k",   "SS", "ss", "ß",      "SSA",    "sß",     "Z",         "z1",
+                               "Z10", "_",  "Ä",  "\u01C5", "\u212A", "\uFF21", "\U0001F600"};
+    for (int i = 0; i < order.size(); ++i) {
+        for (int k = 0; k < order.size(); ++k)
+            QVERIFY2(FileSystem::nameLess(order[i], order[k]) == (i < k),
+                     qPrintable(order[i] + " / " + order[k]));
+    }
+    QTemporaryDir tmp;
+    const QString root = tmp.path();
+    QVERIFY(makeTree(root, {"b/", "B/", "a_x/", "A/", "Zeta/Data/", "Zeta/data/", "Zeta/Graphics/",
+                            "_under/", "readme.TXT", "Frost.ini", "alpha.ini", "KORVATH2.EXE"}));
+    for (const auto& [target, link] : {std::pair{"Zeta", "/linkToFolder"},
+                                       {"alpha.ini", "/linkToFile"},
+                                       {"nothing", "/dangling"}})
+        QVERIFY(::symlink(target, QFile::encodeName(root + link)) == 0);
+    LocalFileSystem fs;
+    // An exact match first, else the first match without regard to case in the
+    // service's order; a file is no folder and a folder no file.
+    QVERIFY(fs.FileExists(root + "/korvath2.exe") && fs.FileExists(root + "//Korvath2.exe"));
+    QVERIFY(!fs.FileExists(root + "/korvath2.ex") && !fs.FileExists(root + "/zeta"));
+    QVERIFY(!fs.FolderExists(root + "/korvath2.exe") && fs.FolderExists(root + "/zeta/GRAPHICS"));
+    QCOMPARE(fs.resolveFolder(root + "/zeta/data"), root + "/Zeta/data");
+    QCOMPARE(fs.resolveFolder(root + "/zeta/DATA"), root + "/Zeta/Data");
+    QVERIFY_THROWS_EXCEPTION(FileSystemError, fs.GetFolder(root + "/nothing"));
+    // Every listing in that order; a dangling link is neither folder nor file. Only the
+    // one-pass listing knows a link and its target as one folder.
+    const QStringList folders = {"A", "a_x", "B", "b", "linkToFolder", "Zeta", "_under"};
+    const QStringList files = {"alpha.ini", "Frost.ini", "KORVATH2.EXE", "linkToFile",
+                               "readme.TXT"};
+    QCOMPARE(fs.subFolderNames(root), folders);
+    QCOMPARE(fs.fileNames(root), files);
+    QCOMPARE(fs.GetFolder(root).SubFolders().first().Path(), root + "/A");
+    const FolderListing listing = fs.listFolder(root), plain = fs.FileSystem::listFolder(root);
+    for (const FolderListing& each : {listing, plain}) {
+        QStringList names;
+        for (const FolderListing::SubFolder& folder : each.subFolders)
+            names.append(folder.name);
+        QCOMPARE(names, folders);
+        QCOMPARE(each.files, files);
+    }
+    QVERIFY(listing.subFolders[4].id == listing.subFolders[5].id);
+    QVERIFY(listing.subFolders[4].id.isKnown() &&
+            !(listing.subFolders[2].id == listing.subFolders[3].id));
+    QVERIFY(!plain.id.isKnown() && !plain.subFolders.first().id.isKnown());
+}
+
+void ServicesTest::renameNeverReplaces() {
+    QTemporaryDir tmp;
+    QVERIFY(makeTree(tmp.path(), {"Items/sub/", "Items_x/"})); // empty: rename() replaces it
+    LocalFileSystem fs;
+    Folder items = fs.GetFolder(tmp.path() + "/Items");
+    QVERIFY_THROWS_EXCEPTION(FileSystemError, items.SetName("Items_x"));
+    QVERIFY_THROWS_EXCEPTION(FileSystemError, items.SetName("a/b"));
+    items.SetName("Items-1");
+    QCOMPARE(items.Path(), tmp.path() + "/Items-1");
+    QVERIFY(QDir(tmp.path() + "/Items-1/sub").exists() && !QDir(tmp.path() + "/Items").exists());
+}
+
+void ServicesTest::drivesAreRealFileSystemsRootFirst() {
+    QTemporaryDir tmp;
+    const QString info = tmp.path() + "/mountinfo";
+    QCOMPARE(
+        InstallationBuilder::writeFile(info, "22 1 0:21 / /proc rw - proc proc rw\n"
+                                             "25 1 0:5 / /dev rw - devtmpfs udev rw\n"
+                                             "30 1 0:25 / " +
+                                                 tmp.path().toUtf8() +
+                                                 " rw - ext4 /dev/sdb1 rw\n"
+                                                 "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                                 "31 1 0:26 / /sys/fs/cgroup rw - cgroup2 x rw\n"
+                                                 "32 1 0:27 / /run rw - tmpfs tmpfs rw\n"),
+        QString());
+    LocalFileSystem fs;
+    fs.setMountInfoPath(info);
+    const QList<Drive> drives = fs.Drives();
+    QCOMPARE(drives.size(), 2);
+    QCOMPARE(drives[0].rootPath, QStringLiteral("/"));
+    QCOMPARE(fs.RootFolder(drives[1]).Path(), tmp.path());
+    // The drive of a path: the longest root that is a whole-component prefix.
+    QCOMPARE(FileSystem::driveIndexOfPath(drives, tmp.path() + "/x"), 1);
+    QCOMPARE(FileSystem::driveIndexOfPath(drives, tmp.path() + "x"), 0);
+}
+
+void ServicesTest::settingsReachTheDiskAtOnceAndFailuresAreReported() {
+    if (!runsUnprivileged())
+        return;
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    QSettingsStore user;
+    const QString file = home.path() + "/Korvath II Launcher.conf";
+    QCOMPARE(user.fileName(), file);
+    QCOMPARE(user.GetSetting(kSettingsSection, "KVDir", "default"), QStringLiteral("default"));
+    // Lines that cannot be parsed are left out; the rest is read, and written back.
+    QCOMPARE(InstallationBuilder::writeFile(file, "garbage\n[Settings]\nKVDir=/k2/\n[Tomes\nx=1\n"),
+             QString());
+    QSettingsStore store(file);
+    QCOMPARE(store.GetSetting(kSettingsSection, "KVDir"), QStringLiteral("/k2/"));
+    store.SaveSetting(kSettingsSection, "lastDirLabel", "Frostmarch");
+    store.SaveSetting(kTomeSection, "Sea Charts", "Sea Charts");
+    // Another reader sees every value at once, and the store reads what others wrote.
+    QSettings onDisk(file, QSettings::IniFormat);
+    QCOMPARE(onDisk.status(), QSettings::NoError);
+    QCOMPARE(onDisk.value("Settings/KVDir").toString(), QStringLiteral("/k2/"));
+    QCOMPARE(onDisk.value("Settings/lastDirLabel").toString(), QStringLiteral("Frostmarch"));
+    QCOMPARE(onDisk.value("PackageTomeDirs/Sea Charts").toString(), QStringLiteral("Sea Charts"));
+    onDisk.setValue("Settings/interfaceType", "1");
+    onDisk.sync();
+    QCOMPARE(store.GetSetting(kSettingsSection, "interfaceType", "0"), QStringLiteral("1"));
+    // Several values written together all arrive, and what was there stays.
+    store.SaveSettings(kSettingsSection, {{"KVDir", ""}, {"lastDirLabel", "dawn"}});
+    QSettings again(file, QSettings::IniFormat);
+    QCOMPARE(again.value("Settings/KVDir", "x").toString(), QString());
+    QCOMPARE(again.value("Settings/lastDirLabel").toString(), QStringLiteral("dawn"));
+    QCOMPARE(again.value("Settings/interfaceType").toString(), QStringLiteral("1"));
+    // A write that fails is an error, also after lines that could not be parsed.
+    for (const QByteArray& content : {QByteArray("[Settings]\n"), QByteArray("garbage\n")}) {
+        QCOMPARE(InstallationBuilder::writeFile(file, content), QString());
+        QSettingsStore locked(file);
+        FolderLock lock(home.path(), FolderLock::ReadOnly);
+        QVERIFY_THROWS_EXCEPTION(SettingsError,
+                                 locked.SaveSetting(kSettingsSection, "KVDir", "/x/"));
+    }
+}
+
+// The demo game that demo installations carry as korvath2.exe and worldforge2.exe
+// tells which world's version of each content folder is in place.
+void ServicesTest::demoGameReportsTheWorldInPlace() {
+    QTemporaryDir tmp;
+    const QString gameDir = tmp.path() + "/Korvath II";
+    InstallationBuilder::Options options;
+    options.gameProgram = options.editorProgram = KV_BINARY_DIR "/tools/korvath-demogame";
+    QCOMPARE(InstallationBuilder::build(gameDir, options), QString());
+    // Runs a program of the installation in the installation, as the launcher does,
+    // and returns what it printed.
+    auto run = [&](const QString& program) {
+        QProcess process;
+        process.setWorkingDirectory(gameDir);
+        process.setEnvironment(QProcess::systemEnvironment() << "KV_DEMO_TIMEOUT=0"
+                                                             << "QT_QPA_PLATFORM=offscreen");
+        process.start(gameDir + "/" + program, {});
+        if (!process.waitForFinished(30000) || process.exitCode() != 0)
+            return "failed: " + process.errorString() + process.readAllStandardError();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    QString out = run("korvath2.exe");
+    QVERIFY2(out.startsWith("Korvath II (demo game)\n") && out.contains("\nRoster: Valmora\n") &&
+                 out.endsWith("\nIn place: Valmora: 11 folders\n"),
+             qPrintable(out));
+    // Frost March's items switched in, the default's stowed away; Music gone entirely.
+    QDir dir(gameDir + "/Data/Graphics");
+    QVERIFY(dir.rename("Items", "Items-{stowed}") && dir.rename("Items_Frostmarch", "Items"));
+    QVERIFY(QDir(gameDir + "/Data/Music").removeRecursively());
+    out = run("worldforge2.exe");
+    QVERIFY2(out.startsWith("WorldForge II (demo world editor)\n") &&
+                 out.contains("\nData/Graphics/Items: Frostmarch\n") &&
+                 out.contains("\nData/Music: missing\n") &&
+                 out.endsWith("\nIn place: Valmora: 9 folders, missing: 1 folder, Frostmarch: "
+                              "1 folder\n"),
+             qPrintable(out));
+}
+
+QTEST_GUILESS_MAIN(ServicesTest)
+#include "tst_services.moc"
