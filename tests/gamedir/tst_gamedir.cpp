@@ -7,9 +7,9 @@
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,10 +17,10 @@ using namespace TestSupport;
 
 namespace {
 
-// A symbolic link holding target exactly as given (relative or absolute).
-bool makeLink(const QString& target, const QString& link) {
-    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) ==
-           0;
+// Runs a shell command with the arguments $0, $1, ...: for links, and for names and
+// depths Qt does not make.
+bool shell(const QString& command, const QStringList& arguments) {
+    return QProcess::execute("sh", QStringList{"-ec", command} + arguments) == 0;
 }
 
 // Drives of temp folders that record what was listed; listing a locked folder fails.
@@ -56,7 +56,7 @@ struct WalkRun {
         hooks.folderSearched = [this](const QString& path) { searched.append(path); };
         QList<Drive> drives;
         for (const QString& root : roots)
-            drives.append(FakeDriveFileSystem::driveAt(root));
+            drives.append(Drive{root, {}, {}, 0});
         return AutofindWalk(fs, hooks, intervalMs).SearchDrives(drives);
     }
 };
@@ -69,9 +69,7 @@ private slots:
     void folderTableAndShortenedPaths();
     void installationIsRecognisedByTheExecutableAlone();
     void firstMatchInDepthFirstOrder();
-    void folderThatCannotBeListedIsPassedOver_data();
-    void folderThatCannotBeListedIsPassedOver();
-    void linksNeitherLoopNorLeaveTheFileSystem();
+    void obstaclesAndLinksAreWalkedPast();
     void yieldsAndStopping();
 };
 
@@ -162,84 +160,50 @@ void GameDirTest::firstMatchInDepthFirstOrder() {
     QCOMPARE(plain.searched.first(), QStringLiteral("/Alpha/Deep"));
 }
 
-void GameDirTest::folderThatCannotBeListedIsPassedOver_data() {
-    QTest::addColumn<QString>("obstacle");
-    for (const char* obstacle : {"unreadable", "not UTF-8", "too long"})
-        QTest::newRow(obstacle) << obstacle;
-}
-
-// As a player meets them: the obstacle sorts before the game's folder, and the walk
-// must go past it to the rest of the drive.
-void GameDirTest::folderThatCannotBeListedIsPassedOver() {
+// As a player meets them: folders that cannot be listed (unreadable, a name that is
+// not UTF-8, deeper than a path may be long) sorted before the game's folder, and
+// folder links to an ancestor, to the whole tree (as Wine does), relative to a
+// sibling, and off the drive.
+void GameDirTest::obstaclesAndLinksAreWalkedPast() {
     if (!runsUnprivileged())
         return;
-    QFETCH(QString, obstacle);
     RawTempDir tmp;
-    const QString d = tmp.path() + "/d";
-    QVERIFY(makeTree(d, {"Backup/inner/x.txt", "Games/Korvath 2/korvath2.exe"}));
-    std::unique_ptr<FolderLock> lock;
-    if (obstacle == "unreadable") {
-        lock = std::make_unique<FolderLock>(d + "/Backup/inner", FolderLock::Unreadable);
-        QVERIFY(lock->isSet());
-    } else if (obstacle == "too long") {
-        // Folders nested deeper than a path may be long: made one level at a time.
-        int fd = ::open(QFile::encodeName(d + "/Backup").constData(), O_DIRECTORY);
-        const QByteArray level(200, 'n');
-        for (int i = 0; i < 25 && fd >= 0; ++i) {
-            QVERIFY(::mkdirat(fd, level.constData(), 0755) == 0);
-            const int next = ::openat(fd, level.constData(), O_DIRECTORY);
-            ::close(fd);
-            fd = next;
-        }
-        QVERIFY(fd >= 0);
-        ::close(fd);
-    } else {
-        const QByteArray cafe = QFile::encodeName(d + "/Backup/caf") + "\xE9";
-        QVERIFY(::mkdir(cafe.constData(), 0755) == 0);
-        const int game = ::creat(cafe + "/korvath2.exe", 0644); // beyond reach: no path to it
-        QVERIFY(game >= 0);
-        ::close(game);
-        const FolderListing backup = LocalFileSystem().listFolder(d + "/Backup");
-        QCOMPARE(backup.subFolders.size(), 1); // inner
-        QCOMPARE(backup.leftOut, QStringList{QStringLiteral("caf\uFFFD")});
-    }
-    FakeDriveFileSystem fs;
-    WalkRun run;
-    QCOMPARE(run.run(fs, {d}), d + "/Games/Korvath 2/");
-    QVERIFY(run.searched.contains(d + "/Backup"));
-    // Inside such a folder the game is not found, and the search still ends.
-    if (lock) {
-        FolderLock games(d + "/Games", FolderLock::Unreadable);
-        QCOMPARE(WalkRun().run(fs, {d}), QString());
-    }
-}
-
-void GameDirTest::linksNeitherLoopNorLeaveTheFileSystem() {
-    QTemporaryDir tmp;
     const QString d = tmp.path() + "/d", elsewhere = tmp.path() + "/elsewhere";
-    QVERIFY(makeTree(d, {"a/b/", "wine/dosdevices/", "wine/drive_c/Games/Korvath 2/Data/Items/"}));
+    QVERIFY(makeTree(d, {"Backup/inner/x.txt", "Games/", "a/b/", "wine/dosdevices/",
+                         "wine/drive_c/Games/Korvath 2/Data/Items/"}));
     QVERIFY(makeTree(elsewhere, {"Game/korvath2.exe"}));
-    QVERIFY(makeLink(d + "/a", d + "/a/b/up"));                 // to an ancestor
-    QVERIFY(makeLink(d, d + "/wine/dosdevices/z:"));            // the whole tree, as Wine does
-    QVERIFY(makeLink("../drive_c", d + "/wine/dosdevices/c:")); // relative, to a sibling
-    QVERIFY(makeLink(elsewhere, d + "/zz"));                    // same file system, off the drive
+    QVERIFY(shell("cd \"$0\"; mkdir $1; for i in $(seq 24); do mkdir x; mv $1 x; mv x $1; done",
+                  {d + "/Backup", QString(200, 'n')}));
+    QVERIFY(shell("n=\"$0/Backup/caf$(printf '\\351')\"; mkdir \"$n\"; touch \"$n/korvath2.exe\"; "
+                  "cd \"$0\"; ln -s \"$0/a\" a/b/up; ln -s \"$0\" wine/dosdevices/z:; "
+                  "ln -s ../drive_c wine/dosdevices/c:; ln -s \"$1\" zz",
+                  {d, elsewhere}));
+    QCOMPARE(LocalFileSystem().listFolder(d + "/Backup").leftOut,
+             QStringList{QStringLiteral("caf\uFFFD")});
+    FolderLock inner(d + "/Backup/inner", FolderLock::Unreadable);
+    QVERIFY(inner.isSet());
 
-    // With nothing to find on the drive, each folder is searched once; then the link
-    // out of the drive leads to the game.
+    // With nothing to find on the drive, each folder is searched once, the obstacles
+    // passed over; then the link out of the drive leads to the game.
     FakeDriveFileSystem fs;
     WalkRun run;
     QCOMPARE(run.run(fs, {d}), d + "/zz/Game/");
-    QSet<QString> seen;
-    for (const QString& path : run.searched) {
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        QVERIFY2(!seen.contains(canonical), qPrintable(path + " searched twice"));
-        seen.insert(canonical);
-    }
-    QVERIFY(seen.contains(
-        QFileInfo(d + "/wine/drive_c/Games/Korvath 2/Data/Items").canonicalFilePath()));
-    // c: comes before drive_c in the walk's order, so the game is met through it.
+    QStringList canonical;
+    for (const QString& path : run.searched)
+        canonical << QFileInfo(path).canonicalFilePath();
+    QCOMPARE(canonical.removeDuplicates(), 0);
+    QVERIFY(canonical.contains(d + "/Backup") &&
+            canonical.contains(d + "/wine/drive_c/Games/Korvath 2/Data/Items"));
+    // c: comes before drive_c in the walk's order, so a game there is met through it;
+    // the game's folder after the obstacles is found, but not inside an unreadable one.
     QVERIFY(makeTree(d, {"wine/drive_c/Games/Korvath 2/korvath2.exe"}));
     QCOMPARE(WalkRun().run(fs, {d}), d + "/wine/dosdevices/c:/Games/Korvath 2/");
+    QVERIFY(makeTree(d, {"Games/Korvath 2/korvath2.exe"}));
+    QCOMPARE(WalkRun().run(fs, {d}), d + "/Games/Korvath 2/");
+    QVERIFY(QFile::remove(d + "/zz") &&
+            QFile::remove(d + "/wine/drive_c/Games/Korvath 2/korvath2.exe"));
+    FolderLock games(d + "/Games", FolderLock::Unreadable);
+    QCOMPARE(WalkRun().run(fs, {d}), QString());
 
     // A link into another file system is left to that file system's own drive.
     struct stat tmpStat, shmStat;
@@ -249,7 +213,7 @@ void GameDirTest::linksNeitherLoopNorLeaveTheFileSystem() {
     QTemporaryDir other(QStringLiteral("/dev/shm/autofind-XXXXXX"));
     QVERIFY(makeTree(other.path(), {"Game/korvath2.exe"}));
     const QString e = tmp.path() + "/e";
-    QVERIFY(QDir().mkpath(e) && makeLink(other.path(), e + "/other"));
+    QVERIFY(shell("mkdir \"$0\"; ln -s \"$1\" \"$0/other\"", {e, other.path()}));
     QCOMPARE(WalkRun().run(fs, {e}), QString());
     QCOMPARE(WalkRun().run(fs, {e, other.path()}), other.path() + "/Game/");
 }

@@ -60,9 +60,6 @@ public:
 
     QList<Drive> Drives() override { return drives; }
     void checkDriveReady(const Drive& drive) override;
-
-    // A drive entry for a folder (no trailing separator unless it is "/").
-    static Drive driveAt(const QString& root);
 };
 
 // A process runner that records its calls and answers with a fixed exit code
