@@ -1,10 +1,9 @@
 // The platform services on real folders: the file-system service (lookups, the
-// order of names, renames, drives) and the settings store; and the demo game.
+// order of names, renames, drives) and the settings store.
 #include "InstallationBuilder.h"
 #include "app/LauncherError.h"
 #include "support/TestSupport.h"
 
-#include <QProcess>
 #include <QSettings>
 #include <QtTest>
 
@@ -15,14 +14,12 @@ using namespace TestSupport;
 class ServicesTest : public QObject {
     Q_OBJECT
 private slots:
-    void lookupsAndListings();
-    void renameNeverReplaces();
+    void lookupsListingsAndRenames();
     void drivesAreRealFileSystemsRootFirst();
     void settingsReachTheDiskAtOnceAndFailuresAreReported();
-    void demoGameReportsTheWorldInPlace();
 };
 
-void ServicesTest::lookupsAndListings() {
+void ServicesTest::lookupsListingsAndRenames() {
     // Names in the service's order: upper-case forms in code point order, a form that
     // is the start of another first, equal forms by their exact text.
     const QStringList order = {"",    "A",  "a",  "ab",     "aß",     "A_X",    "a_x",       "b",
@@ -50,38 +47,26 @@ void ServicesTest::lookupsAndListings() {
     QCOMPARE(fs.resolveFolder(root + "/zeta/data"), root + "/Zeta/data");
     QCOMPARE(fs.resolveFolder(root + "/zeta/DATA"), root + "/Zeta/Data");
     QVERIFY_THROWS_EXCEPTION(FileSystemError, fs.GetFolder(root + "/nothing"));
-    // Every listing in that order; a dangling link is neither folder nor file. Only the
-    // one-pass listing knows a link and its target as one folder.
+    // Every listing in that order; a dangling link is neither folder nor file.
     const QStringList folders = {"A", "a_x", "B", "b", "linkToFolder", "Zeta", "_under"};
     const QStringList files = {"alpha.ini", "Frost.ini", "KORVATH2.EXE", "linkToFile",
                                "readme.TXT"};
     QCOMPARE(fs.subFolderNames(root), folders);
     QCOMPARE(fs.fileNames(root), files);
-    QCOMPARE(fs.GetFolder(root).SubFolders().first().Path(), root + "/A");
-    const FolderListing listing = fs.listFolder(root), plain = fs.FileSystem::listFolder(root);
-    for (const FolderListing& each : {listing, plain}) {
-        QStringList names;
-        for (const FolderListing::SubFolder& folder : each.subFolders)
-            names.append(folder.name);
-        QCOMPARE(names, folders);
-        QCOMPARE(each.files, files);
-    }
-    QVERIFY(listing.subFolders[4].id == listing.subFolders[5].id);
-    QVERIFY(listing.subFolders[4].id.isKnown() &&
-            !(listing.subFolders[2].id == listing.subFolders[3].id));
-    QVERIFY(!plain.id.isKnown() && !plain.subFolders.first().id.isKnown());
-}
-
-void ServicesTest::renameNeverReplaces() {
-    QTemporaryDir tmp;
-    QVERIFY(makeTree(tmp.path(), {"Items/sub/", "Items_x/"})); // empty: rename() replaces it
-    LocalFileSystem fs;
-    Folder items = fs.GetFolder(tmp.path() + "/Items");
-    QVERIFY_THROWS_EXCEPTION(FileSystemError, items.SetName("Items_x"));
+    const FolderListing listing = fs.listFolder(root);
+    QStringList names;
+    for (const FolderListing::SubFolder& folder : listing.subFolders)
+        names.append(folder.name);
+    QCOMPARE(names, folders);
+    QCOMPARE(listing.files, files);
+    // A rename never replaces: not even an empty folder, which rename() would.
+    Folder items = fs.GetFolder(root + "/b");
+    QVERIFY_THROWS_EXCEPTION(FileSystemError, items.SetName("a_x"));
     QVERIFY_THROWS_EXCEPTION(FileSystemError, items.SetName("a/b"));
-    items.SetName("Items-1");
-    QCOMPARE(items.Path(), tmp.path() + "/Items-1");
-    QVERIFY(QDir(tmp.path() + "/Items-1/sub").exists() && !QDir(tmp.path() + "/Items").exists());
+    items.SetName("c");
+    QCOMPARE(items.Path(), root + "/c");
+    QVERIFY(QDir(root + "/c").exists() && !QDir(root + "/b").exists() &&
+            QDir(root + "/a_x").exists());
 }
 
 void ServicesTest::drivesAreRealFileSystemsRootFirst() {
@@ -146,34 +131,6 @@ void ServicesTest::settingsReachTheDiskAtOnceAndFailuresAreReported() {
         FolderLock lock(home.path(), FolderLock::ReadOnly);
         QVERIFY_THROWS_EXCEPTION(SettingsError,
                                  locked.SaveSetting(kSettingsSection, "KVDir", "/x/"));
-    }
-}
-
-// The demo game that demo installations carry as korvath2.exe and worldforge2.exe
-// tells which world's version of each content folder is in place.
-void ServicesTest::demoGameReportsTheWorldInPlace() {
-    QTemporaryDir tmp;
-    const QString game = tmp.path() + "/Korvath II";
-    InstallationBuilder::Options options;
-    options.gameProgram = options.editorProgram = KV_BINARY_DIR "/tools/korvath-demogame";
-    QCOMPARE(InstallationBuilder::build(game, options), QString());
-    // Frost March's items switched in, the default's stowed away; Music gone entirely.
-    QDir dir(game + "/Data/Graphics");
-    QVERIFY(dir.rename("Items", "Items-{stowed}") && dir.rename("Items_Frostmarch", "Items"));
-    QVERIFY(QDir(game + "/Data/Music").removeRecursively());
-    for (const QString title : {"Korvath II (demo game)", "WorldForge II (demo world editor)"}) {
-        QProcess program; // run in the installation, as the launcher does
-        program.setWorkingDirectory(game);
-        program.setEnvironment(QProcess::systemEnvironment() << "KV_DEMO_TIMEOUT=0");
-        program.start(game + (title.startsWith("K") ? "/korvath2.exe" : "/worldforge2.exe"), {});
-        QVERIFY(program.waitForFinished(30000) && program.exitCode() == 0);
-        const QString out = program.readAllStandardOutput();
-        QVERIFY2(out.startsWith(title + "\n") && out.contains("\nRoster: Valmora\n") &&
-                     out.contains("\nData/Graphics/Items: Frostmarch\n") &&
-                     out.contains("\nData/Music: missing\n") &&
-                     out.endsWith("\nIn place: Valmora: 9 folders, missing: 1 folder, "
-                                  "Frostmarch: 1 folder\n"),
-                 qPrintable(out));
     }
 }
 

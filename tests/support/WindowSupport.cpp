@@ -89,20 +89,20 @@ Form1& WindowFixture::createShown() {
 QString dirPanelMismatch(WindowFixture& fixture, const QString& gameDir, const QString& message) {
     Form1& w = *fixture.window;
     const bool valid = !gameDir.isEmpty();
-    QStringList wrong;
-    const auto expect = [&wrong](const char* what, bool good) {
+    const QList<std::pair<const char*, bool>> checks = {
+        {"directory", w.launcherState().gameDir == gameDir &&
+                          fixture.storedSetting(QStringLiteral("KVDir")) == gameDir},
+        {"message", w.KVDirErrorLabel->text() == (valid ? QString() : message)},
+        {"tabs", w.LauncherTabs->TabEnabled(0) == valid && (valid || w.LauncherTabs->Tab() == 1)},
+        {"Autofind", w.KVDirAutofindBtn->isEnabled() != valid &&
+                         w.KVDirAutofindBtn->text() == QStringLiteral("Autofind")},
+        {"lists", w.KVDirDir->isEnabled() && w.KVDirDrive->isEnabled()},
+        {"pointer", !QApplication::overrideCursor()}};
+    for (const auto& [what, good] : checks) {
         if (!good)
-            wrong << what;
-    };
-    expect("gameDir", w.launcherState().gameDir == gameDir);
-    expect("KVDir", fixture.storedSetting(QStringLiteral("KVDir")) == gameDir);
-    expect("KVDirErrorLabel", w.KVDirErrorLabel->text() == (valid ? QString() : message));
-    expect("tabs", w.LauncherTabs->TabEnabled(0) == valid && (valid || w.LauncherTabs->Tab() == 1));
-    expect("Autofind", w.KVDirAutofindBtn->isEnabled() != valid &&
-                           w.KVDirAutofindBtn->text() == QStringLiteral("Autofind"));
-    expect("lists", w.KVDirDir->isEnabled() && w.KVDirDrive->isEnabled());
-    expect("pointer", !QApplication::overrideCursor());
-    return wrong.isEmpty() ? QString() : wrong.join(' ') + " wrong for " + gameDir;
+            return QStringLiteral("%1 wrong for \"%2\"").arg(QLatin1String(what), gameDir);
+    }
+    return QString();
 }
 
 } // namespace TestSupport
