@@ -40,18 +40,26 @@ QString panel(Form1& w) {
 
 // Drives of temp folders; the real root "/" holds the game here. Listings are
 // recorded, and the test may act on each.
-class Drives : public FakeDriveFileSystem {
+class FakeDrives : public LocalFileSystem {
 public:
+    QList<Drive> drives;
+    QSet<QString> failingDrives; // not ready
     QStringList listed;
     std::function<void()> onListing;
+    QList<Drive> Drives() override { return drives; }
+    void checkDriveReady(const Drive& drive) override {
+        if (failingDrives.contains(drive.rootPath))
+            throw FileSystemError(QStringLiteral("Device unavailable: %1").arg(drive.rootPath));
+        LocalFileSystem::checkDriveReady(drive);
+    }
     bool FileExists(const QString& path) override {
-        return path == QLatin1String("/korvath2.exe") || FakeDriveFileSystem::FileExists(path);
+        return path == QLatin1String("/korvath2.exe") || LocalFileSystem::FileExists(path);
     }
     FolderListing listFolder(const QString& folderPath) override {
         listed.append(folderPath);
         if (onListing)
             onListing();
-        return FakeDriveFileSystem::listFolder(folderPath);
+        return LocalFileSystem::listFolder(folderPath);
     }
 };
 
@@ -339,9 +347,9 @@ void WindowTest::directoryPanel() {
     auto locked = std::make_unique<FolderLock>(d + "/Games", FolderLock::Unreadable);
     // The first drive holds the folder the lists open on, and is not ready.
     WindowFixture f(tmp.path());
-    Drives* fs = nullptr;
+    FakeDrives* fs = nullptr;
     f.createFileSystem = [&fs, this, c, d] {
-        auto created = std::make_unique<Drives>();
+        auto created = std::make_unique<FakeDrives>();
         for (const QString& root : {m_tmp.path(), c, d})
             created->drives.append(Drive{root, {}, {}, 0});
         created->failingDrives = {m_tmp.path()};

@@ -24,7 +24,7 @@ bool shell(const QString& command, const QStringList& arguments) {
 
 // Drives of temp folders that record what was listed. Their listings carry no folder
 // identities, as the service's default ones: a service that cannot tell folders apart.
-class RecordingFileSystem : public FakeDriveFileSystem {
+class RecordingFileSystem : public LocalFileSystem {
 public:
     QStringList listed;
 
@@ -130,7 +130,7 @@ void GameDirTest::obstaclesAndLinksAreWalkedPast() {
 
     // With nothing to find on the drive, each folder is searched once, the obstacles
     // passed over; then the link out of the drive leads to the game.
-    FakeDriveFileSystem fs;
+    LocalFileSystem fs;
     WalkRun run;
     QCOMPARE(run.run(fs, {d}), d + "/zz/Game/");
     QStringList canonical;

@@ -70,12 +70,6 @@ FolderLock::~FolderLock() {
         ::chmod(QFile::encodeName(m_path).constData(), 0755);
 }
 
-void FakeDriveFileSystem::checkDriveReady(const Drive& drive) {
-    if (failingDrives.contains(drive.rootPath))
-        throw FileSystemError(QStringLiteral("Device unavailable: %1").arg(drive.rootPath));
-    LocalFileSystem::checkDriveReady(drive);
-}
-
 int RecordingProcessRunner::RunAndWait(const QString& program, const QStringList& arguments,
                                        const QString& workingDirectory,
                                        const QMap<QString, QString>& environment) {
