@@ -290,7 +290,8 @@ void WindowTest::optionButtonsAndTabsByMouseAndKeys() {
     };
     // Only the user's selection of the About tab draws a quote, each time, by mouse or
     // keys; the keys go round the row past the disabled tab. A step: what the user
-    // does ("" nothing, "tab N" a click, else keys), the next draw, the tab and quote.
+    // does ("" nothing, "tab N" a click, else keys), the draw a quote would take, and
+    // the tab and quote shown after it.
     const struct {
         const char* action;
         float draw;
