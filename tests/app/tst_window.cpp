@@ -1,5 +1,8 @@
-// The window: what it opens with and what start-up writes to the settings file, the
-// interface mode chosen with the two option buttons, and every text in its box.
+// The window: what it opens with and what start-up writes to the settings file,
+// every control named and holding its texts, the interface mode, the tab row with
+// Gustav's quotes (by mouse and keys), the directory panel (browsing with the drive
+// and directory lists, its three states, Autofind with Cancel and a window closed
+// while it searches), and the command line that needs no window.
 #include "InstallationBuilder.h"
 #include "app/QuoteStuff.h"
 #include "app/ui/LauncherFont.h"
@@ -11,62 +14,152 @@
 #include "worlds/SwitchRecords.h"
 #include "worlds/WorldLaunch.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QGroupBox>
+#include <QAccessible>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
-#include <QTabBar>
-#include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace TestSupport;
-
-class WindowTest : public QObject {
-    Q_OBJECT
-private slots:
-    void startup_data();
-    void startup();
-    void optionButtonsSwitchThePanelsOnly();
-    void everyControlHoldsItsTexts();
-};
 
 namespace {
 
 // The panel in front, with its option button; "mixed" for anything half-switched.
 QString panel(Form1& w) {
-    auto shown = [](QWidget* on, QWidget* off, QRadioButton* checked, QRadioButton* unchecked) {
-        return !on->isHidden() && on->isEnabled() && off->isHidden() && !off->isEnabled() &&
-               checked->isChecked() && !unchecked->isChecked();
-    };
-    return shown(w.PlayerPicBox, w.CreatorPicBox, w.InterfaceOption1, w.InterfaceOption2) ? "player"
-           : shown(w.CreatorPicBox, w.PlayerPicBox, w.InterfaceOption2, w.InterfaceOption1)
-               ? "creator"
-               : "mixed";
+    const bool player = w.InterfaceOption1->isChecked();
+    QWidget* const shown = player ? w.PlayerPicBox : w.CreatorPicBox;
+    QWidget* const hidden = player ? w.CreatorPicBox : w.PlayerPicBox;
+    const QObjectList stack = shown->parentWidget()->children();
+    const bool whole = w.InterfaceOption2->isChecked() != player && !shown->isHidden() &&
+                       shown->isEnabled() && hidden->isHidden() && !hidden->isEnabled() &&
+                       stack.indexOf(shown) > stack.indexOf(hidden);
+    return !whole ? "mixed" : player ? "player" : "creator";
+}
+
+// Drives of temp folders; the real root "/" holds the game here. Listings are
+// recorded, and the test may act on each.
+class FakeDrives : public LocalFileSystem {
+public:
+    QList<Drive> drives;
+    QSet<QString> failingDrives; // not ready
+    QStringList listed;
+    std::function<void()> onListing;
+    QList<Drive> Drives() override { return drives; }
+    void checkDriveReady(const Drive& drive) override {
+        if (failingDrives.contains(drive.rootPath))
+            throw FileSystemError(QStringLiteral("Device unavailable: %1").arg(drive.rootPath));
+        LocalFileSystem::checkDriveReady(drive);
+    }
+    bool FileExists(const QString& path) override {
+        return path == QLatin1String("/korvath2.exe") || LocalFileSystem::FileExists(path);
+    }
+    FolderListing listFolder(const QString& folderPath) override {
+        listed.append(folderPath);
+        if (onListing)
+            onListing();
+        return LocalFileSystem::listFolder(folderPath);
+    }
+};
+
+// Opens a line of the directory list by a double-click, or by Enter.
+bool openLine(QListWidget* list, const QString& text, bool byEnter = false) {
+    QListWidgetItem* line = list->findItems(text, Qt::MatchExactly).value(0);
+    if (!line)
+        return false;
+    list->setFocus();
+    list->setCurrentItem(line);
+    list->scrollToItem(line);
+    const QPoint centre = list->visualItemRect(line).center();
+    if (byEnter) {
+        QTest::keyClick(list, Qt::Key_Return);
+    } else {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+    }
+    return true;
 }
 
 } // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_tmp; // the installations, and the folder the lists open on
+    QStringList m_quotes;
+
+private slots:
+    void initTestCase();
+    void init() { fatalErrors().clear(); }
+    void cleanup();
+    void quotesAreDrawnEvenlyFromTheWholeTable();
+    void startup_data();
+    void startup();
+    void everyControlIsNamedAndHoldsItsTexts();
+    void optionButtonsAndTabsByMouseAndKeys();
+    void directoryPanel();
+    void commandLineAnswersWithoutTheWindow();
+};
+
+void WindowTest::initTestCase() {
+    QCOMPARE(InstallationBuilder::build(m_tmp.path() + "/Games/Korvath 2"), QString());
+    QVERIFY(makeTree(m_tmp.path(), {"Lost/Korvath 2/Roster/", "Lost/Korvath 2/Data/"}));
+    // The lists open on the process's current directory: make it a known one.
+    QVERIFY(QDir().mkpath(m_tmp.path() + "/start") && QDir::setCurrent(m_tmp.path() + "/start"));
+    QuoteStuff::InitQuotes(m_quotes);
+}
+
+void WindowTest::cleanup() {
+    QuoteStuff::setRandomSource({});
+    QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
+}
+
+void WindowTest::quotesAreDrawnEvenlyFromTheWholeTable() {
+    QCOMPARE(QSet<QString>(m_quotes.begin(), m_quotes.end()).size(), 19);
+    const QRegularExpression form("^(\r\n)?\"Hey kids! This is Gustav the Marmoset reminding you "
+                                  "(that|to|not to) [^\"\r\n]+[.!]\"$");
+    for (int i = 0; i < m_quotes.size(); ++i) {
+        QVERIFY2(form.match(m_quotes[i]).hasMatch(), qPrintable(m_quotes[i]));
+        QCOMPARE(m_quotes[i].startsWith("\r\n"), QList<int>({1, 4, 5, 7, 8, 14, 17}).contains(i));
+    }
+    // Reseeded from the clock on every call, also microseconds apart, the picks still
+    // spread evenly: the bounds lie over five standard deviations from 200 an entry.
+    QHash<QString, int> counts;
+    for (int i = 0; i < 19 * 200; ++i)
+        ++counts[QuoteStuff::GetRandomQuote(m_quotes)];
+    QCOMPARE(counts.size(), 19);
+    for (const int count : std::as_const(counts))
+        QVERIFY2(count > 120 && count < 290, qPrintable(QString::number(count)));
+    // Each nineteenth of [0, 1) picks its own entry, at its start and its end; a draw
+    // outside [0, 1) cannot read beyond the table, whose size is its own.
+    float r = 0.0f;
+    QuoteStuff::setRandomSource([&r] { return r; });
+    QList<std::pair<float, int>> draws = {{1.0f, 18}, {-0.25f, 0}};
+    for (int k = 0; k < 19; ++k)
+        draws << std::pair{std::nextafter(k / 19.0f, 1.0f), k}
+              << std::pair{std::nextafter((k + 1) / 19.0f, 0.0f), k};
+    for (const auto& [draw, entry] : std::as_const(draws)) {
+        r = draw;
+        QCOMPARE(QuoteStuff::GetRandomQuote(m_quotes), m_quotes[entry]);
+    }
+    r = 0.5f;
+    QCOMPARE(QuoteStuff::GetRandomQuote({"a", "b", "c", "d", "e"}), QStringLiteral("c"));
+    QCOMPARE(QuoteStuff::GetRandomQuote(QStringList()), QString());
+}
 
 void WindowTest::startup_data() {
     QTest::addColumn<QString>("mode");  // "interfaceType"; null: not saved
     QTest::addColumn<QString>("saved"); // "KVDir" below the temp folder; null: not saved
     QTest::addColumn<QString>("panel"); // expected
     QTest::addColumn<bool>("valid");    // whether the saved directory is taken
-    struct Row {
-        const char *name, *mode, *saved, *panel;
-        bool valid;
-    };
     // The lists show the folder as it is on disk; the game directory follows them.
-    for (const Row& row : {Row{"first start", nullptr, nullptr, "player", false},
-                           Row{"closing separator", "1", "/Games/Korvath 2/", "creator", true},
-                           Row{"no closing separator", "yes", "/Games/Korvath 2", "creator", true},
-                           Row{"other letter case", "", "/games/KORVATH 2/", "creator", true},
-                           Row{"lost its executable", "0", "/Lost/Korvath 2/", "player", false},
-                           Row{"empty", " 0", "", "creator", false}})
-        QTest::newRow(row.name) << QString(row.mode) << QString(row.saved) << QString(row.panel)
-                                << row.valid;
+    QTest::newRow("first start") << QString() << QString() << QString("player") << false;
+    for (const auto& [name, mode, saved, panel, valid] :
+         {std::tuple{"closing separator", "", "/Games/Korvath 2/", "creator", true},
+          {"other case, no closing separator", "1", "/games/KORVATH 2", "creator", true},
+          {"lost its executable", "0", "/Lost/Korvath 2/", "player", false},
+          {"empty", " 0", "", "creator", false}})
+        QTest::newRow(name) << QString(mode) << QString(saved) << QString(panel) << valid;
 }
 
 void WindowTest::startup() {
@@ -74,190 +167,331 @@ void WindowTest::startup() {
     QFETCH(QString, saved);
     QFETCH(QString, panel);
     QFETCH(bool, valid);
+    const QString game = m_tmp.path() + "/Games/Korvath 2";
     QTemporaryDir tmp;
-    const QString game = tmp.path() + "/Games/Korvath 2", lost = tmp.path() + "/Lost/Korvath 2";
-    QCOMPARE(InstallationBuilder::build(game), QString());
-    QCOMPARE(InstallationBuilder::build(lost), QString());
-    QVERIFY(QFile::remove(lost + "/korvath2.exe"));
-    const auto trees = [&] {
-        return InstallationBuilder::listTree(game) + InstallationBuilder::listTree(lost);
-    };
-    const QStringList before = trees();
-    // The lists open on the process's current directory: make it a known one.
-    const QString originalDir = QDir::currentPath();
-    QVERIFY(QDir().mkpath(tmp.path() + "/start") && QDir::setCurrent(tmp.path() + "/start"));
-    const auto restoreDir = qScopeGuard([&] { QDir::setCurrent(originalDir); });
     WindowFixture fixture(tmp.path());
     if (!saved.isNull()) {
-        fixture.presetSetting("KVDir", saved.isEmpty() ? QString() : tmp.path() + saved);
+        fixture.presetSetting("KVDir", saved.isEmpty() ? QString() : m_tmp.path() + saved);
         fixture.presetSetting("lastDirLabel", "Frostmarch");
     }
     if (!mode.isNull())
         fixture.presetSetting("interfaceType", mode);
-    fatalErrors().clear();
     Form1& w = fixture.create();
     const LauncherState& state = w.launcherState();
-
     QCOMPARE(state.interfaceType, mode.isNull() ? QStringLiteral("0") : mode);
     QCOMPARE(::panel(w), panel);
-    QVERIFY(!state.loading);
-    QCOMPARE(state.backupLabel, QString());
-    QCOMPARE(state.dirLabel, saved.isNull() ? QString() : QStringLiteral("Frostmarch"));
-    QStringList quotes;
-    QuoteStuff::InitQuotes(quotes);
-    QVERIFY(quotes.contains(w.QuoteLabel->text()));
+    QVERIFY(m_quotes.contains(w.QuoteLabel->text()));
     // Without a valid game directory: the Configuration tab in front, the Launcher tab
-    // unavailable, no catalogue read and nothing switched back.
+    // unavailable.
     QCOMPARE(dirPanelMismatch(fixture, valid ? game + "/" : QString()), QString());
     QCOMPARE(w.LauncherTabs->Tab(), valid ? 0 : 1);
-    QCOMPARE(w.PlayerWorldList->count() > 0 && w.CreatorWorldList->count() > 0, valid);
     QCOMPARE(w.PlayerLabel->text().isEmpty(), !valid);
-    QCOMPARE(trees(), before);
     // The directory panel: the lists on the game directory, or still on the opening
-    // directory, which the label then names.
-    QCOMPARE(w.KVDirDir->Path(), valid ? game : tmp.path() + "/start");
-    QVERIFY(w.KVDirDir->Path().startsWith(w.KVDirDrive->Drive()));
+    // directory, which the label then names. The focus starts in the tab in front.
+    QCOMPARE(w.KVDirDir->Path(), valid ? game : m_tmp.path() + "/start");
     QCOMPARE(w.KVDirDirLabel->text(), QString(valid ? "/ .. /Korvath 2" : "/ .. /start"));
-
-    // The mode is rewritten as "0" or "1" and the directory kept or cleared.
+    QWidget* const list = panel == "creator" ? w.CreatorWorldList : w.PlayerWorldList;
+    QCOMPARE(w.focusWidget(), valid ? list : w.KVDirDir);
+    // The mode is rewritten as "0" or "1"; nothing else is written but the directory.
     QCOMPARE(fixture.storedSetting("interfaceType"), QString(panel == "creator" ? "1" : "0"));
     QCOMPARE(fixture.storedSetting("lastDirLabel"),
              saved.isNull() ? QStringLiteral("<missing>") : QStringLiteral("Frostmarch"));
-    if (mode.isNull()) {
-        QStringList keys = QSettings(fixture.settingsFile, QSettings::IniFormat).allKeys();
-        keys.sort();
-        QCOMPARE(keys, QStringList({"Settings/KVDir", "Settings/interfaceType"}));
-    }
-    QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
 }
 
-void WindowTest::optionButtonsSwitchThePanelsOnly() {
-    QTemporaryDir tmp;
-    QCOMPARE(InstallationBuilder::build(tmp.path() + "/Korvath II"), QString());
-    WindowFixture fixture(tmp.path());
-    fixture.presetSetting("KVDir", tmp.path() + "/Korvath II/");
-    fatalErrors().clear();
-    Form1& w = fixture.createShown();
-    // Everything switching must leave alone: list lines and selections, the tome
-    // list's state, the chosen action and the player caption.
-    w.CreatorWorldList->setCurrentRow(0);
-    w.CreatorTomeList->setCurrentRow(1);
-    w.PlayerWorldList->setCurrentRow(2);
-    auto untouched = [&w] {
-        QStringList state;
-        for (ListBox* list : {w.PlayerWorldList, w.CreatorWorldList, w.CreatorTomeList}) {
-            for (int i = 0; i < list->count(); ++i)
-                state << (list->item(i)->isSelected() ? "* " : "  ") + list->item(i)->text();
-        }
-        return state << QString::number(w.CreatorTomeList->isEnabled())
-                     << QString::number(w.CreatorCombo->currentIndex()) << w.PlayerLabel->text();
-    };
-    const QStringList before = untouched();
-    QVERIFY(before.size() >= 11);
-    clickTab(w.LauncherTabs, 1);
-    auto mode = [&] { return ::panel(w) + "/" + fixture.storedSetting("interfaceType"); };
-    auto click = [](QRadioButton* option) {
-        QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
-    };
-    QCOMPARE(mode(), QStringLiteral("player/0"));
-    click(w.InterfaceOption2);
-    QCOMPARE(mode(), QStringLiteral("creator/1"));
-    click(w.InterfaceOption1);
-    QCOMPARE(mode(), QStringLiteral("player/0"));
-    // Choosing the mode that is shown repeats its steps: the setting is written again.
-    fixture.settings->SaveSetting(kSettingsSection, "interfaceType", "stale");
-    click(w.InterfaceOption1);
-    QCOMPARE(mode(), QStringLiteral("player/0"));
-    click(w.InterfaceOption2);
-    QCOMPARE(mode(), QStringLiteral("creator/1"));
-    // The tab, the lists and the start-up state field stay as they were; the shown
-    // panel lies in front of the hidden one.
-    QCOMPARE(w.LauncherTabs->Tab(), 1);
-    QCOMPARE(untouched(), before);
-    QCOMPARE(w.launcherState().interfaceType, QStringLiteral("0"));
-    const QObjectList pageChildren = w.LauncherTabs->page(0)->children();
-    QVERIFY(pageChildren.indexOf(w.CreatorPicBox) > pageChildren.indexOf(w.PlayerPicBox));
-    QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
-}
-
-void WindowTest::everyControlHoldsItsTexts() {
-    QVERIFY2(LauncherFont::apply(), "Liberation Sans Narrow is not installed (fonts-liberation)");
+void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     QTemporaryDir tmp;
     WindowFixture fixture(tmp.path());
+    fixture.presetSetting("KVDir", m_tmp.path() + "/Games/Korvath 2/");
     Form1& w = fixture.create();
-    QStringList quotes;
-    QuoteStuff::InitQuotes(quotes);
     // What a launch can say: the longest table entries and reasons, a long directory.
-    QStringList launchTexts = {WorldLaunch::kEarlierRunText, WorldLaunch::kNoWorldsText};
-    for (const char* entry : {"Roster", "Data/Graphics/Wallpapers"}) {
+    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y"};
+    const SwitchRecords::Record farAway{"/media/usb-disk/Games/Korvath II Gold Edition/", "", ""};
+    QStringList launchTexts = {WorldLaunch::kEarlierRunText, WorldLaunch::kNoWorldsText,
+                               SwitchRecords::UnreachableText({farAway}),
+                               SwitchRecords::UnreachableText({away, {"/mnt/other/", "x", "y"}})};
+    for (const auto& [entry, path, world] :
+         {std::tuple{"Roster", "/g/Roster", "Roster_Frostmarch"},
+          {"Data/Graphics/Wallpapers", "/g/Data/Graphics/Wallpapers", "Wallpapers_Frostmarch"},
+          {"", "/g/Data/Graphics/", ""}}) {
         for (const int error : {EACCES, EEXIST, EROFS, ENOENT, 0}) {
-            for (const int more : {0, 10}) {
-                const FolderSwitching::Trouble trouble{
-                    "/g/", entry, "/g/" + QString(entry), "Roster_Frostmarch", error, more, {}};
-                launchTexts << SwitchRecords::SwitchInFailureText(trouble)
-                            << SwitchRecords::RestoreFailureText(trouble);
-            }
+            const FolderSwitching::Trouble trouble{"/g/", entry, path, world, error, 10, {}};
+            launchTexts << SwitchRecords::SwitchInFailureText(trouble)
+                        << SwitchRecords::RestoreFailureText(trouble);
         }
     }
-    const FolderSwitching::Trouble unread{"/g/", "", "/g/Data/Graphics/", "", EACCES, 0, {}};
-    launchTexts << SwitchRecords::SwitchInFailureText(unread)
-                << SwitchRecords::RestoreFailureText(unread);
-    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y"};
-    const SwitchRecords::Record more{"/mnt/other/", "x", "y"};
-    const SwitchRecords::Record farAway{"/media/usb-disk/Games/Korvath II Gold Edition/", "", ""};
-    launchTexts << SwitchRecords::UnreachableText({farAway})
-                << SwitchRecords::UnreachableText({away})
-                << SwitchRecords::UnreachableText({away, more});
+    // The labels' own texts, and what the program puts there.
     const QHash<QLabel*, QStringList> texts = {
-        {w.QuoteLabel, quotes},
-        {w.KVDirErrorLabel, {kNotAnInstallation, kNothingFound, kSearching, ""}},
-        {w.KVDirSettingLabel, {"Current Setting:"}},
-        {w.KVDirDirLabel,
-         {"NONE SELECTED", "/", "/games", "/ .. /Korvath II", "/ .. /Korvath II Gold Edition"}},
-        {w.PlayerLabel,
-         QStringList{"", "The following worlds were found in your Korvath II directory. Select "
-                         "a world, and then click the Launch button."} +
-             launchTexts},
-        {w.CreatorLabel,
-         QStringList{w.CreatorLabel->text(),
-                     "The following worlds were found in your Korvath II directory. Tomes are "
-                     "listed separately for packaging purposes only."} +
-             launchTexts},
+        {w.QuoteLabel, m_quotes},
+        {w.KVDirErrorLabel, {kNotAnInstallation, kNothingFound, kSearching}},
+        {w.KVDirSettingLabel, {w.KVDirSettingLabel->text()}},
+        {w.KVDirDirLabel, {"NONE SELECTED", "/ .. /Korvath II Gold Edition (Collector's Box)"}},
+        {w.PlayerLabel, QStringList(w.PlayerLabel->text()) + launchTexts},
+        {w.CreatorLabel, QStringList(w.CreatorLabel->text()) + launchTexts},
     };
-    // Every text label of the window is in the table above (pictures are labels too).
-    for (QLabel* label : w.findChildren<QLabel*>())
-        QVERIFY2(!label->pixmap().isNull() || texts.contains(label),
-                 qPrintable(label->objectName()));
+    // Every text label is in the table above; every list, combo box, button and
+    // picture has a name for a screen reader, and pictures say what they show.
     QStringList failures;
+    for (QWidget* control : w.findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(control);
+        const bool picture = label && !label->pixmap().isNull();
+        if (label && !picture && !texts.contains(label))
+            failures << "no texts for " + label->objectName();
+        // A button is named by its caption; the rest need a name of their own (a combo
+        // box would otherwise be read out by the text it shows).
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
+        const QString name = qobject_cast<QAbstractButton*>(control)
+                                 ? reader->text(QAccessible::Name)
+                                 : control->accessibleName();
+        if ((picture || qobject_cast<QAbstractItemView*>(control) ||
+             qobject_cast<QComboBox*>(control) || qobject_cast<QAbstractButton*>(control)) &&
+            !control->objectName().isEmpty() && // not the parts Qt builds inside a control
+            !control->objectName().startsWith("qt_") &&
+            (name.trimmed().isEmpty() || (picture && control->accessibleDescription().isEmpty())))
+            failures << "no name for " + control->objectName();
+    }
+    // "Current Setting:" labels the directory shown beside it. Qt announces a label's
+    // new text only while the label has no fixed name: the messages keep none.
+    QCOMPARE(w.KVDirSettingLabel->buddy(), w.KVDirDirLabel);
+
     for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
         QCOMPARE(it.key()->font().family(), LauncherFont::kFamily);
+        if (it.key() != w.KVDirSettingLabel)
+            QCOMPARE(it.key()->accessibleName(), QString());
         for (const QString& text : it.value())
             failures << labelOverflow(it.key(), text);
     }
     failures.removeAll(QString());
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join("\n")));
-    // The quote's leading line break leaves an empty first line: one line more.
-    labelOverflow(w.QuoteLabel, quotes[1]);
-    const int withBreak = w.QuoteLabel->heightForWidth(w.QuoteLabel->width());
-    labelOverflow(w.QuoteLabel, quotes[1].mid(2));
-    const int withoutBreak = w.QuoteLabel->heightForWidth(w.QuoteLabel->width());
-    QVERIFY(withBreak - withoutBreak >= w.QuoteLabel->fontMetrics().lineSpacing());
-
     // The tab row fills the strip above the panels.
-    QTabBar* bar = w.LauncherTabs->tabBar();
-    QCOMPARE(bar->height(), TabControl::kTabRowHeight);
-    QVERIFY2(bar->sizeHint().height() <= TabControl::kTabRowHeight,
-             qPrintable(QString::number(bar->sizeHint().height())));
-    QVERIFY(bar->sizeHint().width() <= w.LauncherTabs->width());
-    for (QRadioButton* option : {w.InterfaceOption1, w.InterfaceOption2})
-        QVERIFY2(option->sizeHint().width() <= option->width(), qPrintable(option->objectName()));
-    for (QPushButton* button : w.findChildren<QPushButton*>()) {
-        for (const QString& caption : {button->text(), QStringLiteral("Cancel")})
-            QVERIFY2(button->fontMetrics().horizontalAdvance(caption) + 12 <= button->width(),
-                     qPrintable(button->objectName()));
+    QCOMPARE(w.LauncherTabs->tabBar()->height(), TabControl::kTabRowHeight);
+}
+
+void WindowTest::optionButtonsAndTabsByMouseAndKeys() {
+    QTemporaryDir tmp; // no game directory: the Launcher tab is unavailable
+    WindowFixture fixture(tmp.path());
+    float r = 3.5f / 19.0f;
+    QuoteStuff::setRandomSource([&r] { return r; });
+    Form1& w = fixture.createShown();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // Each option repeats its steps, also for the mode shown: the setting is written
+    // again. Only the panels and the setting change.
+    for (QRadioButton* option : {w.InterfaceOption1, w.InterfaceOption2, w.InterfaceOption1}) {
+        fixture.presetSetting("interfaceType", "stale");
+        QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+        QCOMPARE(::panel(w) + fixture.storedSetting("interfaceType"),
+                 QString(option == w.InterfaceOption1 ? "player0" : "creator1"));
     }
-    for (QGroupBox* frame : w.findChildren<QGroupBox*>())
-        QVERIFY(frame->fontMetrics().horizontalAdvance(frame->title()) + 16 <= frame->width());
+    QCOMPARE(w.launcherState().interfaceType, QStringLiteral("0"));
+    TabControl* tabs = w.LauncherTabs;
+    QSignalSpy clicks(tabs, &TabControl::Click);
+    auto shown = [&] {
+        return qMakePair(tabs->Tab(), int(m_quotes.indexOf(w.QuoteLabel->text())));
+    };
+    // Only the user's selection of the About tab draws a quote, each time, by mouse or
+    // keys; the keys go round the row past the disabled tab. A step: what the user
+    // does ("" nothing, "tab N" a click, else keys), the draw a quote would take, and
+    // the tab and quote shown after it.
+    const struct {
+        const char* action;
+        float draw;
+        int tab, quote;
+    } steps[] = {{"", 0.0f, 1, 3},
+                 {"tab 0", 14.5f / 19, 1, 3},
+                 {"tab 2", 14.5f / 19, 2, 14},
+                 {"Ctrl+Tab", 0.0f, 1, 14},
+                 {"Ctrl+Shift+Backtab", 0.0f, 2, 0},
+                 {"Ctrl+PgDown", 0.5f, 1, 0},
+                 {"Ctrl+PgUp", 0.5f, 2, 9},
+                 {"tab 1", 0.0f, 1, 9}};
+    for (const auto& step : steps) {
+        r = step.draw;
+        const QString action = step.action;
+        if (action.startsWith("tab "))
+            clickTab(tabs, action.back().digitValue());
+        else if (!action.isEmpty())
+            QTest::keySequence(QApplication::focusWidget(), QKeySequence(action));
+        QCOMPARE(shown(), qMakePair(step.tab, step.quote));
+        QVERIFY(tabs->page(step.tab)->isVisible() && !tabs->page((step.tab + 1) % 3)->isVisible());
+    }
+    // Each selection raised one click, passing the tab selected before; from tab to
+    // tab without the About tab, nothing is drawn.
+    tabs->SetTabEnabled(0, true);
+    clickTab(tabs, 0);
+    QCOMPARE(shown(), qMakePair(0, 9));
+    QCOMPARE(clicks.count(), 7);
+    QCOMPARE(clicks.first().first().toInt(), 1);
+    // The program's selections raise no click and draw nothing; disabling the tab
+    // shown leaves it shown.
+    tabs->SetTab(2);
+    tabs->SetTabEnabled(2, false);
+    QCOMPARE(shown(), qMakePair(2, 9));
+    QVERIFY(tabs->page(2)->isVisible());
+    QCOMPARE(clicks.count(), 7);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!w.isVisible());
+}
+
+// The directory panel as the player meets it, in one window whose drives are temp
+// folders: Autofind pressed twice at once, Cancel, a search that finds nothing (the
+// only copy lies in a folder this user may not read) and one that finds the game;
+// browsing with the directory and drive lists; the window closed during a search.
+void WindowTest::directoryPanel() {
+    if (!runsUnprivileged())
+        return;
+    QTemporaryDir tmp;
+    const QString c = tmp.path() + "/c", d = tmp.path() + "/d", game = d + "/Games/Korvath 2";
+    for (int i = 0; i < 200; ++i) // many folders, none holding the game
+        QDir().mkpath(QStringLiteral("%1/Folder%2/Sub%3").arg(c).arg(i / 10).arg(i % 10));
+    QVERIFY(makeTree(c, {"Old/korvath2.exe.bak"}));
+    QVERIFY(makeTree(d, {"Games/Korvath 2/korvath2.exe", "Games/alpha/", "Games/Old/"}));
+    auto locked = std::make_unique<FolderLock>(d + "/Games", FolderLock::Unreadable);
+    // The first drive holds the folder the lists open on, and is not ready.
+    WindowFixture f(tmp.path());
+    FakeDrives* fs = nullptr;
+    f.createFileSystem = [&fs, this, c, d] {
+        auto created = std::make_unique<FakeDrives>();
+        for (const QString& root : {m_tmp.path(), c, d})
+            created->drives.append(Drive{root, {}, {}, 0});
+        created->failingDrives = {m_tmp.path()};
+        fs = created.get();
+        return created;
+    };
+    Form1& w = f.createShown();
+    const auto autofind = [&w] { QTest::mouseClick(w.KVDirAutofindBtn, Qt::LeftButton); };
+    QCOMPARE(w.KVDirDrive->Drive(), m_tmp.path());
+    const auto nothingFound = [&] { return dirPanelMismatch(f, "", kNothingFound); };
+    // The user's action once the search has listed so many more folders: it waits in
+    // the event queue for the search's next yield.
+    const auto after = [&](int more, const std::function<void()>& action) {
+        fs->onListing = [fs, count = fs->listed.size() + more, action] {
+            if (fs->listed.size() == count)
+                QTimer::singleShot(0, action);
+        };
+    };
+
+    // Cancel during the search: nothing is listed after it, and the game's drive is
+    // never reached. The label named folders as they were finished.
+    bool wasRunning = false;
+    QString progress;
+    int listedAtCancel = 0;
+    after(50, [&] {
+        wasRunning = w.launcherState().searching && w.KVDirAutofindBtn->text() == "Cancel" &&
+                     w.KVDirErrorLabel->text() == kSearching && !w.KVDirDir->isEnabled() &&
+                     !w.KVDirDrive->isEnabled() && QApplication::overrideCursor() &&
+                     QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+        progress = w.KVDirDirLabel->text();
+        listedAtCancel = int(fs->listed.size());
+        autofind();
+    });
+    autofind();
+    QVERIFY2(wasRunning, "the search was not running when Cancel was pressed");
+    QCOMPARE(int(fs->listed.size()), listedAtCancel);
+    QVERIFY2(QRegularExpression("^/ \\.\\. /(Folder\\d+|Sub\\d+|Old)$").match(progress).hasMatch(),
+             qPrintable(progress));
+    QCOMPARE(nothingFound(), QString());
+
+    // A whole search without a find ends in the invalid state with the message; once
+    // the folder is readable, the next one finds the game and the lists move to it.
+    fs->onListing = nullptr;
+    autofind();
+    QCOMPARE(nothingFound(), QString());
+    locked.reset();
+    autofind();
+    QCOMPARE(dirPanelMismatch(f, game + "/"), QString());
+    QCOMPARE(w.KVDirDir->Path(), game);
+    QCOMPARE(w.KVDirDrive->Drive(), d);
+
+    // Up one level: invalid. The list shows the path from the root down, each a step
+    // further in, then the subfolders; a single click only selects.
+    QSignalSpy changes(w.KVDirDir, &DirListBox::Change);
+    QVERIFY(openLine(w.KVDirDir, "Games"));
+    QCOMPARE(dirPanelMismatch(f, ""), QString());
+    const QStringList chain = QStringList("/") + (d + "/Games").split('/', Qt::SkipEmptyParts);
+    QStringList shown;
+    for (int i = 0; i < w.KVDirDir->count(); ++i)
+        shown << w.KVDirDir->item(i)->text();
+    QCOMPARE(shown, chain + QStringList({"alpha", "Korvath 2", "Old"}));
+    QCOMPARE(w.KVDirDir->item(chain.size())->data(DirListBox::LevelRole).toInt(), chain.size());
+    QCOMPARE(w.KVDirDir->currentRow(), chain.size() - 1);
+    QTest::mouseClick(w.KVDirDir->viewport(), Qt::LeftButton, {},
+                      w.KVDirDir->visualItemRect(w.KVDirDir->item(shown.indexOf("Old"))).center());
+    QCOMPARE(w.KVDirDir->Path(), d + "/Games");
+    // Down again by Enter: valid, and the Configuration tab stays in front. Opening the
+    // current line, or setting the directory it shows in any spelling, moves nothing.
+    QVERIFY(openLine(w.KVDirDir, "Korvath 2", true));
+    QCOMPARE(dirPanelMismatch(f, game + "/"), QString());
+    QCOMPARE(w.LauncherTabs->Tab(), 1);
+    QVERIFY(openLine(w.KVDirDir, "Korvath 2"));
+    for (const QString& same : {game, d + "//Games//Korvath 2/", d + "/GAMES/korvath 2"})
+        QVERIFY2(!w.KVDirDir->SetPath(same), qPrintable(same));
+    QCOMPARE(changes.count(), 2);
+    // A folder that went away meanwhile is not entered; the list shows what is there.
+    QVERIFY(openLine(w.KVDirDir, "Games"));
+    QVERIFY(QDir(d + "/Games/Old").removeRecursively());
+    QVERIFY(openLine(w.KVDirDir, "Old"));
+    QCOMPARE(w.KVDirDir->Path(), d + "/Games");
+    QVERIFY(w.KVDirDir->findItems("Old", Qt::MatchExactly).isEmpty());
+    QVERIFY(openLine(w.KVDirDir, "Korvath 2"));
+
+    // A drive that cannot be read changes nothing but the drive list itself.
+    w.KVDirDrive->setFocus(); // the user steps through the drop-down with the keys
+    QTest::keyClick(w.KVDirDrive, Qt::Key_Home);
+    QCOMPARE(w.KVDirDrive->Drive(), m_tmp.path());
+    QCOMPARE(dirPanelMismatch(f, game + "/"), QString());
+    // A drive mounted meanwhile shows up when the list is opened, and the chosen one
+    // stays chosen. The root of a drive that holds the game keeps its one separator.
+    fs->drives.append(Drive{"/", "ROOT", {}, 0});
+    static_cast<QComboBox*>(w.KVDirDrive)->showPopup();
+    w.KVDirDrive->hidePopup();
+    QCOMPARE(w.KVDirDrive->itemText(3), QStringLiteral("/ [ROOT]"));
+    QCOMPARE(w.KVDirDrive->currentIndex(), 0);
+    QTest::keyClick(w.KVDirDrive, Qt::Key_End);
+    QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/"));
+    QCOMPARE(dirPanelMismatch(f, "/"), QString());
+
+    // Closed while a search runs: the search ends without touching the window, and
+    // the program ends as the application's loop does when the last window closes.
+    QVERIFY(openLine(w.KVDirDir, "tmp"));
+    int listedAtClose = -1;
+    after(50, [&] {
+        listedAtClose = int(fs->listed.size());
+        w.close();
+    });
+    QTimer::singleShot(0, this, autofind);
+    QTimer::singleShot(30000, this, [] { QCoreApplication::exit(3); }); // a search never ending
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(int(fs->listed.size()), listedAtClose);
+    // The window was left as it was when it closed, nothing was saved, and the busy
+    // pointer does not outlive the search.
+    QCOMPARE(w.KVDirErrorLabel->text(), kSearching);
+    QCOMPARE(f.storedSetting("KVDir"), QString());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+// --help, --version and a wrong option answer at once: no display is needed, and
+// neither the settings nor the single-instance lock are touched.
+void WindowTest::commandLineAnswersWithoutTheWindow() {
+    QTemporaryDir home;
+    const struct {
+        QStringList arguments;
+        int status;
+        QString output; // on standard output, or on standard error when status != 0
+    } cases[] = {{{"--help"}, 0, "--world <NAME>"},
+                 {{"-v"}, 0, "korvath2-launcher 1.0"},
+                 {{"--world-peace"}, 2, "korvath2-launcher: Unknown option 'world-peace'."},
+                 {{"stray"}, 2, "korvath2-launcher: unexpected argument 'stray'"}};
+    for (const auto& c : cases) {
+        QProcess launcher;
+        launcher.setEnvironment({"XDG_CONFIG_HOME=" + home.path()}); // and no display
+        launcher.start(KV_BINARY_DIR "/korvath2-launcher", c.arguments);
+        QVERIFY(launcher.waitForFinished(10000));
+        QCOMPARE(launcher.exitCode(), c.status);
+        const QString output =
+            c.status == 0 ? launcher.readAllStandardOutput() : launcher.readAllStandardError();
+        QVERIFY2(output.contains(c.output), qPrintable(output));
+    }
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_MAIN(WindowTest)

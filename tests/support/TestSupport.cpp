@@ -37,9 +37,8 @@ bool runsUnprivileged() {
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home.path());
-    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        env.remove(QString::fromLatin1(name));
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
@@ -69,18 +68,6 @@ FolderLock::FolderLock(const QString& path, Kind kind) : m_path(path) {
 FolderLock::~FolderLock() {
     if (m_set)
         ::chmod(QFile::encodeName(m_path).constData(), 0755);
-}
-
-void FakeDriveFileSystem::checkDriveReady(const Drive& drive) {
-    if (failingDrives.contains(drive.rootPath))
-        throw FileSystemError(QStringLiteral("Device unavailable: %1").arg(drive.rootPath));
-    LocalFileSystem::checkDriveReady(drive);
-}
-
-Drive FakeDriveFileSystem::driveAt(const QString& root) {
-    Drive drive;
-    drive.rootPath = root;
-    return drive;
 }
 
 int RecordingProcessRunner::RunAndWait(const QString& program, const QStringList& arguments,

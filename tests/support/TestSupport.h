@@ -1,12 +1,11 @@
 #pragma once
 // Test support that needs no widget: temp trees, the unprivileged run, folder locks,
-// fake drives and a recording process runner. Tests of core modules link this only.
+// and a recording process runner. Tests of core modules link this only.
 
 #include "app/LocalFileSystem.h"
 #include "app/SettingsStore.h"
 #include "worlds/LaunchStuff.h"
 
-#include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
@@ -49,20 +48,6 @@ public:
 private:
     QString m_path;
     bool m_set = false;
-};
-
-// A file system on real folders whose drives are chosen by the test: each "drive"
-// is a folder. A drive listed in failingDrives is not ready.
-class FakeDriveFileSystem : public LocalFileSystem {
-public:
-    QList<Drive> drives;
-    QSet<QString> failingDrives;
-
-    QList<Drive> Drives() override { return drives; }
-    void checkDriveReady(const Drive& drive) override;
-
-    // A drive entry for a folder (no trailing separator unless it is "/").
-    static Drive driveAt(const QString& root);
 };
 
 // A process runner that records its calls and answers with a fixed exit code

@@ -25,20 +25,13 @@ const QString kSearching = QStringLiteral("\r\nSearching for Korvath II director
 
 QString labelOverflow(QLabel* label, const QString& text) {
     label->setText(text);
-    const QSize box = label->size();
-    const int needed = label->heightForWidth(box.width());
     // A word longer than the line cannot be wrapped; it would run out of the box.
-    const QRect bounds = label->fontMetrics().boundingRect(
-        QRect(0, 0, box.width(), 10000), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
-    if (needed <= box.height() && bounds.width() <= box.width())
+    const QRect wrapped = label->fontMetrics().boundingRect(
+        QRect(0, 0, label->width(), 10000), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
+    if (label->heightForWidth(label->width()) <= label->height() &&
+        wrapped.width() <= label->width())
         return QString();
-    return QStringLiteral("%1 needs %2x%3 in %4x%5: %6")
-        .arg(label->objectName())
-        .arg(bounds.width())
-        .arg(needed)
-        .arg(box.width())
-        .arg(box.height())
-        .arg(text);
+    return QStringLiteral("%1 cannot hold: %2").arg(label->objectName(), text);
 }
 
 void clickTab(TabControl* tabs, int index) {
@@ -50,10 +43,6 @@ QStringList& fatalErrors() {
     return errors;
 }
 
-void recordFatalErrors() {
-    Form1::setFatalErrorHandler([](const QString& message) { fatalErrors().append(message); });
-}
-
 WindowFixture::WindowFixture(const QString& tempRoot)
     : settingsFile(tempRoot + QStringLiteral("/config/Korvath II Launcher.conf")),
       launcherFolder(tempRoot + QStringLiteral("/launcher")),
@@ -62,7 +51,7 @@ WindowFixture::WindowFixture(const QString& tempRoot)
     QDir().mkpath(launcherFolder);
     LauncherFont::apply();
     createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };
-    recordFatalErrors();
+    Form1::setFatalErrorHandler([](const QString& message) { fatalErrors().append(message); });
 }
 
 WindowFixture::~WindowFixture() = default;
@@ -101,20 +90,17 @@ QString dirPanelMismatch(WindowFixture& fixture, const QString& gameDir, const Q
     Form1& w = *fixture.window;
     const bool valid = !gameDir.isEmpty();
     const QList<std::pair<const char*, bool>> checks = {
-        {"gameDir", w.launcherState().gameDir == gameDir},
-        {"KVDir", fixture.storedSetting(QStringLiteral("KVDir")) == gameDir},
-        {"KVDirErrorLabel", w.KVDirErrorLabel->text() == (valid ? QString() : message)},
-        {"Launcher tab", w.LauncherTabs->TabEnabled(0) == valid},
-        {"Configuration tab", valid || w.LauncherTabs->Tab() == 1},
+        {"directory", w.launcherState().gameDir == gameDir &&
+                          fixture.storedSetting(QStringLiteral("KVDir")) == gameDir},
+        {"message", w.KVDirErrorLabel->text() == (valid ? QString() : message)},
+        {"tabs", w.LauncherTabs->TabEnabled(0) == valid && (valid || w.LauncherTabs->Tab() == 1)},
         {"Autofind", w.KVDirAutofindBtn->isEnabled() != valid &&
                          w.KVDirAutofindBtn->text() == QStringLiteral("Autofind")},
         {"lists", w.KVDirDir->isEnabled() && w.KVDirDrive->isEnabled()},
-        {"pointer", !QApplication::overrideCursor()},
-    };
+        {"pointer", !QApplication::overrideCursor()}};
     for (const auto& [what, good] : checks) {
         if (!good)
-            return QStringLiteral("%1 (gameDir \"%2\")")
-                .arg(QLatin1String(what), w.launcherState().gameDir);
+            return QStringLiteral("%1 wrong for \"%2\"").arg(QLatin1String(what), gameDir);
     }
     return QString();
 }

@@ -25,7 +25,6 @@ void clickTab(TabControl* tabs, int index);
 // Errors that escaped a window handler during the test (the window's fatal-error
 // handler records them instead of ending the program). Tests check it stays empty.
 QStringList& fatalErrors();
-void recordFatalErrors();
 
 // Everything a window under test needs, in one temp folder: settings file,
 // launcher folder; the file system defaults to the real one.
