@@ -80,10 +80,10 @@ void SwitchingTest::switchesTheWorldsFoldersInAndOut() {
 
     // Switching out needs both labels.
     const QStringList switchedIn = snapshot(in.game);
-    in.state.backupLabel = "";
+    in.state.dirLabel = "";
     FS::SwitchWorldOut(in.state, in.table);
     QCOMPARE(snapshot(in.game), switchedIn);
-    in.state.backupLabel = B;
+    in.state.dirLabel = "Frostmarch";
     FS::SwitchWorldOut(in.state, in.table);
     QCOMPARE(snapshot(in.game), before);
 
