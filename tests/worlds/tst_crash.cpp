@@ -244,14 +244,15 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     QCOMPARE(snapshot(home.game), resting);
 
     // The command line plays a world named in any letter case, and is killed
-    // mid-game; the game ends while its installation cannot be reached (the game
-    // moved away). A launch in the other installation passes the game's exit code on
-    // and keeps the record of the first one.
+    // mid-game: it too left a record of its game for --recover to respect. The game
+    // ends while its installation cannot be reached (the game moved away). A launch in the other
+    // installation passes the game's exit code on and keeps the record of the first one.
     home.hold(true);
     QProcess* playing = home.start({"--world", "frost march"});
     QTRY_VERIFY_WITH_TIMEOUT(readFile(home.out + "seen").startsWith("Frostmarch Roster_"), 20000);
     Home::kill(playing);
     switchedIn = snapshot(home.game);
+    QCOMPARE(home.command({"--recover"}), 125);
     QVERIFY(QFile::rename(home.game + "/korvath2.exe", home.root + "/away.exe"));
     QVERIFY(write(home.out + "release", ""));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(home.out + "done"), 20000);
