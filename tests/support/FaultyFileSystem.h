@@ -7,17 +7,14 @@
 
 namespace TestSupport {
 
-// What a simulated crash throws. It derives from nothing the launcher catches (not
-// LauncherError, not even std::exception), so it ends the procedure it hits the
-// way a killed process would, wherever errors are otherwise ignored.
-struct SimulatedCrash {
-    int afterOperations;
-};
+// What a simulated crash throws. Nothing the launcher catches derives from it, so it
+// ends the procedure it hits the way a killed process would, even where errors are
+// otherwise ignored.
+struct SimulatedCrash {};
 
-// A plan of faults shared by the faulty services below. Every operation they
-// watch is numbered from 1; the plan decides which of them fail.
-class FaultPlan {
-public:
+// A plan of faults shared by the faulty services below. The operations of the
+// chosen kinds are numbered from 1; the plan decides which of them fail.
+struct FaultPlan {
     enum class Mode {
         None,       // nothing fails; operations are only counted and logged
         FailOnce,   // operation n fails
@@ -31,45 +28,60 @@ public:
 
     Mode mode = Mode::None;
     int n = 0;
-    int kinds = All; // the kinds of operation that are numbered and may fail
-
+    int kinds = All;
     int operations = 0;   // operations numbered so far
     bool faulted = false; // a failure or a crash was injected
-    QStringList log;      // "<kind> <what>" for every numbered operation, with " FAILED"
+    QStringList log;      // every numbered operation, "<kind> <what>", marked when it failed
 
     // Numbers one operation; true when it is to fail. Throws SimulatedCrash.
     bool next(Kind kind, const QString& what);
 };
 
-// The real file-system service with faults injected by a plan: a failing lookup
-// answers false (FolderExists, FileExists) or throws FileSystemError (GetFolder), a
-// failing rename, listing or folder sync throws FileSystemError and changes nothing.
+// The real file-system service with faults from a plan: a failing lookup answers
+// false (FolderExists); a failing rename, listing or folder sync
+// throws FileSystemError and changes nothing.
 class FaultyFileSystem : public LocalFileSystem {
 public:
     explicit FaultyFileSystem(FaultPlan& plan) : m_plan(plan) {}
 
-    bool FolderExists(const QString& path) override;
-    bool FileExists(const QString& path) override;
-    QString resolveFolder(const QString& path) override;
-    QStringList subFolderNames(const QString& folderPath) override;
-    QStringList fileNames(const QString& folderPath) override;
-    void renameFolder(const QString& folderPath, const QString& newName) override;
-    FolderListing listFolder(const QString& folderPath) override;
-    void syncFolder(const QString& folderPath) override;
+    bool FolderExists(const QString& path) override {
+        return !m_plan.next(FaultPlan::Lookup, "lookup " + path) &&
+               LocalFileSystem::FolderExists(path);
+    }
+    void renameFolder(const QString& folderPath, const QString& newName) override {
+        check(FaultPlan::Rename, "rename " + folderPath + " -> " + newName);
+        LocalFileSystem::renameFolder(folderPath, newName);
+    }
+    FolderListing listFolder(const QString& folderPath) override {
+        check(FaultPlan::Listing, "list " + folderPath);
+        return LocalFileSystem::listFolder(folderPath);
+    }
+    void syncFolder(const QString& folderPath) override {
+        check(FaultPlan::Sync, "sync " + folderPath);
+        LocalFileSystem::syncFolder(folderPath);
+    }
 
 private:
+    void check(FaultPlan::Kind kind, const QString& what) {
+        if (m_plan.next(kind, what))
+            throw FileSystemError("Injected failure: " + what);
+    }
     FaultPlan& m_plan;
 };
 
 // A settings store whose writes follow a plan (a failing write throws SettingsError
-// and leaves the store unchanged); reads go straight to the wrapped store.
+// and changes nothing); reads go to the wrapped store.
 class FaultySettingsStore : public SettingsStore {
 public:
     FaultySettingsStore(SettingsStore& inner, FaultPlan& plan) : m_inner(inner), m_plan(plan) {}
 
     QString GetSetting(const QString& section, const QString& key,
-                       const QString& defaultValue = QString()) override;
-    void SaveSetting(const QString& section, const QString& key, const QString& value) override;
+                       const QString& defaultValue = QString()) override {
+        return m_inner.GetSetting(section, key, defaultValue);
+    }
+    void SaveSetting(const QString& section, const QString& key, const QString& value) override {
+        SaveSettings(section, {{key, value}});
+    }
     // One write, as the real store makes it: all the values or none.
     void SaveSettings(const QString& section,
                       const QList<QPair<QString, QString>>& keysAndValues) override;

@@ -1,343 +1,278 @@
-// Real launcher processes: a launcher killed while its world is switched in is
-// repaired by the next one before the catalogue is read, never under a game that is
-// still running; and a second launcher started meanwhile changes nothing.
-#include "InstallationBuilder.h"
+// Real processes. Starting a program: exact path, exit code, Wine for Windows
+// programs, why nothing started, and the record of the running child. Launchers,
+// the window's and the command line's: one killed while its world is switched in is
+// repaired by a later one, never under a game that is still running; a second
+// launcher meanwhile changes nothing.
 #include "WorldsTestSupport.h"
 #include "app/InstanceLock.h"
 #include "app/SettingsStore.h"
+#include "worlds/LaunchStuff.h"
 
-#include <QDir>
-#include <QFile>
+#include <QDateTime>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 class CrashTest : public QObject {
     Q_OBJECT
 private slots:
-    void killedLauncherIsRepairedAtNextStart();
-    void nextStartWaitsForAGameStillRunning();
-    void secondLauncherLeavesTheRunningLaunchAlone();
-    void switchOfAnUnreachableInstallationOutlivesALaunchElsewhere();
-    void commandLinePlaysAWorldWithoutADisplay();
+    void runsAProgramAndRecordsTheChild();
+    void killedLaunchersAreRepairedNeverUnderARunningGame();
 };
 
+using LaunchStuff::StartProblem;
 using WorldsTest::snapshot;
+using WorldsTest::write;
 
 namespace {
 
-const QString kWorlds = "Valmora (Default Korvath World),Isle of Dawn,Frost March";
-const QString kDefaultTomes = "Bestiary,Herbalism";
-
-QString binaryDir() {
-    return qEnvironmentVariable("KV_BINARY_DIR", KV_BINARY_DIR);
-}
-
-QByteArray readFile(const QString& path) {
+QString readFile(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// A settings home, a demo installation whose game is the given script, and the
-// launcher processes started on them.
+// A shell script that notes its working directory and arguments in $KV_OUT/name
+// (KV_OUT given in its environment), then exits with code.
+QByteArray recorder(const char* name, int code) {
+    return QByteArray("#!/bin/sh\npwd > \"$KV_OUT/") + name +
+           "\"\nfor a in \"$@\"; do echo \"arg:$a\" >> \"$KV_OUT/" + name + "\"; done\nexit " +
+           QByteArray::number(code) + "\n";
+}
+
+// A game that notes the Roster and Tomes it sees, holds on while the file "hold"
+// exists until "release" does, notes that it is done and exits with 7.
+const QByteArray kGame = "#!/bin/sh\n"
+                         "cat Roster/marker.txt Tomes/marker.txt > \"$KV_OUT/seen\"\n"
+                         "for i in $(seq 600); do [ -e \"$KV_OUT/hold\" ] && [ ! -e "
+                         "\"$KV_OUT/release\" ] && sleep 0.1 || break; done\n"
+                         "echo done > \"$KV_OUT/done\"\n"
+                         "exit 7\n";
+
+// A settings home with installations of that game, and launcher processes on them.
 struct Home {
-    explicit Home(const QString& root, const QByteArray& gameScript)
-        : root(root), game(root + "/Game"), out(root + "/out"),
-          settingsFile(root + "/config/Korvath II Launcher.conf") {
+    explicit Home(const QString& root) : root(root), out(root + "/out/") {
         QDir().mkpath(out);
-        const QString script = root + "/game.sh";
-        InstallationBuilder::writeFile(script, gameScript, true);
-        InstallationBuilder::Options options;
-        options.gameProgram = script;
-        const QString error = InstallationBuilder::build(game, options);
-        if (!error.isEmpty())
-            qFatal("%s", qPrintable(error));
-        QSettingsStore(settingsFile).SaveSetting(kSettingsSection, "KVDir", game + "/");
-        resting = snapshot(game);
+        setGameDir(game);
     }
     ~Home() {
         // Lets a game that a failed test left waiting end by itself.
-        InstallationBuilder::writeFile(out + "/release", "");
-        for (QProcess* process : processes) {
-            process->kill();
-            process->waitForFinished();
-            delete process;
-        }
+        write(out + "release", "");
+        qDeleteAll(processes);
     }
 
-    // A second installation beside the first, whose game runs the given script.
-    QString addInstallation(const QString& name, const QByteArray& gameScript) {
-        const QString script = root + "/" + name + ".sh";
-        InstallationBuilder::writeFile(script, gameScript, true);
+    QString addInstallation(const QString& name) const {
+        write(root + "/game.sh", kGame, true);
         InstallationBuilder::Options options;
-        options.gameProgram = script;
+        options.gameProgram = root + "/game.sh";
         const QString error = InstallationBuilder::build(root + "/" + name, options);
         if (!error.isEmpty())
             qFatal("%s", qPrintable(error));
         return root + "/" + name;
     }
-
-    // extra adds to the environment; a value of "" removes that variable.
-    QProcess* start(const QString& program, const QMap<QString, QString>& extra = {},
-                    const QStringList& arguments = {}) {
+    void setGameDir(const QString& dir) const {
+        QSettingsStore(settingsFile).SaveSetting(kSettingsSection, "KVDir", dir + "/");
+    }
+    // Whether the game holds on; clears what the last one noted.
+    void hold(bool on) const {
+        for (const char* file : {"seen", "release", "done", "hold"})
+            QFile::remove(out + file);
+        if (on)
+            write(out + "hold", "");
+    }
+    // The launcher: given arguments, its command line, with no display at all; the
+    // driven window launches world when given, then quits.
+    QProcess* start(const QStringList& arguments = {}, const QString& world = {},
+                    const QString& program = "korvath2-launcher") {
         auto* process = new QProcess;
         processes << process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", root + "/config");
+        env.insert("KV_OUT", out);
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        for (auto it = extra.begin(); it != extra.end(); ++it) {
-            if (it.value().isEmpty())
-                env.remove(it.key());
-            else
-                env.insert(it.key(), it.value());
+        if (!arguments.isEmpty()) {
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                env.remove(name);
         }
+        if (!world.isEmpty())
+            env.insert("KV_DRIVER_WORLD", world);
         process->setProcessEnvironment(env);
-        process->start(program, arguments);
+        process->start(qEnvironmentVariable("KV_BINARY_DIR", KV_BINARY_DIR) + '/' + program,
+                       arguments);
         return process;
     }
-    // The launcher's command line, with no display at all.
-    QProcess* startCommand(const QStringList& arguments) {
-        return start(binaryDir() + "/korvath2-launcher",
-                     {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}},
-                     arguments);
+    QProcess* startDriver(const QString& world = {}) {
+        return start({}, world, "tests/driver_launcher");
     }
-    QProcess* startDriver(const QMap<QString, QString>& extra = {}) {
-        return start(binaryDir() + "/tests/driver_launcher", extra);
+    // Runs the command line to its end: its exit code (-1 when it did not end by
+    // itself), with what it printed in printed.
+    int command(const QStringList& arguments, QByteArray* printed = nullptr) {
+        QProcess* process = start(arguments);
+        const bool ended = process->waitForFinished(30000);
+        if (printed)
+            *printed = process->readAllStandardOutput() + process->readAllStandardError();
+        return ended && process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
     }
-
-    // Waits until the process has printed a line starting with prefix; returns it.
-    QString waitForLine(QProcess* process, const QString& prefix, int timeoutMs = 30000) {
-        QByteArray& buffer = output[process];
-        QDeadlineTimer deadline(timeoutMs);
-        while (true) {
-            buffer += process->readAllStandardOutput();
-            for (const QByteArray& line : buffer.split('\n')) {
-                if (line.startsWith(prefix.toUtf8()))
-                    return QString::fromUtf8(line);
-            }
-            if (deadline.hasExpired() || process->state() == QProcess::NotRunning)
-                return QString();
-            process->waitForReadyRead(100);
-        }
+    static void kill(QProcess* process) {
+        process->kill();
+        process->waitForFinished();
     }
-    QString firstState(QProcess* process) {
-        waitForLine(process, "STATE");
-        for (const QByteArray& line : output[process].split('\n')) {
-            if (line.startsWith("STATE"))
-                return QString::fromUtf8(line);
-        }
-        return QString();
-    }
-    bool hasStowedFolder() const {
-        return !QDir(game).entryList({"Roster-{*}"}, QDir::Dirs).isEmpty();
-    }
-
-    QString root, game, out, settingsFile;
-    QStringList resting;
+    QString root, out;
+    QString game = addInstallation("Game");
+    QString settingsFile = root + "/config/Korvath II Launcher.conf";
     QList<QProcess*> processes;
-    QHash<QProcess*, QByteArray> output;
 };
-
-// A game that notes what it sees, kills the launcher that started it, and ends,
-// after waiting for a release file when wait is set.
-QByteArray killingGame(const QString& out, bool wait) {
-    QString script = QStringLiteral("#!/bin/sh\n"
-                                    "cat Roster/marker.txt > '%1/seen'\n"
-                                    "echo $$ > '%1/game.pid'\n"
-                                    "kill -9 $PPID\n")
-                         .arg(out);
-    if (wait)
-        script += QStringLiteral("i=0\n"
-                                 "while [ ! -e '%1/release' ] && [ $i -lt 600 ]; do\n"
-                                 "  sleep 0.1; i=$((i+1))\n"
-                                 "done\n")
-                      .arg(out);
-    script += QStringLiteral("echo done > '%1/done'\n").arg(out);
-    return script.toUtf8();
-}
 
 } // namespace
 
-void CrashTest::killedLauncherIsRepairedAtNextStart() {
+void CrashTest::runsAProgramAndRecordsTheChild() {
     QTemporaryDir tmp;
-    Home home(tmp.path(), killingGame(tmp.path() + "/out", false));
-
-    QProcess* first = home.startDriver({{"KV_DRIVER_WORLD", "Frost March"}});
-    QVERIFY(first->waitForFinished(30000));
-    QCOMPARE(first->exitStatus(), QProcess::CrashExit);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(home.out + "/done"), 20000);
-    QCOMPARE(readFile(home.out + "/seen").trimmed(), QByteArray("Frostmarch Roster_Frostmarch"));
-    // Left switched in, its lock behind.
-    QVERIFY(home.hasStowedFolder());
-    QVERIFY(QFile::exists(InstanceLock::lockFilePath(home.settingsFile)));
-
-    QProcess* next = home.startDriver();
-    // The tome list of the default world is read after the recovery: its own tomes,
-    // not Frost March's.
-    QCOMPARE(home.waitForLine(next, "STATE"), "STATE ready " + kWorlds + " | " + kDefaultTomes);
-    QCOMPARE(snapshot(home.game), home.resting);
-}
-
-void CrashTest::nextStartWaitsForAGameStillRunning() {
-    QTemporaryDir tmp;
-    Home home(tmp.path(), killingGame(tmp.path() + "/out", true));
-
-    QProcess* first = home.startDriver({{"KV_DRIVER_WORLD", "Frost March"}});
-    QVERIFY(first->waitForFinished(30000));
-    QCOMPARE(first->exitStatus(), QProcess::CrashExit);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(home.out + "/seen"), 20000);
-    QVERIFY(home.hasStowedFolder());
-    const QStringList switchedIn = snapshot(home.game);
-
-    QProcess* next = home.startDriver();
-    QCOMPARE(home.firstState(next), QStringLiteral("STATE waiting"));
-    QCOMPARE(snapshot(home.game), switchedIn);
-    QVERIFY(!QFile::exists(home.out + "/done"));
-
-    QCOMPARE(InstallationBuilder::writeFile(home.out + "/release", ""), QString());
-    QCOMPARE(home.waitForLine(next, "STATE ready"),
-             "STATE ready " + kWorlds + " | " + kDefaultTomes);
-    QVERIFY(QFile::exists(home.out + "/done"));
-    QCOMPARE(snapshot(home.game), home.resting);
-}
-
-void CrashTest::secondLauncherLeavesTheRunningLaunchAlone() {
-    QTemporaryDir tmp;
-    const QString out = tmp.path() + "/out";
-    Home home(tmp.path(), QStringLiteral("#!/bin/sh\n"
-                                         "echo $$ > '%1/game.pid'\n"
-                                         "i=0\n"
-                                         "while [ ! -e '%1/release' ] && [ $i -lt 600 ]; do\n"
-                                         "  sleep 0.1; i=$((i+1))\n"
-                                         "done\n")
-                              .arg(out)
-                              .toUtf8());
-
-    QProcess* first = home.startDriver(
-        {{"KV_DRIVER_WORLD", "Frost March"}, {"KV_DRIVER_QUIT_AFTER_LAUNCH", "1"}});
-    QTRY_VERIFY_WITH_TIMEOUT(!readFile(out + "/game.pid").isEmpty(), 20000);
-    const qint64 gamePid = readFile(out + "/game.pid").trimmed().toLongLong();
-    // The launcher keeps a record of the game beside its settings while it runs.
-    QTRY_COMPARE(InstanceLock::runningChild(home.settingsFile), gamePid);
-    const QStringList switchedIn = snapshot(home.game);
-    QVERIFY(home.hasStowedFolder());
-    const QByteArray settings = readFile(home.settingsFile);
-
-    QProcess* second = home.start(binaryDir() + "/korvath2-launcher");
-    QVERIFY(second->waitForFinished(20000));
-    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second->exitCode(), 0);
-    QCOMPARE(snapshot(home.game), switchedIn);
-    QCOMPARE(readFile(home.settingsFile), settings);
-    QCOMPARE(first->state(), QProcess::Running);
-
-    QCOMPARE(InstallationBuilder::writeFile(out + "/release", ""), QString());
-    QVERIFY(first->waitForFinished(30000));
-    QCOMPARE(first->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(snapshot(home.game), home.resting);
-    QVERIFY(!QFile::exists(InstanceLock::childRecordPath(home.settingsFile)));
-}
-
-void CrashTest::switchOfAnUnreachableInstallationOutlivesALaunchElsewhere() {
-    QTemporaryDir tmp;
-    Home home(tmp.path(), killingGame(tmp.path() + "/out", false));
-    const QString other = home.addInstallation(
-        "Other", "#!/bin/sh\ncat Tomes/marker.txt > '" + home.out.toUtf8() + "/seen in other'\n");
-    const QStringList otherResting = snapshot(other);
-
-    // Killed while Frost March runs in the first installation, which then cannot be
-    // reached (its game moved away); the player has chosen the other one.
-    QProcess* first = home.startDriver({{"KV_DRIVER_WORLD", "Frost March"}});
-    QVERIFY(first->waitForFinished(30000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(home.out + "/done"), 20000);
-    QVERIFY(QFile::rename(home.game + "/korvath2.exe", home.root + "/away.exe"));
-    const QStringList switchedIn = snapshot(home.game);
-    QVERIFY(home.hasStowedFolder());
-    QSettingsStore(home.settingsFile).SaveSetting(kSettingsSection, "KVDir", other + "/");
-
-    // Isle of Dawn is launched there; the window says what is still switched in.
-    QProcess* second = home.startDriver(
-        {{"KV_DRIVER_WORLD", "Isle of Dawn"}, {"KV_DRIVER_QUIT_AFTER_LAUNCH", "1"}});
-    QVERIFY(!home.waitForLine(second, "LABEL A world is still switched in at").isEmpty());
-    QVERIFY(second->waitForFinished(30000));
-    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(readFile(home.out + "/seen in other").trimmed(), QByteArray("dawn Tomes_dawn"));
-    QCOMPARE(snapshot(other), otherResting);
-    QCOMPARE(snapshot(home.game), switchedIn);
-
-    // Back again: the next start puts it right, though the other one is current.
-    QVERIFY(QFile::rename(home.root + "/away.exe", home.game + "/korvath2.exe"));
-    QProcess* third = home.startDriver();
-    QCOMPARE(home.waitForLine(third, "STATE"), "STATE ready " + kWorlds + " | " + kDefaultTomes);
-    QCOMPARE(snapshot(home.game), home.resting);
-    QCOMPARE(snapshot(other), otherResting);
-}
-
-void CrashTest::commandLinePlaysAWorldWithoutADisplay() {
-    QTemporaryDir tmp;
-    const QString out = tmp.path() + "/out";
-    // The game notes what it sees, kills its launcher when asked to, holds on while
-    // asked to, and exits with 7.
-    Home home(
-        tmp.path(),
-        QStringLiteral("#!/bin/sh\n"
-                       "cat Roster/marker.txt > '%1/seen'\n"
-                       "[ -e '%1/kill' ] && kill -9 $PPID\n"
-                       "i=0\n"
-                       "while [ -e '%1/hold' ] && [ ! -e '%1/release' ] && [ $i -lt 600 ]; do\n"
-                       "  sleep 0.1; i=$((i+1))\n"
-                       "done\n"
-                       "echo done > '%1/done'\n"
-                       "exit 7\n")
-            .arg(out)
-            .toUtf8());
-    QCOMPARE(InstallationBuilder::writeFile(home.game + "/Cold.ini",
-                                            "[WorldData]\nDisplayName=frostMARCH\n"),
-             QString());
-    home.resting = snapshot(home.game);
-    const auto finished = [](QProcess* process) {
-        return process->waitForFinished(30000) && process->exitStatus() == QProcess::NormalExit;
+    const QString game = tmp.path() + "/Korvath 2 Games/Korvath 2", out = tmp.path() + "/seen";
+    const QString record = tmp.path() + "/child.record";
+    // Spaces in the path, and a wine on PATH.
+    QVERIFY(write(tmp.path() + "/bin/wine", recorder("seen", 7), true));
+    QVERIFY(QDir().mkpath(game));
+    const auto restorePath = qScopeGuard([path = qgetenv("PATH")] { qputenv("PATH", path); });
+    qputenv("PATH", QFile::encodeName(tmp.path()) + "/bin:/usr/bin:/bin");
+    LocalFileSystem fs;
+    QProcessRunner runner;
+    runner.setChildRecordFile(record);
+    StartProblem why = StartProblem::None;
+    // Runs the game directory's KORVATH2.EXE (absent when content is empty) by the
+    // name the launcher uses.
+    const auto run = [&](const QByteArray& content, bool executable) {
+        QFile::remove(game + "/KORVATH2.EXE");
+        QFile::remove(out);
+        if (!content.isEmpty())
+            write(game + "/KORVATH2.EXE", content, executable);
+        return LaunchStuff::RunAndWait(runner, fs, game + "/korvath2.exe", {"one two", "*"}, game,
+                                       {{"KV_OUT", tmp.path()}}, &why);
     };
 
-    // Unknown and ambiguous names: the worlds are listed and nothing is renamed.
-    for (const QString& name : {QStringLiteral("Nowhere"), QStringLiteral("Frostmarch")}) {
-        QProcess* refused = home.startCommand({"--world", name});
-        QVERIFY(finished(refused));
-        QCOMPARE(refused->exitCode(), 2);
-        QVERIFY(refused->readAllStandardError().contains("\nFrostmarch\tFrost March\n"));
-        QCOMPARE(snapshot(home.game), home.resting);
+    // Arguments arrive as given, never split or expanded, and the exit code returns.
+    QCOMPARE(run(recorder("seen", 3), true), 3);
+    QCOMPARE(readFile(out), game + "\narg:one two\narg:*\n");
+    // A Windows program runs through wine, which is given its path as it is on disk.
+    QCOMPARE(run("MZ\x90", false), 7);
+    QCOMPARE(readFile(out), game + "\narg:" + game + "/KORVATH2.EXE\narg:one two\narg:*\n");
+    // As a shell reports a child ended by a signal: 128 + SIGTERM; never -1, which
+    // means "not started".
+    QCOMPARE(run("#!/bin/sh\nkill -TERM $$\n", true), 128 + 15);
+    QCOMPARE(why, StartProblem::None);
+    // The child's id is in the record before its program runs; the record goes once
+    // the child has ended.
+    QCOMPARE(run("#!/bin/sh\ncat \"$KV_OUT/child.record\" > \"$KV_OUT/seen\"\necho $$ >> "
+                 "\"$KV_OUT/seen\"\n",
+                 true),
+             0);
+    const QStringList lines = readFile(out).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(lines.size() == 2 && lines.first().section(' ', 0, 0) == lines.last());
+    QVERIFY(!QFile::exists(record));
+    // Nothing started: -1, and why.
+    QCOMPARE(run("", false), -1);
+    QCOMPARE(why, StartProblem::Missing);
+    QCOMPARE(run("#!/bin/sh\n", false), -1);
+    QCOMPARE(why, StartProblem::NotStarted);
+    qputenv("PATH", QFile::encodeName(tmp.path()));
+    QCOMPARE(run("MZ", false), -1);
+    QCOMPARE(why, StartProblem::NeedsWine);
+
+    // A recorded child counts while that very process runs: not once it has ended
+    // (even before it is reaped), nor a process that got its id later.
+    QProcess child;
+    child.start("/bin/sh", {"-c", "read line"});
+    QVERIFY(child.waitForStarted());
+    LaunchStuff::WriteChildRecord(record, child.processId());
+    QCOMPARE(LaunchStuff::RecordedRunningChild(record), child.processId());
+    QVERIFY(write(record, QByteArray::number(child.processId()) + " 1\n"));
+    QCOMPARE(LaunchStuff::RecordedRunningChild(record), 0);
+    child.closeWriteChannel();
+    QVERIFY(child.waitForFinished());
+    const pid_t zombie = ::fork();
+    if (zombie == 0)
+        ::_exit(0);
+    LaunchStuff::WriteChildRecord(record, zombie);
+    QTRY_VERIFY(readFile(QString("/proc/%1/stat").arg(zombie)).split(')').last().startsWith(" Z"));
+    QCOMPARE(LaunchStuff::RecordedRunningChild(record), 0);
+    ::waitpid(zombie, nullptr, 0);
+}
+
+void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
+    QTemporaryDir tmp;
+    Home home(tmp.path());
+    const QString other = home.addInstallation("Other");
+    QVERIFY(write(home.game + "/Cold.ini", "[WorldData]\nDisplayName=frostMARCH\n"));
+    const QStringList resting = snapshot(home.game), otherResting = snapshot(other);
+
+    // Unknown and ambiguous names on the command line: the worlds are listed, and
+    // nothing is renamed.
+    QByteArray printed;
+    for (const QString name : {"Nowhere", "Frostmarch"}) {
+        QCOMPARE(home.command({"--world", name}, &printed), 2);
+        QVERIFY(printed.contains("\nFrostmarch\tFrost March\n"));
     }
+    QCOMPARE(snapshot(home.game), resting);
 
-    // Played by label or display name, any letter case; a second launcher meanwhile
-    // changes nothing and says why.
-    QCOMPARE(InstallationBuilder::writeFile(out + "/hold", ""), QString());
-    QProcess* playing = home.startCommand({"--world", "frost march"});
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + "/seen"), 20000);
-    QCOMPARE(readFile(out + "/seen").trimmed(), QByteArray("Frostmarch Roster_Frostmarch"));
-    const QStringList switchedIn = snapshot(home.game);
-    QProcess* second = home.startCommand({"--world", "dawn"});
-    QVERIFY(finished(second));
-    QCOMPARE(second->exitCode(), 125);
-    QVERIFY(second->readAllStandardError().contains("another Korvath II Launcher is running"));
+    // The window plays Frost March; its game holds on. A second launcher meanwhile
+    // changes nothing, though the lock looks ancient (a live launcher's lock is never
+    // stale), nor does the command line, which says why.
+    home.hold(true);
+    QProcess* first = home.startDriver("Frost March");
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(home.out + "seen"),
+                              "Frostmarch Roster_Frostmarch\nFrostmarch Tomes_Frostmarch\n", 20000);
+    QStringList switchedIn = snapshot(home.game);
+    QFile lock(InstanceLock::lockFilePath(home.settingsFile));
+    QVERIFY(lock.open(QIODevice::ReadWrite));
+    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-3 * 3600),
+                             QFileDevice::FileModificationTime));
+    QCOMPARE(home.command({}), 0);
+    QCOMPARE(home.command({"--world", "dawn"}, &printed), 125);
+    QVERIFY(printed.contains("another Korvath II Launcher is running"));
     QCOMPARE(snapshot(home.game), switchedIn);
-    QCOMPARE(InstallationBuilder::writeFile(out + "/release", ""), QString());
-    QVERIFY(finished(playing));
-    QCOMPARE(playing->exitCode(), 7);
-    QCOMPARE(snapshot(home.game), home.resting);
 
-    // Killed mid-game: --recover puts the folders back and says what it did.
-    QVERIFY(QFile::remove(out + "/done") && QFile::remove(out + "/hold"));
-    QCOMPARE(InstallationBuilder::writeFile(out + "/kill", ""), QString());
-    QProcess* killed = home.startCommand({"--world", "Frost March"});
-    QVERIFY(killed->waitForFinished(30000));
-    QCOMPARE(killed->exitStatus(), QProcess::CrashExit);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + "/done"), 20000);
-    QVERIFY(home.hasStowedFolder());
-    QProcess* recover = home.startCommand({"--recover"});
-    QVERIFY(finished(recover));
-    QCOMPARE(recover->exitCode(), 0);
-    QVERIFY(recover->readAllStandardOutput().contains("world \"Frostmarch\""));
-    QCOMPARE(snapshot(home.game), home.resting);
+    // Killed mid-game: --recover renames nothing while the game runs; once it has
+    // ended, it puts the folders back and says so.
+    Home::kill(first);
+    QCOMPARE(home.command({"--recover"}), 125);
+    QCOMPARE(snapshot(home.game), switchedIn);
+    QVERIFY(write(home.out + "release", ""));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(home.out + "done"), 20000);
+    QCOMPARE(home.command({"--recover"}, &printed), 0);
+    QVERIFY(printed.contains("world \"Frostmarch\""));
+    QCOMPARE(snapshot(home.game), resting);
+
+    // The command line plays a world named in any letter case, and is killed
+    // mid-game: it too left a record of its game for --recover to respect. The game
+    // ends while its installation cannot be reached (the game moved away). A launch in the other
+    // installation passes the game's exit code on and keeps the record of the first one.
+    home.hold(true);
+    QProcess* playing = home.start({"--world", "frost march"});
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(home.out + "seen").startsWith("Frostmarch Roster_"), 20000);
+    Home::kill(playing);
+    switchedIn = snapshot(home.game);
+    QCOMPARE(home.command({"--recover"}), 125);
+    QVERIFY(QFile::rename(home.game + "/korvath2.exe", home.root + "/away.exe"));
+    QVERIFY(write(home.out + "release", ""));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(home.out + "done"), 20000);
+    home.hold(false);
+    home.setGameDir(other);
+    QCOMPARE(home.command({"--world", "Isle of Dawn"}), 7);
+    QCOMPARE(readFile(home.out + "seen"), "Valmora Roster\ndawn Tomes_dawn\n");
+    QCOMPARE(snapshot(other), otherResting);
+    QCOMPARE(snapshot(home.game), switchedIn.filter(QRegularExpression("^(?!korvath2.exe)")));
+
+    // Reachable again: the window's next start puts it back before its catalogue and
+    // tomes are read.
+    QVERIFY(QFile::rename(home.root + "/away.exe", home.game + "/korvath2.exe"));
+    home.setGameDir(home.game);
+    QProcess* last = home.startDriver();
+    QTRY_VERIFY_WITH_TIMEOUT(last->canReadLine(), 30000);
+    QCOMPARE(last->readLine(), "READY Valmora (Default Korvath World),frostMARCH,Isle of Dawn,"
+                               "Frost March | Bestiary,Herbalism\n");
+    QCOMPARE(snapshot(home.game), resting);
+    QCOMPARE(snapshot(other), otherResting);
 }
 
 QTEST_GUILESS_MAIN(CrashTest)

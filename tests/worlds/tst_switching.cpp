@@ -1,4 +1,6 @@
-// Switching a world's folders in and out, and repairing what a cut-short switch left.
+// Switching a world's folders in and out, and the fault sweep: every operation of a
+// launch in turn (lookup, rename, listing, folder sync, settings write) fails once,
+// fails from then on, or is where the launcher "crashes".
 #include "WorldsTestSupport.h"
 #include "app/SettingsStore.h"
 #include "worlds/FolderSwitching.h"
@@ -13,316 +15,217 @@ using namespace WorldsTest;
 namespace FS = FolderSwitching;
 namespace SR = SwitchRecords;
 
+class SwitchingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void switchesTheWorldsFoldersInAndOut();
+    void everyStepInEveryMode_data();
+    void everyStepInEveryMode();
+};
+
 namespace {
 
 // A demo installation (in a folder whose name holds a space) with the worlds
-// Frostmarch (Roster, Tomes, Items), dawn (Tomes, Music) and Everywhere (all
-// eleven), a settings file, and a logging file system and settings store.
+// Frostmarch (Roster, Tomes, Items) and dawn (Tomes, Music), a settings file, and a
+// file system and settings store that log every operation.
 struct Installation {
     QTemporaryDir tmp;
-    QString game = tmp.path() + QStringLiteral("/Korvath 2");
-    QString settingsFile = tmp.path() + QStringLiteral("/config/Korvath II Launcher.conf");
+    QString game = tmp.path() + "/Korvath 2";
+    QString settingsFile = tmp.path() + "/config/Korvath II Launcher.conf";
     QSettingsStore store{settingsFile};
-    FaultPlan plan; // logs every operation; faults only where a test sets them
+    FaultPlan plan; // faults only where a test sets them
     FaultySettingsStore settings{store, plan};
     KVDirStuff::GameFolderTable table = gameFolderTable();
-    LauncherState state;
-    QStringList before;
+    LauncherState state = stateFor(game, std::make_unique<FaultyFileSystem>(plan));
 
-    bool build() {
-        if (!InstallationBuilder::build(game).isEmpty() || !addEverywhereWorld(game).isEmpty())
-            return false;
-        state = stateFor(game, std::make_unique<FaultyFileSystem>(plan));
-        before = snapshot(game);
-        return true;
-    }
     QString saved(const QString& key) const {
         return QSettingsStore(settingsFile).GetSetting(kSettingsSection, key, "<missing>");
     }
-    int renames() const { return plan.log.filter(QRegularExpression("^rename ")).size(); }
-    // The recorded switches, each as "<game directory> <world label> <backup label>".
-    QStringList pending() {
-        QStringList records;
-        for (const SR::Record& r : SR::Pending(store))
-            records << r.gameDir + ' ' + r.dirLabel + ' ' + r.backupLabel;
-        return records;
-    }
-    QString path(const QString& relative) const { return game + QLatin1Char('/') + relative; }
+    QString path(const QString& relative) const { return game + '/' + relative; }
     void switchIn(const QString& world) {
         state.dirLabel = world;
         FS::SwitchWorldIn(state, settings, table);
-    }
-    void switchOut() { FS::SwitchWorldOut(state, table); }
-    QStringList stowed() { return FS::StowedFolders(state, table); }
-    // Renames a folder by hand, the way a cut-short switch or a user leaves it.
-    bool rename(const QString& relative, const QString& newName) const {
-        const QString from = path(relative);
-        return QDir().rename(from, QFileInfo(from).path() + QLatin1Char('/') + newName);
     }
 };
 
 } // namespace
 
-class SwitchingTest : public QObject {
-    Q_OBJECT
-private slots:
-    void worldSwitchesInAndBackOut();
-    void worldVersionThatCannotTakeTheNameLeavesTheDefault();
-    void labelsThatCannotBeSavedRenameNothing();
-    void launchStartsOnlyWithEveryFolderInPlace_data();
-    void launchStartsOnlyWithEveryFolderInPlace();
-    void recordsFollowTheirInstallation();
-    void everyFolderSwapsAndStowedOnesAreFoundWithoutRegardToCase();
-};
-
-void SwitchingTest::worldSwitchesInAndBackOut() {
+void SwitchingTest::switchesTheWorldsFoldersInAndOut() {
     Installation in;
-    QVERIFY(in.build());
-    // The default world looks up and renames nothing, yet saves both labels.
+    QCOMPARE(InstallationBuilder::build(in.game), QString());
+    const QStringList before = snapshot(in.game);
+
+    // The default world: new labels saved, nothing looked up or renamed.
     in.switchIn("");
     const QString defaultB = in.state.backupLabel;
-    QCOMPARE(defaultB.size(), 38);
-    QCOMPARE(in.saved("lastBackupLabel"), defaultB);
-    QCOMPARE(in.saved("lastDirLabel"), "");
-    in.switchOut();
+    QCOMPARE(in.saved("lastBackupLabel") + '|' + in.saved("lastDirLabel"), defaultB + '|');
     QCOMPARE(in.plan.log.filter(QRegularExpression("^(rename|lookup) ")), QStringList());
-    QCOMPARE(snapshot(in.game), in.before);
 
-    in.plan.log.clear();
+    // A fresh backup label in registry form, saved with the world's label and the
+    // switch's record in one write before the first rename.
     in.switchIn("Frostmarch");
     const QString B = in.state.backupLabel;
-    QVERIFY(B != defaultB);
-    QCOMPARE(in.saved("lastBackupLabel"), B);
-    QCOMPARE(in.saved("lastDirLabel"), "Frostmarch");
-    // Both labels and the switch's record reached the settings in one write, before
-    // the first rename.
-    const int firstRename = in.plan.log.indexOf(QRegularExpression("rename .*"));
-    const int write = in.plan.log.indexOf(
-        QRegularExpression("write .*pendingSwitches=.*/lastBackupLabel=.*/lastDirLabel=.*"));
-    QVERIFY(write >= 0 && write < firstRename);
-    QCOMPARE(in.pending(), QStringList{in.game + "/ Frostmarch " + B});
-    QCOMPARE(in.renames(), 6);
-
-    // Each folder changed its name within its own parent; the others stay.
-    for (const QString& folder : QStringList{"Roster", "Tomes", "Data/Graphics/Items"}) {
-        const QString N = folder.section('/', -1);
-        QCOMPARE(markerOf(in.path(folder)), "Frostmarch " + N + "_Frostmarch");
-        QCOMPARE(markerOf(in.path(folder + "-" + B)), "Valmora " + N);
-        QVERIFY(!QFileInfo::exists(in.path(folder + "_Frostmarch")));
-    }
-    QCOMPARE(markerOf(in.path("Data/Music")), "Valmora Music");
-    QCOMPARE(markerOf(in.path("Tomes_dawn")), "dawn Tomes_dawn");
-    QCOMPARE(in.stowed(), QStringList({in.path("Roster-" + B), in.path("Tomes-" + B),
-                                       in.path("Data/Graphics/Items-" + B)}));
+    const QRegularExpression registryForm("^\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$");
+    QVERIFY2(registryForm.match(B).hasMatch() && B != defaultB, qPrintable(B));
+    QCOMPARE(in.saved("lastBackupLabel") + '|' + in.saved("lastDirLabel"), B + "|Frostmarch");
+    const int write = in.plan.log.indexOf(QRegularExpression(
+        "^write .*pendingSwitches=.*/lastBackupLabel=.*/lastDirLabel=Frostmarch"));
+    QVERIFY(write >= 0 && write < in.plan.log.indexOf(QRegularExpression("rename .*")));
+    // The default folders stowed within their parents, found also when a name
+    // differs in letter case.
+    QVERIFY(QDir(in.path("Data/Graphics")).rename("Items-" + B, "ITEMS-" + B.toLower()));
+    QCOMPARE(FS::StowedFolders(in.state, in.table),
+             QStringList({in.path("Roster-" + B), in.path("Tomes-" + B),
+                          in.path("Data/Graphics/ITEMS-" + B.toLower())}));
 
     // Switching out needs both labels.
     const QStringList switchedIn = snapshot(in.game);
-    in.state.backupLabel = "";
-    in.switchOut();
-    QCOMPARE(snapshot(in.game), switchedIn);
-    in.state.backupLabel = B;
     in.state.dirLabel = "";
-    in.switchOut();
+    FS::SwitchWorldOut(in.state, in.table);
     QCOMPARE(snapshot(in.game), switchedIn);
     in.state.dirLabel = "Frostmarch";
-    in.switchOut();
-    QCOMPARE(snapshot(in.game), in.before);
-    QVERIFY(in.stowed().isEmpty());
-    QCOMPARE(in.saved("lastBackupLabel"), B);
-    QCOMPARE(in.saved("lastDirLabel"), "Frostmarch");
-    // The start-up recovery on a resting installation renames nothing.
-    in.plan.log.clear();
-    in.switchOut();
-    QCOMPARE(in.renames(), 0);
+    FS::SwitchWorldOut(in.state, in.table);
+    QCOMPARE(snapshot(in.game), before);
 
-    // Only folders present in both versions switch: this installation lacks the Music
-    // folder that dawn replaces.
+    // A version whose default folder is missing stays (this installation lacks the
+    // Music folder that dawn replaces); when the world's Tomes cannot take the name,
+    // the default Tomes goes back at once, and standard error says why.
     QVERIFY(QDir(in.path("Data/Music")).removeRecursively());
     const QStringList withoutMusic = snapshot(in.game);
+    in.plan = FaultPlan{FaultPlan::Mode::FailOnce, 2, FaultPlan::Rename};
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^rename failed: .*Tomes_dawn"));
     in.switchIn("dawn");
-    QCOMPARE(markerOf(in.path("Tomes-" + in.state.backupLabel)), "Valmora Tomes");
-    QCOMPARE(markerOf(in.path("Tomes")), "dawn Tomes_dawn");
-    QCOMPARE(markerOf(in.path("Data/Music_dawn")), "dawn Music_dawn");
+    QCOMPARE(markerOf(in.path("Tomes")), "Valmora Tomes");
     QVERIFY(!QFileInfo::exists(in.path("Data/Music")));
-    QCOMPARE(in.renames(), 2);
-    in.switchOut();
+    FS::SwitchWorldOut(in.state, in.table);
+    QCOMPARE(snapshot(in.game), withoutMusic);
+
+    // Labels that cannot be saved: nothing renamed, the earlier label kept.
+    in.plan = FaultPlan{FaultPlan::Mode::FailOnce, 1, FaultPlan::SettingsWrite};
+    QVERIFY_THROWS_EXCEPTION(SettingsError, in.switchIn("Frostmarch"));
+    QCOMPARE(in.saved("lastDirLabel"), "dawn");
+    QCOMPARE(in.state.backupLabel, in.saved("lastBackupLabel"));
+    QCOMPARE(snapshot(in.game), withoutMusic);
+
+    // The program starts only once the check has seen the world's folders in place,
+    // so not when the game directory cannot be listed for it.
+    in.plan = FaultPlan{FaultPlan::Mode::FailOnce, 1, FaultPlan::Listing};
+    const SR::LaunchOutcome outcome = SR::SwitchedLaunch(in.state, in.settings, in.table, [] {});
+    QVERIFY(!outcome.started && outcome.notSwitchedIn && !outcome.notRestored);
     QCOMPARE(snapshot(in.game), withoutMusic);
 }
 
-void SwitchingTest::worldVersionThatCannotTakeTheNameLeavesTheDefault() {
-    Installation in;
-    QVERIFY(in.build());
-    // The world's Roster cannot take the plain name: the default Roster goes back at
-    // once, the other entries switch in as usual.
-    in.plan = FaultPlan(FaultPlan::Mode::FailOnce, 2, FaultPlan::Rename);
-    // Ignored, but written to standard error with the folder and the reason.
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^rename failed: .*Roster_Frostmarch"));
-    in.switchIn("Frostmarch");
-    QCOMPARE(markerOf(in.path("Roster")), "Valmora Roster");
-    QCOMPARE(markerOf(in.path("Roster_Frostmarch")), "Frostmarch Roster_Frostmarch");
-    QCOMPARE(markerOf(in.path("Tomes")), "Frostmarch Tomes_Frostmarch");
-    QCOMPARE(in.stowed().size(), 2);
-    in.plan.mode = FaultPlan::Mode::None;
-    in.switchOut();
-    QCOMPARE(snapshot(in.game), in.before);
-}
-
-void SwitchingTest::labelsThatCannotBeSavedRenameNothing() {
-    Installation in;
-    QVERIFY(in.build());
-    const QString oldB = "{11111111-2222-3333-4444-555555555555}";
-    in.store.SaveSetting(kSettingsSection, "lastBackupLabel", oldB);
-    in.state.backupLabel = oldB;
-    in.plan = FaultPlan(FaultPlan::Mode::FailOnce, 1, FaultPlan::SettingsWrite);
-    QVERIFY_THROWS_EXCEPTION(SettingsError, in.switchIn("Frostmarch"));
-    QCOMPARE(snapshot(in.game), in.before);
-    QCOMPARE(in.state.backupLabel, oldB);
-    QCOMPARE(in.saved("lastBackupLabel"), oldB);
-    QCOMPARE(in.saved("lastDirLabel"), "<missing>");
-    QCOMPARE(in.pending(), QStringList());
-}
-
-void SwitchingTest::launchStartsOnlyWithEveryFolderInPlace_data() {
-    QTest::addColumn<int>("kinds");
-    QTest::addColumn<int>("failing"); // the operation of those kinds that fails once
-    QTest::addColumn<QString>("notInPlace");
-    QTest::newRow("nothing fails") << int(FaultPlan::Rename) << 0 << "";
-    // Roster's two renames come first, then Tomes'.
-    QTest::newRow("the default Tomes cannot be stowed") << int(FaultPlan::Rename) << 3 << "Tomes";
-    QTest::newRow("the world's Tomes cannot take its place")
-        << int(FaultPlan::Rename) << 4 << "Tomes";
-    QTest::newRow("Roster's existence test fails, so it is never tried")
-        << int(FaultPlan::Lookup) << 1 << "Roster";
-    QTest::newRow("the game directory cannot be listed for the check")
-        << int(FaultPlan::Listing) << 1 << "";
-}
-
-void SwitchingTest::launchStartsOnlyWithEveryFolderInPlace() {
-    QFETCH(int, kinds);
-    QFETCH(int, failing);
-    QFETCH(QString, notInPlace);
-    Installation in;
-    QVERIFY(in.build());
-    in.plan = FaultPlan(FaultPlan::Mode::FailOnce, failing, kinds);
-    in.state.dirLabel = "Frostmarch";
-    QStringList whileRunning;
-    const SR::LaunchOutcome outcome = SR::SwitchedLaunch(in.state, in.settings, in.table, [&] {
-        whileRunning = in.pending();
-        for (const char* folder : {"Roster", "Tomes", "Data/Graphics/Items"})
-            QCOMPARE(markerOf(in.path(folder)).section(' ', 0, 0), "Frostmarch");
-    });
-    QCOMPARE(outcome.started, failing == 0);
-    QCOMPARE(whileRunning,
-             QStringList(failing == 0 ? 1 : 0, in.game + "/ Frostmarch " + in.state.backupLabel));
-    QCOMPARE(bool(outcome.notSwitchedIn), failing != 0);
-    if (outcome.notSwitchedIn) {
-        QCOMPARE(outcome.notSwitchedIn->relativePath, notInPlace);
-        QVERIFY(!SR::SwitchInFailureText(*outcome.notSwitchedIn).isEmpty());
-    }
-    // Whatever happened, everything is back and the record is gone.
-    QVERIFY(!outcome.notRestored);
-    QCOMPARE(snapshot(in.game), in.before);
-    QCOMPARE(in.pending(), QStringList());
-}
-
-void SwitchingTest::recordsFollowTheirInstallation() {
-    Installation in;
-    QVERIFY(in.build());
-    const QString other = in.tmp.path() + "/Other";
-    QCOMPARE(InstallationBuilder::build(other), QString());
-    const QStringList otherBefore = snapshot(other);
-    in.state.dirLabel = "Frostmarch";
-
-    // The game cannot put Roster back while it runs (its name is taken): said at
-    // once, and the record stays.
-    SR::LaunchOutcome outcome = SR::SwitchedLaunch(in.state, in.settings, in.table, [&] {
-        QCOMPARE(InstallationBuilder::writeFile(in.path("Roster_Frostmarch/x"), ""), QString());
-    });
-    QVERIFY(outcome.started && outcome.notRestored);
-    QCOMPARE(outcome.notRestored->relativePath, "Roster");
-    QCOMPARE(SR::RestoreFailureText(*outcome.notRestored),
-             "Could not restore \"Roster\" (\"Roster_Frostmarch\" is in the way). Fix that, "
-             "then click Launch again.");
-    const QString recordA = in.game + "/ Frostmarch " + in.state.backupLabel;
-    QCOMPARE(in.pending(), QStringList{recordA});
-    const QStringList stuck = snapshot(in.game);
-
-    // The installation cannot be reached (its game is gone): its record is kept while
-    // another installation launches, with a record of its own for the launch.
-    QVERIFY(QFile::rename(in.path("korvath2.exe"), in.tmp.path() + "/korvath2.exe"));
-    SR::RestoreOutcome restored = SR::RestoreReachable(*in.state.fileSystem, in.settings, in.table);
-    QCOMPARE(restored.unreachable.size(), 1);
-    QVERIFY(SR::UnreachableText(restored.unreachable).contains("Korvath 2\""));
-    LauncherState elsewhere = stateFor(other);
-    elsewhere.dirLabel = "dawn";
-    outcome = SR::SwitchedLaunch(elsewhere, in.settings, in.table, [&] {
-        QCOMPARE(in.pending(), QStringList({recordA, other + "/ dawn " + elsewhere.backupLabel}));
-    });
-    QVERIFY(outcome.started && !outcome.notSwitchedIn && !outcome.notRestored);
-    QCOMPARE(in.pending(), QStringList{recordA});
-    QCOMPARE(snapshot(other), otherBefore);
-    QCOMPARE(snapshot(in.game), stuck.filter(QRegularExpression("^(?!korvath2.exe)")));
-
-    // Reachable again, with the name free: put back whichever directory is current.
-    QVERIFY(QFile::rename(in.tmp.path() + "/korvath2.exe", in.path("korvath2.exe")));
-    QVERIFY(in.rename("Roster_Frostmarch", "Roster_mine"));
-    restored = SR::RestoreReachable(*in.state.fileSystem, in.settings, in.table);
-    QVERIFY(restored.unreachable.isEmpty() && restored.notRestored.isEmpty());
-    QCOMPARE(in.pending(), QStringList());
-    QVERIFY(QFile::exists(in.path("Roster_mine/x"))); // the user's folder is kept
-    QVERIFY(QDir(in.path("Roster_mine")).removeRecursively());
-    QCOMPARE(snapshot(in.game), in.before);
-
-    // Labels saved by a launcher that kept no records (or a record list that cannot
-    // be read) belong to the directory it used, and are recovered from there.
-    for (const QByteArray& pendingLine : {QByteArray(), QByteArray("pendingSwitches=garbage\n")}) {
-        in.switchIn("Frostmarch");
-        QCOMPARE(InstallationBuilder::writeFile(in.settingsFile,
-                                                "[Settings]\n" + pendingLine +
-                                                    "lastDirLabel=Frostmarch\nlastBackupLabel=" +
-                                                    in.state.backupLabel.toLatin1() + "\n"),
-                 QString());
-        SR::AdoptEarlierLabels(in.store, in.game + "/");
-        QCOMPARE(in.pending(), QStringList{in.game + "/ Frostmarch " + in.state.backupLabel});
-        SR::RestoreReachable(*in.state.fileSystem, in.settings, in.table);
-        QCOMPARE(snapshot(in.game), in.before);
-        QCOMPARE(in.pending(), QStringList());
+void SwitchingTest::everyStepInEveryMode_data() {
+    QTest::addColumn<bool>("eleven");
+    QTest::addColumn<int>("mode");
+    const QList<QPair<const char*, FaultPlan::Mode>> modes = {
+        {"fails once", FaultPlan::Mode::FailOnce},
+        {"fails from then on", FaultPlan::Mode::FailFrom},
+        {"crashes", FaultPlan::Mode::CrashAfter},
+    };
+    for (const auto& [name, mode] : modes) {
+        QTest::addRow("eleven folders, A unreachable, settings elsewhere, %s", name)
+            << true << int(mode);
+        QTest::addRow("two folders, A reachable, settings beside, %s", name) << false << int(mode);
     }
 }
 
-void SwitchingTest::everyFolderSwapsAndStowedOnesAreFoundWithoutRegardToCase() {
-    Installation in;
-    QVERIFY(in.build());
-    in.switchIn(kEverywhere);
-    const QString B = in.state.backupLabel;
-    QStringList expected;
-    for (const QString& folder : InstallationBuilder::kContentFolders) {
-        const QString N = folder.section('/', -1);
-        QCOMPARE(markerOf(in.path(folder)), "Everywhere " + N);
-        QCOMPARE(markerOf(in.path(folder + "-" + B)), "Valmora " + N);
-        expected.append(in.path(folder + "-" + B));
+// A launch in installation B while installation A still has a switch recorded from
+// an earlier run, reachable or not, with the settings on the installations' file
+// system or on another one. Whatever fails, the program never runs with a folder of
+// the world missing, and once A can be reached the next start brings both back
+// exactly as they were.
+void SwitchingTest::everyStepInEveryMode() {
+    QFETCH(bool, eleven);
+    QFETCH(int, mode);
+    const QString world = eleven ? "Everywhere" : "dawn";
+    const int replaced = eleven ? 11 : 2;
+    const bool otherReachable = !eleven, settingsElsewhere = eleven;
+    const KVDirStuff::GameFolderTable table = gameFolderTable();
+
+    // In memory where possible: the sweep makes hundreds of synced settings writes.
+    const QString base = QFileInfo("/dev/shm").isWritable() ? "/dev/shm" : QDir::tempPath();
+    QTemporaryDir tmp(base + "/kv-switching-faults-XXXXXX");
+    QVERIFY(tmp.isValid());
+    const QString a = tmp.path() + "/a", b = tmp.path() + "/b";
+    // Both with a world that has a version of all eleven content folders.
+    for (const QString& game : {a, b}) {
+        QCOMPARE(InstallationBuilder::build(game), QString());
+        for (const QString& folder : InstallationBuilder::kContentFolders)
+            QVERIFY(write(game + '/' + folder + "_Everywhere/marker.txt",
+                          "Everywhere " + folder.toUtf8()));
     }
-    QCOMPARE(in.stowed(), expected);
+    const QString settingsFile = tmp.path() + "/Korvath II Launcher.conf";
+    const QString gameOfA = a + "/korvath2.exe", awayOfA = tmp.path() + "/away.exe";
+    const QStringList beforeA = snapshot(a), beforeB = snapshot(b);
 
-    // A stowed folder whose name differs in letter case is still found, reported by
-    // its name on disk, and brought back by the recovery.
-    QVERIFY(in.rename("Data/Graphics/Tiles-" + B, "TILES-" + B.toLower()));
-    expected[9] = in.path("Data/Graphics/TILES-" + B.toLower());
-    QCOMPARE(in.stowed(), expected);
-    in.switchOut();
-    QVERIFY(in.stowed().isEmpty());
-    QCOMPARE(snapshot(in.game), in.before);
+    int leftDamaged = 0; // runs after which B needed the recovery
+    for (int n = FaultPlan::Mode(mode) == FaultPlan::Mode::CrashAfter ? 0 : 1;; ++n) {
+        // An earlier launch left Frost March switched in at A.
+        QVERIFY(write(settingsFile, ""));
+        {
+            QSettingsStore store(settingsFile);
+            LauncherState earlier = stateFor(a);
+            earlier.dirLabel = "Frostmarch";
+            FS::SwitchWorldIn(earlier, store, table);
+        }
+        if (!otherReachable)
+            QVERIFY(QFile::rename(gameOfA, awayOfA));
+        const QStringList switchedInA = snapshot(a);
 
-    // A world version in another letter case counts as the world's.
-    QVERIFY(in.rename("Roster_Frostmarch", "roster_FROSTMARCH"));
-    in.switchIn("Frostmarch");
-    QCOMPARE(markerOf(in.path("Roster")), "Frostmarch Roster_Frostmarch");
-    in.switchOut();
-    QCOMPARE(markerOf(in.path("Roster")), "Valmora Roster");
-    QCOMPARE(markerOf(in.path("Roster_Frostmarch")), "Frostmarch Roster_Frostmarch");
-    QVERIFY(stowedEntries(InstallationBuilder::listTree(in.game)).isEmpty());
-    in.state.backupLabel = "";
-    QVERIFY(in.stowed().isEmpty());
+        FaultPlan plan{FaultPlan::Mode(mode), n};
+        int started = 0;
+        {
+            QSettingsStore store(settingsFile);
+            FaultySettingsStore settings(store, plan);
+            if (settingsElsewhere) // a folder on a file system of its own
+                settings.folderShown = "/proc/self";
+            LauncherState state = stateFor(b, std::make_unique<FaultyFileSystem>(plan));
+            state.dirLabel = world;
+            try {
+                SR::RestoreReachable(*state.fileSystem, settings, table);
+                SR::SwitchedLaunch(state, settings, table, [&] {
+                    ++started;
+                    int worldFolders = 0;
+                    for (const QString& folder : InstallationBuilder::kContentFolders)
+                        worldFolders += markerOf(b + '/' + folder).startsWith(world + ' ');
+                    QCOMPARE(worldFolders, replaced);
+                });
+            } catch (const SimulatedCrash&) {
+            } catch (const SettingsError&) {
+                // The labels could not be saved: the launch ends before any rename.
+            }
+        }
+        leftDamaged += snapshot(b) != beforeB;
+        const QByteArray context =
+            "n = " + QByteArray::number(n) + ", operations:\n  " + plan.log.join("\n  ").toUtf8();
+        if (!otherReachable) {
+            // Nothing touched A while it could not be reached; now it comes back.
+            QVERIFY2(snapshot(a) == switchedInA, context);
+            QVERIFY(QFile::rename(awayOfA, gameOfA));
+        }
+        // The next start, twice (settings on disk, the real file system): the first
+        // restores everything, the second changes nothing.
+        for (int pass = 0; pass < 2; ++pass) {
+            QSettingsStore settings(settingsFile);
+            LocalFileSystem fileSystem;
+            SR::RestoreReachable(fileSystem, settings, table);
+            QVERIFY2(SR::Pending(settings).isEmpty(), context);
+            QVERIFY2(snapshot(a) == beforeA && snapshot(b) == beforeB, context);
+        }
+        if (!plan.faulted) {
+            QCOMPARE(started, 1);
+            // Every kind of operation was among those that failed in turn; renamed
+            // folders are synced only where the settings lie on another file system.
+            for (const char* kind : {"lookup ", "rename ", "list ", "sync ", "write "})
+                QCOMPARE(!plan.log.filter(QRegularExpression(QString("^") + kind)).isEmpty(),
+                         settingsElsewhere || kind != QLatin1String("sync "));
+            break;
+        }
+        QVERIFY2(n <= 1000, "the procedure never completes");
+    }
+    // Faults at the renames must have left something for the recovery to do.
+    QVERIFY(leftDamaged >= replaced);
 }
 
 QTEST_GUILESS_MAIN(SwitchingTest)
