@@ -1,8 +1,8 @@
 // The real launcher process, driven for the tests that need one. It runs what the
 // launcher's main runs; once the window is ready (both Launch buttons usable, the
 // world list filled) it prints "READY <worlds> | <tomes>" on stdout. With
-// KV_DRIVER_WORLD set, it then selects that world, clicks Launch, and quits when
-// the launch is over.
+// KV_DRIVER_WORLD set, it then selects that world and clicks Launch. It quits once
+// that is over, as a user's Quit does.
 #include "app/SettingsStore.h"
 #include "app/ui/Form1.h"
 #include "app/ui/ListBox.h"
@@ -40,10 +40,10 @@ int main(int argc, char* argv[]) {
             std::printf("READY %s | %s\n", qPrintable(worlds.join(',')),
                         qPrintable(lines(window.CreatorTomeList).join(',')));
             std::fflush(stdout);
-            if (world.isEmpty())
-                return;
-            window.PlayerWorldList->SetSelected(worlds.indexOf(world), true);
-            window.PlayerLaunchBtn->click();
+            if (!world.isEmpty()) {
+                window.PlayerWorldList->SetSelected(worlds.indexOf(world), true);
+                window.PlayerLaunchBtn->click();
+            }
             QCoreApplication::quit();
         });
         watch->start(20);

@@ -271,6 +271,8 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     QTRY_VERIFY_WITH_TIMEOUT(last->canReadLine(), 30000);
     QCOMPARE(last->readLine(), "READY Valmora (Default Korvath World),frostMARCH,Isle of Dawn,"
                                "Frost March | Bestiary,Herbalism\n");
+    last->waitForFinished(); // ends by itself, and takes its socket with it
+    QVERIFY(last->state() == QProcess::NotRunning && last->exitCode() == 0);
     QCOMPARE(snapshot(home.game), resting);
     QCOMPARE(snapshot(other), otherResting);
 }
