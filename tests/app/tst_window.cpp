@@ -408,9 +408,7 @@ void WindowTest::directoryPanel() {
     QVERIFY(openLine(w.KVDirDir, "Games"));
     QCOMPARE(dirPanelMismatch(f, ""), QString());
     const QStringList chain = QStringList("/") + (d + "/Games").split('/', Qt::SkipEmptyParts);
-    QStringList shown;
-    for (int i = 0; i < w.KVDirDir->count(); ++i)
-        shown << w.KVDirDir->item(i)->text();
+    const QStringList shown = listLines(w.KVDirDir);
     QCOMPARE(shown, chain + QStringList({"alpha", "Korvath 2", "Old"}));
     QCOMPARE(w.KVDirDir->item(chain.size())->data(DirListBox::LevelRole).toInt(), chain.size());
     QCOMPARE(w.KVDirDir->currentRow(), chain.size() - 1);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabBar>
@@ -32,6 +33,13 @@ QString labelOverflow(QLabel* label, const QString& text) {
         wrapped.width() <= label->width())
         return QString();
     return QStringLiteral("%1 cannot hold: %2").arg(label->objectName(), text);
+}
+
+QStringList listLines(const QListWidget* list) {
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
 }
 
 void clickTab(TabControl* tabs, int index) {

@@ -6,6 +6,7 @@
 #include "app/ui/Form1.h"
 
 class QLabel;
+class QListWidget;
 class TabControl;
 
 namespace TestSupport {
@@ -18,6 +19,9 @@ extern const QString kSearching;         // while a search runs
 // Where a text would run out of its label's fixed box, wrapped at words, as a
 // message naming the label; "" when it fits.
 QString labelOverflow(QLabel* label, const QString& text);
+
+// The lines of a list, top to bottom.
+QStringList listLines(const QListWidget* list);
 
 // Selects a tab of the tab control by a click, as the user does.
 void clickTab(TabControl* tabs, int index);

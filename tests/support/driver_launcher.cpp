@@ -7,22 +7,12 @@
 #include "app/ui/Form1.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/RunLauncher.h"
+#include "support/WindowSupport.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
-
-namespace {
-
-QStringList lines(ListBox* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -32,13 +22,13 @@ int main(int argc, char* argv[]) {
     return RunLauncher([&](Form1& window) {
         auto* watch = new QTimer(&window);
         QObject::connect(watch, &QTimer::timeout, &window, [&window, watch, world] {
-            const QStringList worlds = lines(window.PlayerWorldList);
+            const QStringList worlds = TestSupport::listLines(window.PlayerWorldList);
             if (!window.PlayerLaunchBtn->isEnabled() || worlds.isEmpty() ||
                 !window.CreatorLaunchBtn->isEnabledTo(window.CreatorPicBox))
                 return;
             watch->stop();
             std::printf("READY %s | %s\n", qPrintable(worlds.join(',')),
-                        qPrintable(lines(window.CreatorTomeList).join(',')));
+                        qPrintable(TestSupport::listLines(window.CreatorTomeList).join(',')));
             std::fflush(stdout);
             if (!world.isEmpty()) {
                 window.PlayerWorldList->SetSelected(worlds.indexOf(world), true);

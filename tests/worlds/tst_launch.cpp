@@ -41,13 +41,6 @@ const QString kUsualPlayerText =
     "The following worlds were found in your Korvath II directory. Select a world, and then "
     "click the Launch button.";
 
-QStringList lines(ListBox* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
 // A demo installation in root/Game/ and the window on it.
 struct Installation {
     explicit Installation(const QString& root, bool known = true)
@@ -60,7 +53,7 @@ struct Installation {
     }
     void selectWorld(const QString& name) {
         fixture.window->PlayerWorldList->SetSelected(
-            lines(fixture.window->PlayerWorldList).indexOf(name), true);
+            listLines(fixture.window->PlayerWorldList).indexOf(name), true);
     }
     void clickLaunch() { QTest::mouseClick(fixture.window->PlayerLaunchBtn, Qt::LeftButton); }
     int runs() const { return int(fixture.runner.calls.size()); }
@@ -112,7 +105,7 @@ void LaunchTest::startUpWaitsForAnEarlierGameThenRepairs() {
     QTRY_VERIFY(window.PlayerLaunchBtn->isEnabled() &&
                 window.CreatorLaunchBtn->isEnabledTo(window.CreatorPicBox));
     QCOMPARE(snapshot(dir), resting);
-    QCOMPARE(lines(window.CreatorTomeList), QStringList({"Bestiary", "Herbalism"}));
+    QCOMPARE(listLines(window.CreatorTomeList), QStringList({"Bestiary", "Herbalism"}));
     QCOMPARE(window.PlayerLabel->text(), kUsualPlayerText);
 }
 
