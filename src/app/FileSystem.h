@@ -67,6 +67,9 @@ struct FolderListing {
     // FileSystem); shown with U+FFFD where a byte could not be read, for messages
     // only: such a text is never a path.
     QStringList leftOut;
+    // Entries of files that are not regular files: pipes, sockets and devices (or
+    // links to them). Reading one may never end; they are listed in files as well.
+    QStringList notRegular;
 };
 
 // Writes a text file line by line; each line ends with CR LF.

@@ -277,6 +277,8 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
                         name, FolderId{quint64(st.st_dev), quint64(st.st_ino)}});
                 } else {
                     listing.files.append(name);
+                    if (!S_ISREG(st.st_mode))
+                        listing.notRegular.append(name);
                 }
             } else if (type == DT_DIR) {
                 // Gone or out of reach since it was listed: still a folder by name.
@@ -286,6 +288,8 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
             } // a dangling link is neither a file nor a folder
         } else {
             listing.files.append(name);
+            if (type != DT_REG)
+                listing.notRegular.append(name);
         }
         errno = 0;
     }
@@ -295,6 +299,7 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
         throw FileSystemError(QStringLiteral("Cannot list %1 (%2)").arg(folderPath, errorText(err)),
                               err);
     sortNames(listing.leftOut);
+    sortNames(listing.notRegular);
     std::sort(listing.subFolders.begin(), listing.subFolders.end(),
               [](const FolderListing::SubFolder& a, const FolderListing::SubFolder& b) {
                   return nameLess(a.name, b.name);

@@ -105,6 +105,10 @@ QString refusal(const QString& what, const QString& name, const QString& why, bo
     return QStringLiteral("Nothing was packaged: %1 \"%2\" %3.").arg(what, shown(name, path), why);
 }
 
+// The compiler would wait forever on a pipe, and read a device without end.
+const QString kNotRegularReason =
+    QStringLiteral("is a pipe, socket or device, which the installer compiler cannot pack");
+
 const QString kSeparatorReason =
     QStringLiteral("holds a \"\\\", which the installer reads as a folder separator");
 
@@ -266,6 +270,9 @@ QString firstUnpackableEntry(FileSystem& fileSystem, const ScriptInput& input,
             return refusal(QStringLiteral("the name of"), shownPath + sep + listing.leftOut.first(),
                            QStringLiteral("is not UTF-8, which the installer compiler cannot read"),
                            true);
+        if (!listing.notRegular.isEmpty())
+            return refusal(QStringLiteral("the file"), shownPath + sep + listing.notRegular.first(),
+                           kNotRegularReason, true);
         QStringList names = listing.files;
         for (const FolderListing::SubFolder& sub : listing.subFolders)
             names.append(sub.name);
@@ -327,8 +334,20 @@ QString PackedContentProblem(const ScriptInput& input, FileSystem& fileSystem, b
     const QList<Section> sections =
         worldScript ? worldSections(input, fileSystem) : tomeSections(input, fileSystem);
     for (const Section& section : sections) {
-        if (!section.wholeFolder)
+        if (!section.wholeFolder) {
+            // The world's description file. Where its folder cannot be listed, the
+            // compiler will say that it found no file.
+            const int cut = section.source.lastIndexOf(input.separator) + 1;
+            FolderListing listing;
+            try {
+                listing = fileSystem.listFolder(section.source.left(cut));
+            } catch (const FileSystemError&) {
+            }
+            if (listing.notRegular.contains(section.source.mid(cut)))
+                return refusal(QStringLiteral("the file"), section.source.mid(cut),
+                               kNotRegularReason, true);
             continue;
+        }
         const QString problem = firstUnpackableEntry(fileSystem, input, section.source, seen);
         if (!problem.isEmpty())
             return problem;

@@ -10,6 +10,7 @@
 
 #include <QtTest>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -154,6 +155,9 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
     QVERIFY(QDir().mkpath(game + "Tomes/Empty/Sub") && QDir().mkpath(game + "Tomes/Latin"));
     const QByteArray latin = QFile::encodeName(game + "Tomes/Latin/l") + "\xE9gende";
     QVERIFY(::close(::creat(latin.constData(), 0644)) == 0);
+    QVERIFY(QDir().mkpath(game + "Tomes/Pipe"));
+    for (const QString pipe : {"Tomes/Pipe/p", "pipe.ini"})
+        QVERIFY(::mkfifo(QFile::encodeName(game + pipe).constData(), 0600) == 0);
 
     std::list<TestSupport::FolderLock> locks;
     auto lock = [&](const QStringList& folders, bool readOnly = true) {
@@ -184,6 +188,8 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
         {{}, {}, {"Back"}, {R"(the name "Tomes/Back/Sea\Charts.txt" holds a "\")"}},
         {{}, {}, {"Latin"}, {R"(the name of "Tomes/Latin/l�gende" is not UTF-8)"}},
         {{}, {}, {"Empty"}, {R"(the folder "Tomes/Empty" holds no file)"}},
+        {{}, {}, {"Pipe"}, {R"(the file "Tomes/Pipe/p" is a pipe, socket or device)"}},
+        {"pipe", "Pipe", {}, {R"(the file "pipe.ini" is a pipe, socket or device)"}},
         {{}, {}, {"Back"}, {"cannot be read"}, [&] { lock({game + "Tomes/Back"}, false); }},
         {label, name, {}, world, [] { qputenv("LANG", "xx_YY.UTF-8"); }},
         {label, name, {}, world, [] { qputenv("LC_CTYPE", "UTF-8"); }},
