@@ -124,6 +124,9 @@ public:
     // The folder's subfolders and files in one pass; throws FileSystemError. This
     // default is built on subFolderNames and fileNames and knows no identities.
     virtual FolderListing listFolder(const QString& folderPath);
+    // The folder's identity, without reading its entries where the service can;
+    // throws FileSystemError. This default lists the folder.
+    virtual FolderId folderId(const QString& folderPath) { return listFolder(folderPath).id; }
 
     // --- helpers shared by every implementation ---
     // Sorts names the way the service lists them: by their upper-case forms, code

@@ -326,18 +326,29 @@ void LocalFileSystem::renameFolder(const QString& folderPath, const QString& new
     }
 }
 
-void LocalFileSystem::syncFolder(const QString& folderPath) {
+int LocalFileSystem::syncFolderAt(const QString& folderPath) {
     const int fd = ::open(encode(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int err = fd < 0 ? errno : 0;
-    if (fd >= 0) {
-        if (::fsync(fd) != 0)
-            err = errno;
-        ::close(fd);
-    }
-    // EINVAL: a file system that keeps no folder to sync; nothing is owed there.
-    if (err != 0 && err != EINVAL)
+    if (fd < 0)
+        return errno;
+    const int err = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return err == EINVAL ? 0 : err;
+}
+
+void LocalFileSystem::syncFolder(const QString& folderPath) {
+    if (const int err = syncFolderAt(folderPath))
         throw FileSystemError(QStringLiteral("Cannot sync %1 (%2)").arg(folderPath, errorText(err)),
                               err);
+}
+
+FolderId LocalFileSystem::folderId(const QString& folderPath) {
+    struct stat st;
+    if (!statFollow(folderPath, st))
+        throw FileSystemError(
+            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, errorText(errno)), errno);
+    if (!S_ISDIR(st.st_mode))
+        throw FileSystemError(QStringLiteral("Not a folder: %1").arg(folderPath), ENOTDIR);
+    return FolderId{quint64(st.st_dev), quint64(st.st_ino)};
 }
 
 void LocalFileSystem::checkDriveReady(const Drive& drive) {

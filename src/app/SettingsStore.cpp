@@ -1,6 +1,7 @@
 #include "app/SettingsStore.h"
 
 #include "app/LauncherError.h"
+#include "app/LocalFileSystem.h"
 #include "app/Logging.h"
 
 #include <QFileInfo>
@@ -8,9 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 const QString kApplicationName = QStringLiteral("Korvath II Launcher");
 const QString kSettingsSection = QStringLiteral("Settings");
@@ -35,13 +34,8 @@ ino_t inodeOf(const QString& file) {
 // Syncs the folder that holds file, so that the file's replacement (a rename in that
 // folder) survives a power cut. Returns errno, or 0.
 int syncFolderOf(const QString& file) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == EACCES ? 0 : errno; // a folder we may write but not read: nothing to do
-    const int err = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return err == EINVAL ? 0 : err; // EINVAL: the file system keeps no folder to sync
+    const int err = LocalFileSystem::syncFolderAt(QFileInfo(file).absolutePath());
+    return err == EACCES ? 0 : err; // a folder we may write but not open: nothing to do
 }
 } // namespace
 

@@ -70,8 +70,12 @@ Trouble entryTrouble(const QString& gameDir, const QStringList& entries, const Q
 bool besideSettings(FileSystem& fileSystem, SettingsStore& settings, const FolderId& gameDir) {
     if (!gameDir.isKnown() || settings.folder().isEmpty())
         return false;
-    const FolderId folder = fileSystem.listFolder(settings.folder()).id;
-    return folder.isKnown() && folder.device == gameDir.device;
+    try {
+        const FolderId folder = fileSystem.folderId(settings.folder());
+        return folder.isKnown() && folder.device == gameDir.device;
+    } catch (const FileSystemError&) {
+        return false;
+    }
 }
 
 // Whether the record's installation rests, its renames on disk before anything
@@ -105,13 +109,23 @@ bool settled(FileSystem& fileSystem, SettingsStore& settings, const Record& reco
     return false;
 }
 
+// Writes the records that remain once finished ones went. Should this write fail or
+// be lost, the finished records come back, are found resting, and go then.
+void saveRemaining(SettingsStore& settings, const QList<Record>& remaining) {
+    try {
+        settings.SaveLosableSetting(kSettingsSection, kPendingSwitchesKey, Encode(remaining));
+    } catch (const SettingsError& error) {
+        qCWarning(lcWorlds).noquote()
+            << "finished switches stay recorded for now:" << error.message();
+    }
+}
+
 void removeRecord(SettingsStore& settings, const Record& record) {
     QList<Record> pending = Pending(settings);
     const auto count = pending.size();
     pending.removeIf([&record](const Record& r) { return sameRecord(r, record); });
-    // Should this write be lost, the record comes back, is found resting, and goes.
     if (pending.size() != count)
-        settings.SaveLosableSetting(kSettingsSection, kPendingSwitchesKey, Encode(pending));
+        saveRemaining(settings, pending);
 }
 
 QString parentOf(const QString& relativePath) {
@@ -226,7 +240,7 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
         }
     }
     if (kept.size() != pending.size())
-        settings.SaveLosableSetting(kSettingsSection, kPendingSwitchesKey, Encode(kept));
+        saveRemaining(settings, kept);
     return outcome;
 }
 

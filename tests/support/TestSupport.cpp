@@ -62,7 +62,8 @@ RawTempDir::~RawTempDir() {
 }
 
 FolderLock::FolderLock(const QString& path, Kind kind) : m_path(path) {
-    m_set = ::chmod(QFile::encodeName(path).constData(), kind == Unreadable ? 0 : 0555) == 0;
+    const mode_t modes[] = {0, 0555, 0333};
+    m_set = ::chmod(QFile::encodeName(path).constData(), modes[kind]) == 0;
 }
 
 FolderLock::~FolderLock() {

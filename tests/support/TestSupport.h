@@ -33,12 +33,12 @@ public:
     ~RawTempDir();
 };
 
-// Makes a folder impossible for a user who is not root to list (mode 0) or to
-// change (read and enter only); restores access when the guard ends, so the temp
-// folder can be removed.
+// Makes a folder impossible for a user who is not root to list (mode 0), to change
+// (read and enter only), or to list while it may still be changed (write and enter
+// only); restores access when the guard ends, so the temp folder can be removed.
 class FolderLock {
 public:
-    enum Kind { Unreadable, ReadOnly };
+    enum Kind { Unreadable, ReadOnly, WriteOnly };
     FolderLock(const QString& path, Kind kind);
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
