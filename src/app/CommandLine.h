@@ -29,7 +29,8 @@ struct CommandLine {
 // The exit statuses of the command line besides the game's own.
 namespace ExitStatus {
 constexpr int kUsage = 2;          // a bad option, or a world that is unknown or ambiguous
-constexpr int kCannotLaunch = 125; // nothing was started; the reason is on standard error
+constexpr int kCannotLaunch = 125; // nothing was started, or a folder was not put back
+                                   // afterwards; the reason is on standard error
 constexpr int kNotStartable = 126; // the program is there but could not be started
 constexpr int kNotFound = 127;     // the game or the editor is not in the game directory
 } // namespace ExitStatus

@@ -18,6 +18,14 @@ namespace {
 
 const QString kProgram = QStringLiteral("korvath2-launcher");
 
+// A message of the window's launch, for a terminal: what to do instead of clicking
+// Launch. Folders that could not be put back are left to --recover.
+QString forTerminal(QString text, bool folderNotPutBack) {
+    return text.replace(QStringLiteral("click Launch again"),
+                        folderNotPutBack ? QStringLiteral("run korvath2-launcher --recover")
+                                         : QStringLiteral("run the same command again"));
+}
+
 class Runner {
 public:
     Runner(const CommandLine& command, const Services& services)
@@ -161,7 +169,7 @@ private:
         const WorldLaunch::Preparation preparation =
             WorldLaunch::Prepare(*m_state.fileSystem, m_settings, m_table, m_state.gameDir);
         if (preparation.refusal)
-            return fail(preparation.refusal->text);
+            return fail(forTerminal(preparation.refusal->text, true));
 
         m_state.dirLabel = worlds.Item(world).DirLabel();
         const QString program =
@@ -169,7 +177,11 @@ private:
         const WorldLaunch::Outcome outcome =
             WorldLaunch::Run(m_state, m_settings, *m_services.processRunner, m_table, program);
         if (outcome.message)
-            m_services.warn(kProgram + QStringLiteral(": ") + outcome.message->text);
+            m_services.warn(kProgram + QStringLiteral(": ") +
+                            forTerminal(outcome.message->text, outcome.notRestored));
+        // The game's own exit code, unless the installation was left switched.
+        if (outcome.notRestored)
+            return ExitStatus::kCannotLaunch;
         if (outcome.started)
             return outcome.exitCode;
         switch (outcome.problem) {
@@ -208,7 +220,7 @@ private:
                                             "cannot be reached; it will be put back when it can.")
                                  .arg(record.dirLabel, record.gameDir));
         for (const FolderSwitching::Trouble& trouble : outcome.notRestored)
-            fail(SwitchRecords::RestoreFailureText(trouble) + QLatin1Char(' ') +
+            fail(forTerminal(SwitchRecords::RestoreFailureText(trouble), true) + QLatin1Char(' ') +
                  trouble.details.join(QStringLiteral("; ")));
         if (restored == 0 && outcome.unreachable.isEmpty() && outcome.notRestored.isEmpty())
             m_services.print(QStringLiteral("Nothing to put back: no launch was cut short."));

@@ -61,6 +61,7 @@ Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner
                                         {}, state.gameDir, {}, &outcome.problem);
         });
     outcome.started = switched.started && outcome.problem == LaunchStuff::StartProblem::None;
+    outcome.notRestored = switched.notRestored.has_value();
     // A folder that could not be put back outweighs the rest: it is said first.
     if (switched.notRestored)
         outcome.message = troubleMessage(SwitchRecords::RestoreFailureText(*switched.notRestored),

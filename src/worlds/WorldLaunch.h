@@ -47,6 +47,7 @@ struct Outcome {
     int exitCode = -1;              // its exit code; -1 when it did not start
     std::optional<Message> message; // what went wrong, the weightiest first
     LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
+    bool notRestored = false; // a folder could not be put back afterwards
 };
 Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner,
             const KVDirStuff::GameFolderTable& table, const QString& executableName,

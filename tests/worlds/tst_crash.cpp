@@ -42,10 +42,12 @@ QByteArray recorder(const char* name, int code) {
            QByteArray::number(code) + "\n";
 }
 
-// A game that notes the Roster and Tomes it sees, holds on while the file "hold"
-// exists until "release" does, notes that it is done and exits with 7.
+// A game that notes the Roster and Tomes it sees, takes the name Roster_Frostmarch
+// while the file "block" exists, holds on while the file "hold" exists until
+// "release" does, notes that it is done and exits with 7.
 const QByteArray kGame = "#!/bin/sh\n"
                          "cat Roster/marker.txt Tomes/marker.txt > \"$KV_OUT/seen\"\n"
+                         "[ -e \"$KV_OUT/block\" ] && mkdir Roster_Frostmarch\n"
                          "for i in $(seq 600); do [ -e \"$KV_OUT/hold\" ] && [ ! -e "
                          "\"$KV_OUT/release\" ] && sleep 0.1 || break; done\n"
                          "echo done > \"$KV_OUT/done\"\n"
@@ -241,6 +243,16 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(home.out + "done"), 20000);
     QCOMPARE(home.command({"--recover"}, &printed), 0);
     QVERIFY(printed.contains("world \"Frostmarch\""));
+    QCOMPARE(snapshot(home.game), resting);
+
+    // A name taken during the game: not the game's exit code but 125, and what to do.
+    QVERIFY(write(home.out + "block", ""));
+    QCOMPARE(home.command({"--world", "Frost March"}, &printed), 125);
+    QVERIFY2(printed.contains("Could not restore \"Roster\" (\"Roster_Frostmarch\" is in the way). "
+                              "Fix that, then run korvath2-launcher --recover"),
+             printed);
+    QVERIFY(QFile::remove(home.out + "block") && QDir().rmdir(home.game + "/Roster_Frostmarch"));
+    QCOMPARE(home.command({"--recover"}), 0);
     QCOMPARE(snapshot(home.game), resting);
 
     // The command line plays a world named in any letter case, and is killed
