@@ -194,6 +194,8 @@ void LaunchTest::launchProblemsAreSaidInTheLabel() {
     QCOMPARE(snapshot(dir), stuck);
     QCOMPARE(game.fixture.storedSetting("lastBackupLabel"), backup);
     QCOMPARE(window.PlayerLabel->text(), refusal);
+    // A new start says so at once.
+    QCOMPARE(game.fixture.createShown().PlayerLabel->text(), refusal);
 
     // Once the name is free, the next launch puts everything back and runs, and its
     // record goes, also from a settings folder that may be written but not listed.
@@ -203,7 +205,7 @@ void LaunchTest::launchProblemsAreSaidInTheLabel() {
     QCOMPARE(game.runs(), 2);
     QCOMPARE(snapshot(dir), before);
     QCOMPARE(game.fixture.storedSetting("pendingSwitches"), QString());
-    QCOMPARE(window.PlayerLabel->text(), kUsualPlayerText);
+    QCOMPARE(game.fixture.window->PlayerLabel->text(), kUsualPlayerText);
 }
 
 void LaunchTest::noWorldsListedWhenStartedWithoutDirectory() {

@@ -176,15 +176,16 @@ private:
     QList<std::pair<QLabel*, QString>> launchLabelTexts;
     bool waitingForEarlierGame = false; // a program that an earlier run started still runs
     QString startupGameDir;             // the game directory found at start-up
-    // Recorded switches whose installation could not be reached: what the panels say
-    // about them, and the directories for the tooltip ("" when there are none).
-    QString unreachableNotice;
-    QString unreachableDetails;
+    // Recorded switches that are still in place (their folders could not be put back,
+    // or their installation could not be reached): what the panels say about them,
+    // and the details for the tooltip ("" when there are none).
+    QString switchNotice;
+    QString switchNoticeDetails;
     void adoptEarlierSwitchLabels(); // labels saved by a launcher that kept no records
     // Puts back every recorded switch that can be reached; updates the notice.
     void restoreRecordedSwitches();
-    // Keeps the notice of switches waiting for their directories, for the panels.
-    void noteUnreachable(const SwitchRecords::RestoreOutcome& restored);
+    // Keeps the notice of switches still in place, for the panels.
+    void noteWaitingSwitches(const SwitchRecords::RestoreOutcome& restored);
     // The start-up recovery, catalogue and tome list: now, or once that program ended.
     void restoreWorldsAtStartup();
     void finishStartupWorldSteps(); // end of start-up: the usual texts, the waiting state

@@ -65,17 +65,24 @@ void Form1::adoptEarlierSwitchLabels() {
 }
 
 void Form1::restoreRecordedSwitches() {
-    noteUnreachable(
+    noteWaitingSwitches(
         SwitchRecords::RestoreReachable(*state.fileSystem, *services.settings, gameFolderTable));
 }
 
-void Form1::noteUnreachable(const SwitchRecords::RestoreOutcome& restored) {
-    unreachableNotice = SwitchRecords::UnreachableText(restored.unreachable);
+void Form1::noteWaitingSwitches(const SwitchRecords::RestoreOutcome& restored) {
+    // Folders that could not be put back come first: the player can mend that now.
+    if (!restored.notRestored.isEmpty()) {
+        const FolderSwitching::Trouble& trouble = restored.notRestored.first();
+        switchNotice = SwitchRecords::RestoreFailureText(trouble);
+        switchNoticeDetails = (QStringList(trouble.gameDir) + trouble.details).join('\n');
+        return;
+    }
+    switchNotice = SwitchRecords::UnreachableText(restored.unreachable);
     QStringList directories;
     for (const SwitchRecords::Record& record : restored.unreachable)
         directories.append(record.gameDir);
     directories.removeDuplicates();
-    unreachableDetails = directories.join(QLatin1Char('\n'));
+    switchNoticeDetails = directories.join(QLatin1Char('\n'));
 }
 
 bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
@@ -86,7 +93,7 @@ bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
     }
     const WorldLaunch::Preparation preparation =
         WorldLaunch::Prepare(*state.fileSystem, *services.settings, gameFolderTable, state.gameDir);
-    noteUnreachable(preparation.restored);
+    noteWaitingSwitches(preparation.restored);
     if (preparation.refusal) {
         showMessage(messageLabel, preparation.refusal->text, preparation.refusal->details);
         return false;
@@ -182,10 +189,10 @@ void Form1::returnFromLaunch(bool showAgain) {
 }
 
 void Form1::restoreLaunchLabels() {
-    // While a switch elsewhere waits for its directory, that is what the panels say.
+    // While a recorded switch is still in place, that is what the panels say.
     for (const auto& [label, usualText] : launchLabelTexts) {
-        label->setText(unreachableNotice.isEmpty() ? usualText : unreachableNotice);
-        label->setToolTip(unreachableNotice.isEmpty() ? QString() : unreachableDetails);
+        label->setText(switchNotice.isEmpty() ? usualText : switchNotice);
+        label->setToolTip(switchNotice.isEmpty() ? QString() : switchNoticeDetails);
     }
 }
 
