@@ -72,6 +72,68 @@ void writeOwnRecord(const char* tempPath, const char* recordPath) {
     if (written)
         ::rename(tempPath, recordPath);
 }
+
+// The program the launcher waits for, and a request to end that came before its id
+// was known.
+volatile std::sig_atomic_t g_childPid = 0;
+volatile std::sig_atomic_t g_endRequest = 0;
+
+void passOnToChild(int signal) {
+    if (g_childPid > 0)
+        ::kill(static_cast<pid_t>(g_childPid), signal);
+    else
+        g_endRequest = signal;
+}
+
+// While a program runs, the launcher outlives whatever a terminal or the desktop
+// sends, so that it can put the folders back when the program has ended: Ctrl+C and
+// Ctrl+\ are the program's to answer (the launcher ignores them, as system() does),
+// and a request to end (SIGTERM, SIGHUP) is passed on to the program. A signal the
+// launcher was started to ignore stays ignored, for the program too.
+class WaitingForChild {
+public:
+    WaitingForChild() {
+        struct sigaction ignore = {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        struct sigaction passOn = ignore;
+        passOn.sa_handler = passOnToChild;
+        passOn.sa_flags = SA_RESTART;
+        for (int i = 0; i < 2; ++i) {
+            ::sigaction(kKeys[i], &ignore, &m_keys[i]);
+            ::sigaction(kEnds[i], nullptr, &m_ends[i]);
+            if (m_ends[i].sa_handler != SIG_IGN)
+                ::sigaction(kEnds[i], &passOn, nullptr);
+        }
+    }
+    ~WaitingForChild() {
+        for (int i = 0; i < 2; ++i) {
+            ::sigaction(kKeys[i], &m_keys[i], nullptr);
+            ::sigaction(kEnds[i], &m_ends[i], nullptr);
+        }
+        g_childPid = 0;
+        g_endRequest = 0;
+    }
+    WaitingForChild(const WaitingForChild&) = delete;
+    WaitingForChild& operator=(const WaitingForChild&) = delete;
+
+    // In the child, between fork and exec (async-signal-safe): the keys as they were.
+    void restoreKeysInChild() const {
+        for (int i = 0; i < 2; ++i)
+            ::sigaction(kKeys[i], &m_keys[i], nullptr);
+    }
+    void childStarted(qint64 pid) {
+        g_childPid = static_cast<std::sig_atomic_t>(pid);
+        if (g_endRequest != 0)
+            ::kill(static_cast<pid_t>(pid), g_endRequest);
+    }
+
+private:
+    static constexpr int kKeys[2] = {SIGINT, SIGQUIT};
+    static constexpr int kEnds[2] = {SIGTERM, SIGHUP};
+    struct sigaction m_keys[2];
+    struct sigaction m_ends[2];
+};
 #endif
 
 } // namespace
@@ -101,10 +163,12 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
 #ifdef Q_OS_UNIX
     const QByteArray recordPath = QFile::encodeName(m_recordFile);
     const QByteArray tempPath = recordPath + ".new";
-    if (recording)
-        process.setChildProcessModifier([&recordPath, &tempPath] {
+    WaitingForChild waiting;
+    process.setChildProcessModifier([&] {
+        waiting.restoreKeysInChild();
+        if (recording)
             writeOwnRecord(tempPath.constData(), recordPath.constData());
-        });
+    });
 #endif
     process.start();
     if (!process.waitForStarted(-1)) {
@@ -112,6 +176,9 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
             QFile::remove(m_recordFile);
         return -1;
     }
+#ifdef Q_OS_UNIX
+    waiting.childStarted(process.processId());
+#endif
     // Now with the start time, which tells this child from a later process that
     // gets the same id.
     if (recording)

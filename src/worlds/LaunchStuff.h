@@ -29,7 +29,9 @@ public:
     void setChildRecordFile(const QString& recordFile);
 
     // The child inherits the launcher's standard handles. A child ended by a signal
-    // gives 128 + the signal's number, as a shell reports it.
+    // gives 128 + the signal's number, as a shell reports it. Meanwhile the launcher
+    // ignores Ctrl+C and Ctrl+\ and passes SIGTERM and SIGHUP on to the child, so that
+    // it is still there to switch the folders back.
     int RunAndWait(const QString& program, const QStringList& arguments,
                    const QString& workingDirectory,
                    const QMap<QString, QString>& environment = {}) override;
