@@ -4,6 +4,7 @@
 #include "WorldsTestSupport.h"
 #include "app/InstanceLock.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/RunLauncher.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
@@ -11,6 +12,7 @@
 #include "worlds/WorldLaunch.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -224,7 +226,8 @@ void LaunchTest::secondInstanceAsksTheFirstToTheFront() {
     QTemporaryDir tmp;
     const QString settings = tmp.path() + "/Korvath II Launcher.conf";
     QWidget window;
-    SingleInstance first(settings), second(settings), elsewhere(tmp.path() + "/other/x.conf");
+    SingleInstance first(settings), second(settings),
+        elsewhere(tmp.path() + "/other/Korvath II Launcher.conf");
     QCOMPARE(first.acquire(), SingleInstance::Outcome::Acquired);
     first.serve(&window);
     QSignalSpy front(&first, &SingleInstance::frontRequested);
@@ -234,6 +237,17 @@ void LaunchTest::secondInstanceAsksTheFirstToTheFront() {
     // Another settings home is guarded on its own; nobody answers for it.
     QVERIFY(!elsewhere.askRunningToFront());
     QCOMPARE(elsewhere.acquire(), SingleInstance::Outcome::Acquired);
+    // Held by a launcher without a window, a home gets a window that says why it ends.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp.path() + "/other"));
+    const auto unset = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
+    QString said;
+    QTimer::singleShot(0, [&said] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        said = box ? box->text() : QString();
+        QApplication::closeAllWindows();
+    });
+    QCOMPARE(RunLauncher(), 1);
+    QCOMPARE(said, kRunningWithoutWindowText);
 }
 
 QTEST_MAIN(LaunchTest)

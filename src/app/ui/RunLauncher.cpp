@@ -11,12 +11,19 @@
 #include <QApplication>
 #include <QMessageBox>
 
+const QString kRunningWithoutWindowText = QStringLiteral(
+    "The Korvath II Launcher is already running without a window (a world started from the "
+    "command line). Start it again once that has ended.");
+
 int RunLauncher(const std::function<void(Form1&)>& whenShown) {
     QSettingsStore settings;
     SingleInstance instance(settings.fileName());
     if (instance.acquire() == SingleInstance::Outcome::HeldByAnother) {
-        instance.askRunningToFront();
-        return 0;
+        if (instance.askRunningToFront())
+            return 0;
+        // A launcher without a window (the command line's) holds the settings.
+        QMessageBox::information(nullptr, kApplicationName, kRunningWithoutWindowText);
+        return 1;
     }
 
     QProcessRunner runner;
