@@ -200,21 +200,11 @@ private:
         InstanceLock lock(m_services.settingsFile);
         if (!takeOver(lock))
             return ExitStatus::kCannotLaunch;
-        const QList<SwitchRecords::Record> before = SwitchRecords::Pending(m_settings);
         const SwitchRecords::RestoreOutcome outcome =
             SwitchRecords::RestoreReachable(*m_state.fileSystem, m_settings, m_table);
-        const QList<SwitchRecords::Record> after = SwitchRecords::Pending(m_settings);
-        int restored = 0;
-        for (const SwitchRecords::Record& record : before) {
-            const bool kept = std::any_of(after.begin(), after.end(), [&](const auto& other) {
-                return other.gameDir == record.gameDir && other.backupLabel == record.backupLabel;
-            });
-            if (kept)
-                continue;
-            ++restored;
+        for (const SwitchRecords::Record& record : outcome.restored)
             m_services.print(QStringLiteral("Put back the folders of world \"%1\" in %2")
                                  .arg(record.dirLabel, record.gameDir));
-        }
         for (const SwitchRecords::Record& record : outcome.unreachable)
             m_services.print(QStringLiteral("World \"%1\" is still switched in at %2, which "
                                             "cannot be reached; it will be put back when it can.")
@@ -222,7 +212,8 @@ private:
         for (const FolderSwitching::Trouble& trouble : outcome.notRestored)
             fail(forTerminal(SwitchRecords::RestoreFailureText(trouble), true) + QLatin1Char(' ') +
                  trouble.details.join(QStringLiteral("; ")));
-        if (restored == 0 && outcome.unreachable.isEmpty() && outcome.notRestored.isEmpty())
+        if (outcome.restored.isEmpty() && outcome.unreachable.isEmpty() &&
+            outcome.notRestored.isEmpty())
             m_services.print(QStringLiteral("Nothing to put back: no launch was cut short."));
         return outcome.notRestored.isEmpty() ? 0 : ExitStatus::kCannotLaunch;
     }

@@ -231,9 +231,10 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
         FolderSwitching::SwitchOut(fileSystem, record.gameDir, record.dirLabel, record.backupLabel,
                                    table, &failures);
         std::optional<Trouble> trouble;
-        if (settled(fileSystem, settings, record, table, failures, trouble))
+        if (settled(fileSystem, settings, record, table, failures, trouble)) {
             kept.removeAt(i);
-        else if (trouble) {
+            outcome.restored.prepend(record);
+        } else if (trouble) {
             qCWarning(lcWorlds).noquote() << "could not restore" << trouble->folder << ":"
                                           << trouble->details.join(QStringLiteral("; "));
             outcome.notRestored.prepend(*trouble);

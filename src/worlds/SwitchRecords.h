@@ -42,6 +42,7 @@ void AdoptEarlierLabels(SettingsStore& settings, const QString& savedGameDir);
 // those that are resting afterwards. Records of installations that cannot be
 // reached are kept, however long it takes.
 struct RestoreOutcome {
+    QList<Record> restored;                      // gone: every folder is back
     QList<Record> unreachable;                   // kept: the installation cannot be reached
     QList<FolderSwitching::Trouble> notRestored; // kept: folders there are still stowed
 };
