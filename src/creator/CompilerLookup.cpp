@@ -42,8 +42,11 @@ QMap<QString, QString> CompilerEnvironment() {
     return overrides;
 }
 
+const QString kCompilerLogName = QStringLiteral("kvii.log");
+
 QStringList CompilerArguments() {
-    return {QStringLiteral("-WX"), ScriptWriters::kScriptName};
+    return {QStringLiteral("-WX"), QStringLiteral("-O") + kCompilerLogName,
+            ScriptWriters::kScriptName};
 }
 
 QString UserDataFolder() {

@@ -26,8 +26,12 @@ QStringList SearchPathFromEnvironment();
 // every Debian system has.
 QMap<QString, QString> CompilerEnvironment();
 
+// The compiler's report, written beside the script: where an author reads why an
+// installer was not made (the panel shows its errors in the tooltip).
+extern const QString kCompilerLogName; // "kvii.log"
+
 // The compiler's arguments: warnings count as errors (a warning may mean files
-// left out), then the script's name.
+// left out), the report goes to kCompilerLogName, then the script's name.
 QStringList CompilerArguments();
 
 // The user's own folder for the launcher's files, where packaging goes when the

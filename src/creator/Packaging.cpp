@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace Packaging {
@@ -47,6 +48,25 @@ QString shownFolder(const QString& path, QChar separator) {
         return shown;
     const int last = shown.lastIndexOf(separator);
     return KVDirStuff::ShortenPath(shown.left(last), separator) + shown.mid(last);
+}
+
+// What the compiler's report says went wrong (its last lines about errors, warnings
+// and files not found), then where the whole report lies.
+QString compilerErrors(const QString& logPath) {
+    QFile log(logPath);
+    if (!log.open(QIODevice::ReadOnly))
+        return QString();
+    constexpr qint64 kTail = 64 * 1024; // the errors come last; a report may be long
+    log.seek(qMax<qint64>(0, log.size() - kTail));
+    static const QRegularExpression kTrouble(QStringLiteral("error|warning|no files found"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
+    QStringList errors = lines.filter(kTrouble);
+    errors = errors.mid(qMax(0, int(errors.size()) - 5));
+    for (QString& line : errors)
+        line = line.trimmed();
+    return (errors << QStringLiteral("The compiler's report: %1").arg(logPath))
+        .join(QLatin1Char('\n'));
 }
 
 Outcome failed(const QString& text, const QString& details = QString()) {
@@ -130,8 +150,11 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
     }
     const QString outputFolder = workFolder + sep + QStringLiteral("output");
     const QString installer = outputFolder + sep + QStringLiteral("setup.exe");
-    // An installer of an earlier run stays where it is; only a new one is ready.
+    // An installer of an earlier run stays where it is; only a new one is ready. The
+    // report of an earlier run goes.
     const QDateTime earlier = QFileInfo(installer).lastModified();
+    const QString log = workFolder + sep + CompilerLookup::kCompilerLogName;
+    QFile::remove(log);
     LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
     const int exitCode =
         LaunchStuff::RunAndWait(runner, fileSystem, compiler, CompilerLookup::CompilerArguments(),
@@ -155,7 +178,7 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
     } else if (exitCode == 0) {
         outcome = failed(QStringLiteral("The installer compiler made no setup.exe, so no "
                                         "installer was made."),
-                         compiler);
+                         compilerErrors(log));
     } else {
         // A process ended by a signal gives 128 + the signal's number.
         const bool crashed = !kWindows && exitCode > 128;
@@ -164,7 +187,7 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
                                   : QStringLiteral("The installer compiler stopped with errors "
                                                    "(exit code %1); no new installer was made."))
                              .arg(exitCode),
-                         compiler);
+                         compilerErrors(log));
     }
     outcome.dirLabelSaved = true;
     return outcome;

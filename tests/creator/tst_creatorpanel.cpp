@@ -154,10 +154,11 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
     clickRow(worlds, 0);
     clickRow(tomes, 0);
     QVERIFY(launch().startsWith("The installer is ready"));
-    QCOMPARE(seen, (QStringList{"worldforge2.exe  in Game: Frostmarch Roster_Frostmarch, 0",
-                                "korvath2.exe  in Game: Frostmarch Roster_Frostmarch, 0",
-                                "makensis -WX kvii.nsi in launcher: Valmora Roster, 0",
-                                "makensis -WX kvii.nsi in launcher: Valmora Roster, 0"}));
+    QCOMPARE(seen,
+             (QStringList{"worldforge2.exe  in Game: Frostmarch Roster_Frostmarch, 0",
+                          "korvath2.exe  in Game: Frostmarch Roster_Frostmarch, 0",
+                          "makensis -WX -Okvii.log kvii.nsi in launcher: Valmora Roster, 0",
+                          "makensis -WX -Okvii.log kvii.nsi in launcher: Valmora Roster, 0"}));
     QCOMPARE(fixture.storedSetting("Herbalism", "PackageTomeDirs"), "<missing>");
     QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
 }
