@@ -73,67 +73,33 @@ void writeOwnRecord(const char* tempPath, const char* recordPath) {
         ::rename(tempPath, recordPath);
 }
 
-// The program the launcher waits for, and a request to end that came before its id
-// was known.
+// The program the launcher waits for (0 when none), the first request to end that
+// came during a launch, and what the guard replaced.
 volatile std::sig_atomic_t g_childPid = 0;
 volatile std::sig_atomic_t g_endRequest = 0;
+bool g_guarded = false;
+constexpr int kKeys[2] = {SIGINT, SIGQUIT};
+constexpr int kEnds[2] = {SIGTERM, SIGHUP};
+struct sigaction g_keys[2];
+struct sigaction g_ends[2];
 
 void passOnToChild(int signal) {
+    const int savedErrno = errno;
+    if (g_endRequest == 0)
+        g_endRequest = signal;
     if (g_childPid > 0)
         ::kill(static_cast<pid_t>(g_childPid), signal);
-    else
-        g_endRequest = signal;
+    errno = savedErrno;
 }
 
-// While a program runs, the launcher outlives whatever a terminal or the desktop
-// sends, so that it can put the folders back when the program has ended: Ctrl+C and
-// Ctrl+\ are the program's to answer (the launcher ignores them, as system() does),
-// and a request to end (SIGTERM, SIGHUP) is passed on to the program. A signal the
-// launcher was started to ignore stays ignored, for the program too.
-class WaitingForChild {
-public:
-    WaitingForChild() {
-        struct sigaction ignore = {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        struct sigaction passOn = ignore;
-        passOn.sa_handler = passOnToChild;
-        passOn.sa_flags = SA_RESTART;
-        for (int i = 0; i < 2; ++i) {
-            ::sigaction(kKeys[i], &ignore, &m_keys[i]);
-            ::sigaction(kEnds[i], nullptr, &m_ends[i]);
-            if (m_ends[i].sa_handler != SIG_IGN)
-                ::sigaction(kEnds[i], &passOn, nullptr);
-        }
-    }
-    ~WaitingForChild() {
-        for (int i = 0; i < 2; ++i) {
-            ::sigaction(kKeys[i], &m_keys[i], nullptr);
-            ::sigaction(kEnds[i], &m_ends[i], nullptr);
-        }
-        g_childPid = 0;
-        g_endRequest = 0;
-    }
-    WaitingForChild(const WaitingForChild&) = delete;
-    WaitingForChild& operator=(const WaitingForChild&) = delete;
-
-    // In the child, between fork and exec (async-signal-safe): the keys as they were.
-    void restoreKeysInChild() const {
-        for (int i = 0; i < 2; ++i)
-            ::sigaction(kKeys[i], &m_keys[i], nullptr);
-    }
-    void childStarted(qint64 pid) {
-        g_childPid = static_cast<std::sig_atomic_t>(pid);
-        if (g_endRequest != 0)
-            ::kill(static_cast<pid_t>(pid), g_endRequest);
-    }
-
-private:
-    static constexpr int kKeys[2] = {SIGINT, SIGQUIT};
-    static constexpr int kEnds[2] = {SIGTERM, SIGHUP};
-    struct sigaction m_keys[2];
-    struct sigaction m_ends[2];
-};
+// In a new child, between fork and exec (async-signal-safe): the keys as they were
+// before the launch.
+void restoreKeysInChild() {
+    if (!g_guarded)
+        return;
+    for (int i = 0; i < 2; ++i)
+        ::sigaction(kKeys[i], &g_keys[i], nullptr);
+}
 #endif
 
 } // namespace
@@ -163,9 +129,8 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
 #ifdef Q_OS_UNIX
     const QByteArray recordPath = QFile::encodeName(m_recordFile);
     const QByteArray tempPath = recordPath + ".new";
-    WaitingForChild waiting;
     process.setChildProcessModifier([&] {
-        waiting.restoreKeysInChild();
+        restoreKeysInChild();
         if (recording)
             writeOwnRecord(tempPath.constData(), recordPath.constData());
     });
@@ -177,13 +142,19 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
         return -1;
     }
 #ifdef Q_OS_UNIX
-    waiting.childStarted(process.processId());
+    // A request to end that came before the child's id was known reaches it now.
+    g_childPid = static_cast<std::sig_atomic_t>(process.processId());
+    if (g_endRequest != 0)
+        ::kill(static_cast<pid_t>(process.processId()), g_endRequest);
 #endif
     // Now with the start time, which tells this child from a later process that
     // gets the same id.
     if (recording)
         LaunchStuff::WriteChildRecord(m_recordFile, process.processId());
     process.waitForFinished(-1);
+#ifdef Q_OS_UNIX
+    g_childPid = 0; // reaped: its id may soon be another process's
+#endif
     if (recording)
         QFile::remove(m_recordFile);
     if (process.exitStatus() == QProcess::CrashExit)
@@ -192,6 +163,41 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
 }
 
 namespace LaunchStuff {
+
+StopSignalGuard::StopSignalGuard() {
+#ifdef Q_OS_UNIX
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction passOn = ignore;
+    passOn.sa_handler = passOnToChild;
+    passOn.sa_flags = SA_RESTART;
+    g_endRequest = 0;
+    for (int i = 0; i < 2; ++i) {
+        ::sigaction(kKeys[i], &ignore, &g_keys[i]);
+        ::sigaction(kEnds[i], nullptr, &g_ends[i]);
+        if (g_ends[i].sa_handler != SIG_IGN)
+            ::sigaction(kEnds[i], &passOn, nullptr);
+    }
+    g_guarded = true;
+#endif
+}
+
+StopSignalGuard::~StopSignalGuard() {
+#ifdef Q_OS_UNIX
+    g_guarded = false;
+    for (int i = 0; i < 2; ++i) {
+        ::sigaction(kKeys[i], &g_keys[i], nullptr);
+        ::sigaction(kEnds[i], &g_ends[i], nullptr);
+    }
+    // The folders are back: now the launcher ends as it was asked to.
+    if (const int signal = g_endRequest) {
+        qCWarning(lcWorlds) << "ending on signal" << signal << "now that the launch is over";
+        g_endRequest = 0;
+        ::raise(signal);
+    }
+#endif
+}
 
 bool IsWindowsProgram(const QString& path) {
     QFile file(path);

@@ -29,9 +29,7 @@ public:
     void setChildRecordFile(const QString& recordFile);
 
     // The child inherits the launcher's standard handles. A child ended by a signal
-    // gives 128 + the signal's number, as a shell reports it. Meanwhile the launcher
-    // ignores Ctrl+C and Ctrl+\ and passes SIGTERM and SIGHUP on to the child, so that
-    // it is still there to switch the folders back.
+    // gives 128 + the signal's number, as a shell reports it.
     int RunAndWait(const QString& program, const QStringList& arguments,
                    const QString& workingDirectory,
                    const QMap<QString, QString>& environment = {}) override;
@@ -44,6 +42,21 @@ namespace LaunchStuff {
 
 // Why nothing was started (None after a start).
 enum class StartProblem { None, Missing, NeedsWine, NotStarted };
+
+// For the span of a launch, from switch-in to switch-back: the launcher outlives what
+// a terminal or the desktop sends, so that it can still put the folders back. Ctrl+C
+// and Ctrl+\ are the program's to answer (the launcher ignores them, as system()
+// does; the program gets them as they were). A request to end (SIGTERM, SIGHUP) is
+// passed on to the running program, and carried out when the guard ends: the
+// launcher then ends as it was asked to. A signal the launcher was started to
+// ignore stays ignored. One guard at a time.
+class StopSignalGuard {
+public:
+    StopSignalGuard();
+    ~StopSignalGuard();
+    StopSignalGuard(const StopSignalGuard&) = delete;
+    StopSignalGuard& operator=(const StopSignalGuard&) = delete;
+};
 
 // Runs a program of the installation (or the launcher folder): its name is
 // resolved through the file-system service (so KORVATH2.EXE runs), a Windows

@@ -51,6 +51,7 @@ Preparation Prepare(FileSystem& fileSystem, SettingsStore& settings,
 Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner,
             const KVDirStuff::GameFolderTable& table, const QString& executableName,
             const std::function<void()>& beforeRun) {
+    const LaunchStuff::StopSignalGuard stayUntilSwitchedBack;
     Outcome outcome;
     const SwitchRecords::LaunchOutcome switched =
         SwitchRecords::SwitchedLaunch(state, settings, table, [&] {

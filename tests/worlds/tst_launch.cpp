@@ -234,10 +234,9 @@ void LaunchTest::secondInstanceAsksTheFirstToTheFront() {
     QCOMPARE(second.acquire(), SingleInstance::Outcome::HeldByAnother);
     QVERIFY(second.askRunningToFront());
     QTRY_COMPARE(front.count(), 1);
-    // Another settings home is guarded on its own; nobody answers for it.
-    QVERIFY(!elsewhere.askRunningToFront());
+    // Another settings home is guarded on its own. Held by a launcher without a window
+    // (nobody answers for it), it gets a window that says why it ends.
     QCOMPARE(elsewhere.acquire(), SingleInstance::Outcome::Acquired);
-    // Held by a launcher without a window, a home gets a window that says why it ends.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp.path() + "/other"));
     const auto unset = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
     QString said;

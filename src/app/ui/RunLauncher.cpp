@@ -25,6 +25,7 @@ int RunLauncher(const std::function<void(Form1&)>& whenShown) {
         QMessageBox::information(nullptr, kApplicationName, kRunningWithoutWindowText);
         return 1;
     }
+    instance.serve(nullptr); // at once, for a second launcher started with this one
 
     QProcessRunner runner;
     runner.setChildRecordFile(SingleInstance::childRecordPath(settings.fileName()));

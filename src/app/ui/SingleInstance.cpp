@@ -1,8 +1,10 @@
 #include "app/ui/SingleInstance.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QWidget>
 
 SingleInstance::SingleInstance(const QString& settingsFile, QObject* parent)
@@ -25,13 +27,22 @@ QString SingleInstance::serverName(const QString& settingsFile) {
 namespace {
 // How long a second launcher waits for the first to take its request.
 constexpr int kFrontRequestTimeoutMs = 2000;
+// How long it keeps asking a first launcher that does not listen (yet): one that has
+// just taken the lock listens a moment later.
+constexpr int kListenGraceMs = 1000;
 } // namespace
 
 bool SingleInstance::askRunningToFront() {
     QLocalSocket socket;
-    socket.connectToServer(serverName(settingsFile()));
-    if (!socket.waitForConnected(kFrontRequestTimeoutMs))
-        return false;
+    const QDeadlineTimer grace(kListenGraceMs);
+    for (;;) {
+        socket.connectToServer(serverName(settingsFile()));
+        if (socket.waitForConnected(kFrontRequestTimeoutMs))
+            break;
+        if (grace.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
     socket.write("front\n");
     const bool written = socket.waitForBytesWritten(kFrontRequestTimeoutMs);
     socket.disconnectFromServer();

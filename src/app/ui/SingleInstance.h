@@ -19,10 +19,12 @@ public:
 
     // Asks the launcher that holds the lock to come to the front. Waits for no
     // answer, since that launcher may be blocked in a launch. False when it could
-    // not be reached.
+    // not be reached, also after a second of asking (one that took the lock a moment
+    // ago may not listen yet).
     bool askRunningToFront();
     // Answers such requests by raising the window (a window hidden during a launch
-    // stays hidden). Call after acquire().
+    // stays hidden; no window yet: nothing is raised). Call after acquire(), and
+    // again once the window exists.
     void serve(QWidget* window);
 
     static QString serverName(const QString& settingsFile);
