@@ -12,6 +12,7 @@
 #include <QtTest>
 
 using TestSupport::fatalErrors;
+using TestSupport::readText;
 
 namespace {
 
@@ -19,11 +20,6 @@ namespace {
 void clickRow(ListBox* list, int row, Qt::KeyboardModifiers modifiers = {}) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
                       list->visualItemRect(list->item(row)).center());
-}
-
-QString readText(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 } // namespace

@@ -248,9 +248,9 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
         paths.sort();
         QCOMPARE(paths, run.expected);
         // 7-Zip lists "$0" and "$$0" alike: variables are looked for in the script.
-        QFile script(folder + "/kvii.nsi");
-        QVERIFY(script.open(QIODevice::ReadOnly));
-        for (const QString& text : QString::fromUtf8(script.readAll()).split("\r\n"))
+        const QString script = TestSupport::readText(folder + "/kvii.nsi");
+        QVERIFY(!script.isEmpty());
+        for (const QString& text : script.split("\r\n"))
             QVERIFY2(!kVariable.match(text).hasMatch(), qPrintable(text));
     }
 }

@@ -13,6 +13,11 @@
 
 namespace TestSupport {
 
+QString readText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 bool makeTree(const QString& root, const QStringList& entries) {
     for (const QString& entry : entries) {
         const QString path = root + QLatin1Char('/') + entry;

@@ -13,6 +13,9 @@
 
 namespace TestSupport {
 
+// A file's text as UTF-8; "" when it cannot be read.
+QString readText(const QString& path);
+
 // Makes entries below root: a name ending in "/" is a folder, any other a small file
 // (its folders made as needed). False when one of them cannot be made.
 bool makeTree(const QString& root, const QStringList& entries);

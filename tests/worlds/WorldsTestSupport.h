@@ -6,8 +6,8 @@
 #include "app/LocalFileSystem.h"
 #include "gamedir/KVDirStuff.h"
 #include "support/FaultyFileSystem.h"
+#include "support/TestSupport.h"
 
-#include <QFile>
 #include <QStringList>
 #include <memory>
 
@@ -26,8 +26,7 @@ inline bool write(const QString& path, const QByteArray& content, bool executabl
 
 // The marker text of a folder ("" when it has none).
 inline QString markerOf(const QString& folder) {
-    QFile file(folder + QStringLiteral("/marker.txt"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    return TestSupport::readText(folder + QStringLiteral("/marker.txt")).trimmed();
 }
 
 // The listing of a tree with the text of every marker, so that two folders swapped

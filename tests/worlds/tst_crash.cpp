@@ -25,15 +25,11 @@ private slots:
 };
 
 using LaunchStuff::StartProblem;
+using TestSupport::readText;
 using WorldsTest::snapshot;
 using WorldsTest::write;
 
 namespace {
-
-QString readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // A shell script that notes its working directory and arguments in $KV_OUT/name
 // (KV_OUT given in its environment), then exits with code.
@@ -158,10 +154,10 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
 
     // Arguments arrive as given, never split or expanded, and the exit code returns.
     QCOMPARE(run(recorder("seen", 3), true), 3);
-    QCOMPARE(readFile(out), game + "\narg:one two\narg:*\n");
+    QCOMPARE(readText(out), game + "\narg:one two\narg:*\n");
     // A Windows program runs through wine, which is given its path as it is on disk.
     QCOMPARE(run("MZ\x90", false), 7);
-    QCOMPARE(readFile(out), game + "\narg:" + game + "/KORVATH2.EXE\narg:one two\narg:*\n");
+    QCOMPARE(readText(out), game + "\narg:" + game + "/KORVATH2.EXE\narg:one two\narg:*\n");
     // As a shell reports a child ended by a signal: 128 + SIGTERM; never -1, which
     // means "not started".
     QCOMPARE(run("#!/bin/sh\nkill -TERM $$\n", true), 128 + 15);
@@ -172,7 +168,7 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
                  "\"$KV_OUT/seen\"\n",
                  true),
              0);
-    const QStringList lines = readFile(out).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = readText(out).split('\n', Qt::SkipEmptyParts);
     QVERIFY(lines.size() == 2 && lines.first().section(' ', 0, 0) == lines.last());
     QVERIFY(!QFile::exists(record));
     // Nothing started: -1, and why.
@@ -199,7 +195,7 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
     if (zombie == 0)
         ::_exit(0);
     LaunchStuff::WriteChildRecord(record, zombie);
-    QTRY_VERIFY(readFile(QString("/proc/%1/stat").arg(zombie)).split(')').last().startsWith(" Z"));
+    QTRY_VERIFY(readText(QString("/proc/%1/stat").arg(zombie)).split(')').last().startsWith(" Z"));
     QCOMPARE(LaunchStuff::RecordedRunningChild(record), 0);
     ::waitpid(zombie, nullptr, 0);
 }
@@ -225,7 +221,7 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     // stale), nor does the command line, which says why.
     home.hold(true);
     QProcess* first = home.startDriver("Frost March");
-    QTRY_COMPARE_WITH_TIMEOUT(readFile(home.out + "seen"),
+    QTRY_COMPARE_WITH_TIMEOUT(readText(home.out + "seen"),
                               "Frostmarch Roster_Frostmarch\nFrostmarch Tomes_Frostmarch\n", 20000);
     QStringList switchedIn = snapshot(home.game);
     QFile lock(InstanceLock::lockFilePath(home.settingsFile));
@@ -264,7 +260,7 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     // in the other installation keeps the record of the first one.
     home.hold(true);
     QProcess* playing = home.start({"--world", "frost march"});
-    QTRY_VERIFY_WITH_TIMEOUT(readFile(home.out + "seen").startsWith("Frostmarch Roster_"), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(readText(home.out + "seen").startsWith("Frostmarch Roster_"), 20000);
     Home::kill(playing);
     switchedIn = snapshot(home.game);
     QCOMPARE(home.command({"--recover"}), 125);
@@ -277,7 +273,7 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     home.hold(true);
     home.setGameDir(other);
     QProcess* stopped = home.start({"--world", "Isle of Dawn"});
-    QTRY_COMPARE_WITH_TIMEOUT(readFile(home.out + "seen"), "Valmora Roster\ndawn Tomes_dawn\n",
+    QTRY_COMPARE_WITH_TIMEOUT(readText(home.out + "seen"), "Valmora Roster\ndawn Tomes_dawn\n",
                               20000);
     for (const int signal : {SIGINT, SIGQUIT, SIGTERM})
         ::kill(pid_t(stopped->processId()), signal);
@@ -288,7 +284,7 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
         return status.section("SigIgn:", 1).section('\n', 0, 0).trimmed().toULongLong(nullptr, 16) &
                6;
     };
-    QCOMPARE(keys(readFile(home.out + "ignored")), keys(readFile("/proc/self/status")));
+    QCOMPARE(keys(readText(home.out + "ignored")), keys(readText("/proc/self/status")));
     QCOMPARE(snapshot(home.game), switchedIn.filter(QRegularExpression("^(?!korvath2.exe)")));
 
     // Reachable again: the window's next start puts it back before its catalogue and
