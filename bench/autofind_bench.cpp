@@ -227,7 +227,7 @@ int main(int argc, char* argv[]) {
     }
 
     // The launcher's window on a settings file of its own, with the tree as its drive.
-    QSettingsStore settings(work.path() + QStringLiteral("/Korvath II Launcher.conf"));
+    IniSettingsStore settings(work.path() + QStringLiteral("/Korvath II Launcher.conf"));
     QProcessRunner runner;
     LauncherServices services;
     services.createFileSystem = [tree] { return std::make_unique<TreeFileSystem>(tree); };

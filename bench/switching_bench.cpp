@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir settingsTmp(settingsDir.isEmpty() ? tmp.path() + "/config-XXXXXX"
                                                     : settingsDir + "/switching-bench-XXXXXX");
-    QSettingsStore disk(settingsTmp.path() + "/Korvath II Launcher.conf");
+    IniSettingsStore disk(settingsTmp.path() + "/Korvath II Launcher.conf");
     int stowed = 0;
     bool clean = true;
     const auto launch = [&] {

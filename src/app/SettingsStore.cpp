@@ -39,25 +39,25 @@ int syncFolderOf(const QString& file) {
 }
 } // namespace
 
-QSettingsStore::QSettingsStore()
+IniSettingsStore::IniSettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                              kApplicationName)) {}
 
-QSettingsStore::QSettingsStore(const QString& filePath)
+IniSettingsStore::IniSettingsStore(const QString& filePath)
     : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {}
 
-QSettingsStore::~QSettingsStore() = default;
+IniSettingsStore::~IniSettingsStore() = default;
 
-QString QSettingsStore::fileName() const {
+QString IniSettingsStore::fileName() const {
     return m_settings->fileName();
 }
 
-QString QSettingsStore::folder() const {
+QString IniSettingsStore::folder() const {
     return QFileInfo(m_settings->fileName()).absolutePath();
 }
 
-QString QSettingsStore::GetSetting(const QString& section, const QString& key,
-                                   const QString& defaultValue) {
+QString IniSettingsStore::GetSetting(const QString& section, const QString& key,
+                                     const QString& defaultValue) {
     // Pick up what another launcher may have written since.
     m_settings->sync();
     const QVariant value = m_settings->value(settingKey(section, key));
@@ -77,22 +77,23 @@ void SettingsStore::SaveLosableSetting(const QString& section, const QString& ke
     SaveSetting(section, key, value);
 }
 
-void QSettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value) {
+void IniSettingsStore::SaveSetting(const QString& section, const QString& key,
+                                   const QString& value) {
     write(section, {{key, value}}, true);
 }
 
-void QSettingsStore::SaveSettings(const QString& section,
-                                  const QList<QPair<QString, QString>>& keysAndValues) {
+void IniSettingsStore::SaveSettings(const QString& section,
+                                    const QList<QPair<QString, QString>>& keysAndValues) {
     write(section, keysAndValues, true);
 }
 
-void QSettingsStore::SaveLosableSetting(const QString& section, const QString& key,
-                                        const QString& value) {
+void IniSettingsStore::SaveLosableSetting(const QString& section, const QString& key,
+                                          const QString& value) {
     write(section, {{key, value}}, false);
 }
 
-void QSettingsStore::write(const QString& section,
-                           const QList<QPair<QString, QString>>& keysAndValues, bool syncFolder) {
+void IniSettingsStore::write(const QString& section,
+                             const QList<QPair<QString, QString>>& keysAndValues, bool syncFolder) {
     for (const auto& [key, value] : keysAndValues)
         m_settings->setValue(settingKey(section, key), value);
     // The file is replaced as a whole (written beside it, then renamed), so a

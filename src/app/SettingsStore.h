@@ -43,11 +43,11 @@ extern const QString kPendingSwitchesKey; // "pendingSwitches": switches not yet
 
 // The real store: QSettings in the native (INI) form at
 // $XDG_CONFIG_HOME/Korvath II Launcher.conf.
-class QSettingsStore : public SettingsStore {
+class IniSettingsStore : public SettingsStore {
 public:
-    QSettingsStore();                                 // the user's own store
-    explicit QSettingsStore(const QString& filePath); // a store in a given file (tests)
-    ~QSettingsStore() override;
+    IniSettingsStore();                                 // the user's own store
+    explicit IniSettingsStore(const QString& filePath); // a store in a given file (tests)
+    ~IniSettingsStore() override;
 
     QString GetSetting(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) override;

@@ -21,7 +21,7 @@ void printLine(std::FILE* stream, const QString& text) {
 int runWithoutWindow(int argc, char* argv[], const CommandLine& command) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(kApplicationName);
-    QSettingsStore settings;
+    IniSettingsStore settings;
     QProcessRunner runner;
     runner.setChildRecordFile(InstanceLock::childRecordPath(settings.fileName()));
     CommandLineRun::Services services;

@@ -98,14 +98,14 @@ void ServicesTest::settingsReachTheDiskAtOnceAndFailuresAreReported() {
         return;
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    QSettingsStore user;
+    IniSettingsStore user;
     const QString file = home.path() + "/Korvath II Launcher.conf";
     QCOMPARE(user.fileName(), file);
     QCOMPARE(user.GetSetting(kSettingsSection, "KVDir", "default"), QStringLiteral("default"));
     // Lines that cannot be parsed are left out; the rest is read, and written back.
     QCOMPARE(InstallationBuilder::writeFile(file, "garbage\n[Settings]\nKVDir=/k2/\n[Tomes\nx=1\n"),
              QString());
-    QSettingsStore store(file);
+    IniSettingsStore store(file);
     QCOMPARE(store.GetSetting(kSettingsSection, "KVDir"), QStringLiteral("/k2/"));
     store.SaveSetting(kSettingsSection, "lastDirLabel", "Frostmarch");
     store.SaveSetting(kTomeSection, "Sea Charts", "Sea Charts");
@@ -127,7 +127,7 @@ void ServicesTest::settingsReachTheDiskAtOnceAndFailuresAreReported() {
     // A write that fails is an error, also after lines that could not be parsed.
     for (const QByteArray& content : {QByteArray("[Settings]\n"), QByteArray("garbage\n")}) {
         QCOMPARE(InstallationBuilder::writeFile(file, content), QString());
-        QSettingsStore locked(file);
+        IniSettingsStore locked(file);
         FolderLock lock(home.path(), FolderLock::ReadOnly);
         QVERIFY_THROWS_EXCEPTION(SettingsError,
                                  locked.SaveSetting(kSettingsSection, "KVDir", "/x/"));

@@ -18,11 +18,11 @@ namespace {
 // Writes nothing: the files, lines and settings a writer would write all go into one
 // log, so their order shows. Paths take the first platform's form ("\" between
 // components).
-class ScriptLog : public LocalFileSystem, public QSettingsStore {
+class ScriptLog : public LocalFileSystem, public IniSettingsStore {
 public:
     QStringList log;
 
-    ScriptLog() : QSettingsStore(QStringLiteral("/nonexistent/settings.conf")) {}
+    ScriptLog() : IniSettingsStore(QStringLiteral("/nonexistent/settings.conf")) {}
     std::unique_ptr<TextWriter> CreateTextFile(const QString& path, bool overwrite,
                                                bool wide) override {
         log.append(QStringLiteral("<create %1 %2 %3>").arg(path).arg(overwrite).arg(wide));
@@ -211,7 +211,7 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
         {label, name, {}, {"Install Wine"}, [&] { compiler("MZ", "MakeNSIS.EXE"); }},
     };
     LocalFileSystem fs;
-    QSettingsStore settings(tmp.path() + "/settings.conf");
+    IniSettingsStore settings(tmp.path() + "/settings.conf");
     QProcessRunner runner;
     const QByteArray searchPath = qgetenv("PATH");
     for (const Run& run : runs) {

@@ -55,7 +55,7 @@ WindowFixture::WindowFixture(const QString& tempRoot)
     : settingsFile(tempRoot + QStringLiteral("/config/Korvath II Launcher.conf")),
       launcherFolder(tempRoot + QStringLiteral("/launcher")),
       dataFolder(tempRoot + QStringLiteral("/data/Korvath II Launcher")),
-      settings(std::make_unique<QSettingsStore>(settingsFile)) {
+      settings(std::make_unique<IniSettingsStore>(settingsFile)) {
     QDir().mkpath(launcherFolder);
     LauncherFont::apply();
     createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };

@@ -39,7 +39,7 @@ struct WindowFixture {
     QString settingsFile;   // tempRoot/config/Korvath II Launcher.conf
     QString launcherFolder; // tempRoot/launcher (created)
     QString dataFolder;     // tempRoot/data/Korvath II Launcher (not created)
-    std::unique_ptr<QSettingsStore> settings;
+    std::unique_ptr<IniSettingsStore> settings;
     RecordingProcessRunner runner;
     ProcessRunner* processRunner = &runner; // point at another runner before create()
     std::function<std::unique_ptr<FileSystem>()> createFileSystem;

@@ -74,7 +74,7 @@ struct Home {
         return root + "/" + name;
     }
     void setGameDir(const QString& dir) const {
-        QSettingsStore(settingsFile).SaveSetting(kSettingsSection, "KVDir", dir + "/");
+        IniSettingsStore(settingsFile).SaveSetting(kSettingsSection, "KVDir", dir + "/");
     }
     // Whether the game holds on; clears what the last one noted.
     void hold(bool on) const {

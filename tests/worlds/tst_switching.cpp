@@ -32,14 +32,14 @@ struct Installation {
     QTemporaryDir tmp;
     QString game = tmp.path() + "/Korvath 2";
     QString settingsFile = tmp.path() + "/config/Korvath II Launcher.conf";
-    QSettingsStore store{settingsFile};
+    IniSettingsStore store{settingsFile};
     FaultPlan plan; // faults only where a test sets them
     FaultySettingsStore settings{store, plan};
     KVDirStuff::GameFolderTable table = gameFolderTable();
     LauncherState state = stateFor(game, std::make_unique<FaultyFileSystem>(plan));
 
     QString saved(const QString& key) const {
-        return QSettingsStore(settingsFile).GetSetting(kSettingsSection, key, "<missing>");
+        return IniSettingsStore(settingsFile).GetSetting(kSettingsSection, key, "<missing>");
     }
     QString path(const QString& relative) const { return game + '/' + relative; }
     void switchIn(const QString& world) {
@@ -164,7 +164,7 @@ void SwitchingTest::everyStepInEveryMode() {
         // An earlier launch left Frost March switched in at A.
         QVERIFY(write(settingsFile, ""));
         {
-            QSettingsStore store(settingsFile);
+            IniSettingsStore store(settingsFile);
             LauncherState earlier = stateFor(a);
             earlier.dirLabel = "Frostmarch";
             FS::SwitchWorldIn(earlier, store, table);
@@ -176,7 +176,7 @@ void SwitchingTest::everyStepInEveryMode() {
         FaultPlan plan{FaultPlan::Mode(mode), n};
         int started = 0;
         {
-            QSettingsStore store(settingsFile);
+            IniSettingsStore store(settingsFile);
             FaultySettingsStore settings(store, plan);
             if (settingsElsewhere) // a folder on a file system of its own
                 settings.folderShown = "/proc/self";
@@ -209,7 +209,7 @@ void SwitchingTest::everyStepInEveryMode() {
         // The next start, twice (settings on disk, the real file system): the first
         // restores everything, the second changes nothing.
         for (int pass = 0; pass < 2; ++pass) {
-            QSettingsStore settings(settingsFile);
+            IniSettingsStore settings(settingsFile);
             LocalFileSystem fileSystem;
             SR::RestoreReachable(fileSystem, settings, table);
             QVERIFY2(SR::Pending(settings).isEmpty(), context);

@@ -16,7 +16,7 @@ const QString kRunningWithoutWindowText = QStringLiteral(
     "command line). Start it again once that has ended.");
 
 int RunLauncher(const std::function<void(Form1&)>& whenShown) {
-    QSettingsStore settings;
+    IniSettingsStore settings;
     SingleInstance instance(settings.fileName());
     if (instance.acquire() == SingleInstance::Outcome::HeldByAnother) {
         if (instance.askRunningToFront())
