@@ -5,8 +5,6 @@
 #include <QString>
 #include <memory>
 
-class QSettings;
-
 // The per-user settings store. One application ("Korvath II Launcher"); values are
 // addressed by section and key. Every write reaches the disk before SaveSetting
 // returns; a store that cannot be written raises SettingsError. A file with lines
@@ -41,8 +39,13 @@ extern const QString kInterfaceTypeKey;   // "interfaceType": "0" Player, "1" Cr
 extern const QString kGameDirKey;         // "KVDir": the game directory, "" when none
 extern const QString kPendingSwitchesKey; // "pendingSwitches": switches not yet undone
 
-// The real store: QSettings in the native (INI) form at
-// $XDG_CONFIG_HOME/Korvath II Launcher.conf.
+class IniDocument;
+
+// The real store: an INI file at $XDG_CONFIG_HOME/Korvath II Launcher.conf, in the form
+// QSettings reads and writes (section = group), so earlier releases and the toolkit read
+// it. The file is read again when it has changed on disk, and replaced whole on each
+// write; entries the store does not set stay as they were, byte for byte. A pipe, socket,
+// device or folder at the file's path is never opened: every call raises SettingsError.
 class IniSettingsStore : public SettingsStore {
 public:
     IniSettingsStore();                                 // the user's own store
@@ -56,7 +59,8 @@ public:
     // the file's folder is synced before this returns.
     void SaveSettings(const QString& section,
                       const QList<QPair<QString, QString>>& keysAndValues) override;
-    // Leaves the folder unsynced (the file itself is still written safely).
+    // Leaves the folder unsynced (the file itself is still written safely: a power cut
+    // leaves the old file or the new one, whole).
     void SaveLosableSetting(const QString& section, const QString& key,
                             const QString& value) override;
 
@@ -64,7 +68,9 @@ public:
     QString folder() const override;
 
 private:
+    void refresh();
     void write(const QString& section, const QList<QPair<QString, QString>>& keysAndValues,
                bool syncFolder);
-    std::unique_ptr<QSettings> m_settings;
+    QString m_file;
+    std::unique_ptr<IniDocument> m_document; // the file as last read or written; null: unread
 };
