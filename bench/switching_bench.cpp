@@ -99,9 +99,9 @@ int main(int argc, char** argv) {
     bool clean = true;
     const auto launch = [&] {
         const SwitchRecords::RestoreOutcome before =
-            SwitchRecords::RestoreReachable(*state.fileSystem, disk, table);
+            SwitchRecords::RestoreReachable(*state.fileSystem, disk, table, {state.gameDir});
         const SwitchRecords::LaunchOutcome outcome =
-            SwitchRecords::SwitchedLaunch(state, disk, table, [&] {
+            SwitchRecords::SwitchedLaunch(state, disk, table, [&](const QString&) {
                 stowed = int(FolderSwitching::StowedFolders(state, table).size());
             });
         clean = clean && before.notRestored.isEmpty() && outcome.started && !outcome.notRestored &&

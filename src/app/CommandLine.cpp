@@ -44,14 +44,17 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("With --world: start the world editor instead of the game."));
     const QCommandLineOption gameDir(
         QStringLiteral("game-dir"),
-        QStringLiteral("Use the Korvath II directory DIR for this run only (it is not saved)."),
+        QStringLiteral("Use the Korvath II directory DIR for this run only (it is not saved); "
+                       "with --recover, put back what was cut short there."),
         QStringLiteral("DIR"));
     const QCommandLineOption listWorlds(
         QStringLiteral("list-worlds"),
         QStringLiteral("Print the worlds, one a line: label, a tab, display name."));
     const QCommandLineOption recover(
         QStringLiteral("recover"),
-        QStringLiteral("Only put back the folders of a launch that was cut short."));
+        QStringLiteral("Only put back the folders of a launch that was cut short, in the saved "
+                       "Korvath II directory (or the one --game-dir gives) and wherever else "
+                       "one is recorded."));
     parser.addOptions({help, version, world, editor, gameDir, listWorlds, recover});
 
     CommandLine command;
@@ -77,8 +80,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         return refused(QStringLiteral("--world, --list-worlds and --recover go one at a time"));
     if (parser.isSet(editor) && !parser.isSet(world))
         return refused(QStringLiteral("--editor goes with --world"));
-    if (parser.isSet(gameDir) && !parser.isSet(world) && !parser.isSet(listWorlds))
-        return refused(QStringLiteral("--game-dir goes with --world or --list-worlds"));
+    if (parser.isSet(gameDir) && !parser.isSet(world) && !parser.isSet(listWorlds) &&
+        !parser.isSet(recover))
+        return refused(QStringLiteral("--game-dir goes with --world, --list-worlds or --recover"));
     command.gameDir = parser.value(gameDir);
     command.editor = parser.isSet(editor);
     if (parser.isSet(world)) {

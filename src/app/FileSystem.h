@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class FileSystem;
 
@@ -121,6 +122,17 @@ public:
     virtual void syncFolder(const QString& folderPath) { Q_UNUSED(folderPath) }
     // Throws FileSystemError when the drive cannot be read.
     virtual void checkDriveReady(const Drive& drive) = 0;
+    // Small files of the launcher's own (the record it keeps in a game directory). Only
+    // ever opened as regular files (a link to one is followed): a pipe, socket or device
+    // there is a FileSystemError that names it, never a wait.
+    // The file's content, or nullopt when there is none. Throws FileSystemError.
+    virtual std::optional<QByteArray> readFile(const QString& path) = 0;
+    // Writes the whole file durably: a reader sees the old file or the new one, and the
+    // new one survives a power cut once this returns. With createNew, nothing may be at
+    // path yet (FileSystemError with EEXIST otherwise). Throws FileSystemError.
+    virtual void writeFile(const QString& path, const QByteArray& content, bool createNew) = 0;
+    // Removes the file; nothing there is no error. Throws FileSystemError.
+    virtual void removeFile(const QString& path) = 0;
     // The folder's subfolders and files in one pass; throws FileSystemError. This
     // default is built on subFolderNames and fileNames and knows no identities.
     virtual FolderListing listFolder(const QString& folderPath);

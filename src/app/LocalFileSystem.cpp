@@ -1,5 +1,7 @@
 #include "app/LocalFileSystem.h"
 
+#include "app/SafeFiles.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QSaveFile>
@@ -201,9 +203,8 @@ QString LocalFileSystem::resolvePath(const QString& path) {
                 candidates.append(name);
         }
         ::closedir(dir);
-        if (candidates.isEmpty())
+        if (candidates.size() != 1)
             return QString();
-        sortNames(candidates);
         current = base + candidates.first();
     }
     return current;
@@ -357,6 +358,23 @@ void LocalFileSystem::checkDriveReady(const Drive& drive) {
         throw FileSystemError(
             QStringLiteral("Device unavailable: %1 (%2)").arg(drive.rootPath, errorText(errno)));
     ::closedir(dir);
+}
+
+std::optional<QByteArray> LocalFileSystem::readFile(const QString& path) {
+    return SafeFiles::ReadRegularFile(path);
+}
+
+void LocalFileSystem::writeFile(const QString& path, const QByteArray& content, bool createNew) {
+    SafeFiles::Write(path, content,
+                     createNew ? SafeFiles::Mode::CreateNew : SafeFiles::Mode::Replace);
+}
+
+void LocalFileSystem::removeFile(const QString& path) {
+    if (::unlink(encode(path).constData()) != 0 && errno != ENOENT) {
+        const int err = errno;
+        throw FileSystemError(QStringLiteral("Cannot remove %1 (%2)").arg(path, errorText(err)),
+                              err);
+    }
 }
 
 void LocalFileSystem::CreateFolder(const QString& path) {

@@ -21,6 +21,9 @@ public:
     void renameFolder(const QString& folderPath, const QString& newName) override;
     void syncFolder(const QString& folderPath) override;
     void checkDriveReady(const Drive& drive) override;
+    std::optional<QByteArray> readFile(const QString& path) override;
+    void writeFile(const QString& path, const QByteArray& content, bool createNew) override;
+    void removeFile(const QString& path) override;
     // Reads the folder itself, not through subFolderNames and fileNames: a fake that
     // fails listings for whole-tree walks overrides this too.
     FolderListing listFolder(const QString& folderPath) override;
@@ -34,8 +37,10 @@ public:
     void setMountInfoPath(const QString& path) { m_mountInfoPath = path; }
 
     // The path as it is on disk, or "" when some component does not exist.
-    // Components are matched exactly first, then without regard to case (the first
-    // match in sorted order). Empty components (doubled separators) are skipped.
+    // Components are matched exactly first, then without regard to case, but only
+    // where one name alone matches that way: names that differ only in case are
+    // different entries, and a lookup never picks one of them by chance. Empty
+    // components (doubled separators) are skipped.
     QString resolvePath(const QString& path);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "app/FileSystem.h"
 #include "app/SettingsStore.h"
+#include "worlds/FolderSwitching.h"
 
 #include <QPair>
 #include <QSet>
@@ -165,8 +166,10 @@ QList<Section> worldSections(const ScriptInput& input, FileSystem& fileSystem) {
     QList<Section> sections;
     for (size_t i = 0; i < table.relativePath.size(); ++i) {
         const QString& P = table.relativePath[i];
-        const QString folder = L.isEmpty() ? D + P : D + P + QLatin1Char('_') + L;
-        if (!fileSystem.FolderExists(folder))
+        // The world's own version, by the rule that switches it in.
+        const QString folder =
+            L.isEmpty() ? D + P : FolderSwitching::WorldFolder(fileSystem, D, P, L);
+        if (folder.isEmpty() || !fileSystem.FolderExists(folder))
             continue;
         const QString installed = installedPath(P, input.separator);
         sections.append({table.shortName[i], L.isEmpty() ? installed : installed + '_' + L,
@@ -187,8 +190,8 @@ QList<Section> tomeSections(const ScriptInput& input, FileSystem& fileSystem) {
     const QString& L = input.label;
     // One form for the whole script: the world's own tomes folder when it lies
     // beside the default one, else the default tomes folder.
-    const QString stowed = D + QStringLiteral("tomes_") + L;
-    const bool stowedForm = !L.isEmpty() && fileSystem.FolderExists(stowed);
+    const QString stowed = FolderSwitching::WorldFolder(fileSystem, D, QStringLiteral("Tomes"), L);
+    const bool stowedForm = !stowed.isEmpty();
     const QString tomesOnDisk =
         folderOnDisk(fileSystem, stowedForm ? stowed : D + QStringLiteral("tomes"));
     const QString installedFolder =

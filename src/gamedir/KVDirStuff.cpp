@@ -57,6 +57,19 @@ bool IsGameDirectory(FileSystem& fileSystem, const QString& directory) {
     return fileSystem.FileExists(text + kGameExecutable);
 }
 
+QString ResolveGameDir(FileSystem& fileSystem, const QString& directory) {
+    if (directory.isEmpty())
+        return QString();
+    QString resolved;
+    try {
+        resolved = fileSystem.resolveFolder(directory);
+    } catch (const FileSystemError&) {
+        return QString();
+    }
+    const QChar separator = fileSystem.separator();
+    return resolved.endsWith(separator) ? resolved : resolved + separator;
+}
+
 QString ShortenPath(const QString& path, QChar separator) {
     QString s = path;
     if (s.endsWith(separator))

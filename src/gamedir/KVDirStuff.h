@@ -28,6 +28,12 @@ void FillGameFolderNames(GameFolderTable& table, QChar separator = QLatin1Char('
 // an empty text is no directory.
 bool IsGameDirectory(FileSystem& fileSystem, const QString& directory);
 
+// The game directory as it is on disk: every component in its on-disk letter case
+// (symbolic links stay as they were given), ending with the separator. "" when there
+// is no such folder, or when its spelling matches several folders that differ only
+// in letter case.
+QString ResolveGameDir(FileSystem& fileSystem, const QString& directory);
+
 // The text shown for a path: first component, " .. " + separator, last component,
 // for paths of three or more components; shorter paths are shown whole.
 QString ShortenPath(const QString& path, QChar separator = QLatin1Char('/'));

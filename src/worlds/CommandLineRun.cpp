@@ -26,6 +26,14 @@ QString forTerminal(QString text, bool folderNotPutBack) {
                                          : QStringLiteral("run the same command again"));
 }
 
+// A message with the paths and the system's words behind it, on one line.
+QString withDetails(const QString& text, const QString& details) {
+    if (details.isEmpty())
+        return text;
+    return text + QStringLiteral(" [") + QString(details).replace(QLatin1Char('\n'), "; ") +
+           QLatin1Char(']');
+}
+
 class Runner {
 public:
     Runner(const CommandLine& command, const Services& services)
@@ -60,7 +68,8 @@ private:
         return status;
     }
 
-    // The game directory of this run, ending with the separator, or "" (said why).
+    // The game directory of this run as it is on disk, ending with the separator, or
+    // "" (said why).
     QString gameDirectory() {
         QString dir = m_command.gameDir;
         if (dir.isEmpty()) {
@@ -73,16 +82,19 @@ private:
         } else {
             dir = QFileInfo(dir).absoluteFilePath();
         }
-        const QChar separator = m_state.fileSystem->separator();
-        dir = KVDirStuff::NormalisePath(dir, separator);
-        if (!dir.endsWith(separator))
-            dir += separator;
-        if (!KVDirStuff::IsGameDirectory(*m_state.fileSystem, dir)) {
-            fail(QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
-                     .arg(dir, KVDirStuff::kGameExecutable));
+        const QString resolved = KVDirStuff::ResolveGameDir(*m_state.fileSystem, dir);
+        if (resolved.isEmpty()) {
+            fail(QStringLiteral("%1: there is no such folder, or several whose names differ "
+                                "only in letter case.")
+                     .arg(dir));
             return QString();
         }
-        return dir;
+        if (!KVDirStuff::IsGameDirectory(*m_state.fileSystem, resolved)) {
+            fail(QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
+                     .arg(resolved, KVDirStuff::kGameExecutable));
+            return QString();
+        }
+        return resolved;
     }
 
     static QString line(const WorldData& world) {
@@ -115,12 +127,18 @@ private:
         if (name.isEmpty() ||
             name.compare(WorldCatalogue::kDefaultWorldName, Qt::CaseInsensitive) == 0)
             return 1;
+        // The name as it is written first: two worlds whose labels differ only in
+        // letter case are two worlds.
         QList<int> matches;
-        for (int i = 2; i <= worlds.Count(); ++i) {
-            const WorldData& world = worlds.Item(i);
-            if (name.compare(world.DirLabel(), Qt::CaseInsensitive) == 0 ||
-                name.compare(world.DisplayName(), Qt::CaseInsensitive) == 0)
-                matches.append(i);
+        for (const Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            for (int i = 2; i <= worlds.Count(); ++i) {
+                const WorldData& world = worlds.Item(i);
+                if (name.compare(world.DirLabel(), sensitivity) == 0 ||
+                    name.compare(world.DisplayName(), sensitivity) == 0)
+                    matches.append(i);
+            }
+            if (!matches.isEmpty())
+                break;
         }
         if (matches.size() == 1)
             return matches.first();
@@ -168,8 +186,12 @@ private:
             return ExitStatus::kCannotLaunch;
         const WorldLaunch::Preparation preparation =
             WorldLaunch::Prepare(*m_state.fileSystem, m_settings, m_table, m_state.gameDir);
-        if (preparation.refusal)
-            return fail(forTerminal(preparation.refusal->text, true));
+        if (preparation.refusal) {
+            const bool stowed = preparation.restored.settled.first().state ==
+                                SwitchRecords::Settled::State::Blocked;
+            return fail(withDetails(forTerminal(preparation.refusal->text, stowed),
+                                    preparation.refusal->details));
+        }
 
         m_state.dirLabel = worlds.Item(world).DirLabel();
         const QString program =
@@ -178,7 +200,8 @@ private:
             WorldLaunch::Run(m_state, m_settings, *m_services.processRunner, m_table, program);
         if (outcome.message)
             m_services.warn(kProgram + QStringLiteral(": ") +
-                            forTerminal(outcome.message->text, outcome.notRestored));
+                            withDetails(forTerminal(outcome.message->text, outcome.notRestored),
+                                        outcome.message->details));
         // The game's own exit code, unless the installation was left switched.
         if (outcome.notRestored)
             return ExitStatus::kCannotLaunch;
@@ -200,22 +223,42 @@ private:
         InstanceLock lock(m_services.settingsFile);
         if (!takeOver(lock))
             return ExitStatus::kCannotLaunch;
-        const SwitchRecords::RestoreOutcome outcome =
-            SwitchRecords::RestoreReachable(*m_state.fileSystem, m_settings, m_table);
-        for (const SwitchRecords::Record& record : outcome.restored)
+        // The installation given, or the saved one, and every one a switch is recorded for.
+        QString dir;
+        if (!m_command.gameDir.isEmpty() ||
+            !m_settings.GetSetting(kSettingsSection, kGameDirKey).isEmpty()) {
+            dir = gameDirectory();
+            if (dir.isEmpty())
+                return ExitStatus::kCannotLaunch;
+        }
+        const SwitchRecords::RestoreOutcome outcome = SwitchRecords::RestoreReachable(
+            *m_state.fileSystem, m_settings, m_table, QStringList{dir});
+        for (const SwitchRecords::PutBack& putBack : outcome.putBack)
             m_services.print(QStringLiteral("Put back the folders of world \"%1\" in %2")
-                                 .arg(record.dirLabel, record.gameDir));
+                                 .arg(putBack.dirLabel, putBack.gameDir));
         for (const SwitchRecords::Record& record : outcome.unreachable)
             m_services.print(QStringLiteral("World \"%1\" is still switched in at %2, which "
                                             "cannot be reached; it will be put back when it can.")
                                  .arg(record.dirLabel, record.gameDir));
-        for (const FolderSwitching::Trouble& trouble : outcome.notRestored)
-            fail(forTerminal(SwitchRecords::RestoreFailureText(trouble), true) + QLatin1Char(' ') +
-                 trouble.details.join(QStringLiteral("; ")));
-        if (outcome.restored.isEmpty() && outcome.unreachable.isEmpty() &&
-            outcome.notRestored.isEmpty())
+        for (const SwitchRecords::Record& record : outcome.elsewhere)
+            m_services.print(
+                QStringLiteral("Nothing was put back at %1: it now holds another Korvath II "
+                               "installation, where world \"%2\" is not switched in. If that "
+                               "installation was moved, run korvath2-launcher --recover "
+                               "--game-dir with its new place.")
+                    .arg(record.gameDir, record.dirLabel));
+        for (const SwitchRecords::Settled& held : outcome.held)
+            fail(QStringLiteral("Korvath II is running from %1, so nothing was renamed there. "
+                                "Run korvath2-launcher --recover again once it has ended.")
+                     .arg(held.gameDir));
+        for (const SwitchRecords::Settled& settled : outcome.notRestored)
+            fail(withDetails(forTerminal(SwitchRecords::RestoreFailureText(*settled.trouble), true),
+                             settled.trouble->details.join(QLatin1Char('\n'))));
+        if (outcome.putBack.isEmpty() && outcome.unreachable.isEmpty() &&
+            outcome.elsewhere.isEmpty() && outcome.held.isEmpty() && outcome.notRestored.isEmpty())
             m_services.print(QStringLiteral("Nothing to put back: no launch was cut short."));
-        return outcome.notRestored.isEmpty() ? 0 : ExitStatus::kCannotLaunch;
+        return outcome.notRestored.isEmpty() && outcome.held.isEmpty() ? 0
+                                                                       : ExitStatus::kCannotLaunch;
     }
 
     const CommandLine& m_command;

@@ -4,165 +4,147 @@
 #include "app/Logging.h"
 #include "app/SettingsStore.h"
 #include "worlds/GUIDStuff.h"
+#include "worlds/InstallationRecord.h"
 #include "worlds/SwitchRecords.h"
+#include "worlds/WorldCatalogue.h"
 
-#include <QHash>
 #include <algorithm>
+#include <cerrno>
 
 namespace FolderSwitching {
 
 namespace {
 
-// One installation's folders under one switch's labels.
-struct Switching {
-    FileSystem& fileSystem;
-    const QString& gameDir;
-    const QString& dirLabel;
-    const QString& backupLabel;
-    Failures* failures;
-
-    // N: the last component of a table entry's relative path.
-    QString folderName(const QString& P) const {
-        const int i = P.lastIndexOf(fileSystem.separator());
-        return i < 0 ? P : P.mid(i + 1);
-    }
-    QString stowedSuffix() const { return QLatin1Char('-') + backupLabel; }
-    QString worldSuffix() const { return QLatin1Char('_') + dirLabel; }
-
-    // Renames the folder at path within its parent. Errors of the service are
-    // ignored (the folder then keeps its name) and noted; returns whether the
-    // rename happened.
-    bool rename(const QString& P, const QString& path, const QString& newName) {
-        try {
-            Folder folder = fileSystem.GetFolder(path);
-            folder.SetName(newName);
-            return true;
-        } catch (const FileSystemError& error) {
-            // Ignored, as a single rename's failure is, but never silently.
-            qCWarning(lcWorlds).noquote() << "rename failed:" << error.message();
-            if (failures)
-                failures->append(
-                    Trouble{gameDir, P, path, newName, error.systemError(), 0, {error.message()}});
-            return false;
-        }
-    }
-
-    void folderIn(const QString& P) {
-        const QString N = folderName(P);
-        const QString defaultPath = gameDir + P;
-        const bool stowed = rename(P, defaultPath, N + stowedSuffix());
-        const bool placed = rename(P, defaultPath + worldSuffix(), N);
-        // The world's version could not take the plain name: put the default folder
-        // back at once rather than leave the game without it.
-        if (stowed && !placed)
-            rename(P, defaultPath + stowedSuffix(), N);
-    }
-
-    void folderOut(const QString& P) {
-        const QString N = folderName(P);
-        const QString defaultPath = gameDir + P;
-        rename(P, defaultPath, N + worldSuffix());
-        rename(P, defaultPath + stowedSuffix(), N);
-    }
-
-    void worldOut(const KVDirStuff::GameFolderTable& table) {
-        if (dirLabel.isEmpty() || backupLabel.isEmpty())
-            return;
-        for (const QString& P : table.relativePath) {
-            const QString defaultPath = gameDir + P;
-            const bool inPlace = fileSystem.FolderExists(defaultPath);
-            const bool stowed = fileSystem.FolderExists(defaultPath + stowedSuffix());
-            if (inPlace && stowed) {
-                folderOut(P);
-            } else if (stowed) {
-                // A switch cut short between its two renames (in either direction)
-                // left the default place empty: the stowed default folder goes back.
-                rename(P, defaultPath + stowedSuffix(), folderName(P));
-            }
-        }
-    }
-};
-
-Switching switching(LauncherState& state, Failures* failures) {
-    return Switching{*state.fileSystem, state.gameDir, state.dirLabel, state.backupLabel, failures};
+// N: the last component of a table entry's relative path.
+QString folderName(const QString& P) {
+    return P.mid(P.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// The name in a listing that a lookup of name finds: the exact one, else the first
-// that differs only in letter case; "" when there is none.
-QString findName(const QList<FolderListing::SubFolder>& subFolders, const QString& name) {
-    for (const FolderListing::SubFolder& folder : subFolders) {
-        if (folder.name == name)
-            return folder.name;
-    }
-    for (const FolderListing::SubFolder& folder : subFolders) {
+// The relative path of the entry's parent folder ("" for the game directory).
+QString parentOf(const QString& P) {
+    const int i = P.lastIndexOf(QLatin1Char('/'));
+    return i < 0 ? QString() : P.left(i);
+}
+
+// The folders of a listing whose names equal name without regard to case.
+QStringList caseTwins(const FolderListing& listing, const QString& name) {
+    QStringList names;
+    for (const FolderListing::SubFolder& folder : listing.subFolders) {
         if (folder.name.compare(name, Qt::CaseInsensitive) == 0)
-            return folder.name;
+            names.append(folder.name);
     }
-    return QString();
+    return names;
+}
+
+// Renames a folder within its parent. Errors of the service are ignored (the folder
+// then keeps its name) and noted; returns whether the rename happened.
+bool rename(FileSystem& fileSystem, const QString& gameDir, const QString& P, const QString& path,
+            const QString& newName, Failures* failures) {
+    try {
+        fileSystem.GetFolder(path).SetName(newName);
+        return true;
+    } catch (const FileSystemError& error) {
+        // Ignored, as a single rename's failure is, but never silently.
+        qCWarning(lcWorlds).noquote() << "rename failed:" << error.message();
+        if (failures)
+            failures->append(
+                Trouble{gameDir, P, path, newName, error.systemError(), 0, {error.message()}});
+        return false;
+    }
+}
+
+// The folders of a listing that can be entry P's version for world dirLabel: the
+// exact name, else its twins in another case that are not another world's exact
+// name (otherLabels: the labels of the installation's other worlds).
+QStringList versionCandidates(const FolderListing& listing, const QString& P,
+                              const QString& dirLabel, const QStringList& otherLabels) {
+    const QString wanted = VersionName(P, dirLabel);
+    QStringList versions = caseTwins(listing, wanted);
+    if (versions.contains(wanted))
+        return QStringList{wanted};
+    const int labelStart = int(folderName(P).size()) + 1;
+    versions.removeIf(
+        [&](const QString& name) { return otherLabels.contains(name.mid(labelStart)); });
+    return versions;
+}
+
+QStringList labelsOfWorldFiles(const QStringList& files) {
+    QStringList labels;
+    for (const QString& file : files) {
+        const QString label = WorldCatalogue::DirLabelOf(file);
+        if (WorldCatalogue::IsWorldFileName(file) && IsWorldLabel(label))
+            labels.append(label);
+    }
+    return labels;
+}
+
+const FolderListing* parentListing(const Look& look, const QString& P) {
+    const auto it = look.listings.find(parentOf(P));
+    return it == look.listings.end() ? nullptr : &*it;
 }
 
 } // namespace
 
-void SwitchFolderIn(LauncherState& state, const QString& P, Failures* failures) {
-    switching(state, failures).folderIn(P);
+bool IsWorldLabel(const QString& label) {
+    if (label.isEmpty() || label == QLatin1String(".") || label == QLatin1String(".."))
+        return false;
+    return std::none_of(label.begin(), label.end(), [](QChar c) {
+        return c == QLatin1Char('/') || c == QLatin1Char('\\') ||
+               c.category() == QChar::Other_Control;
+    });
 }
 
-void SwitchFolderOut(LauncherState& state, const QString& P, Failures* failures) {
-    switching(state, failures).folderOut(P);
+bool IsBackupLabel(const QString& label) {
+    if (label.size() != 38 || label.front() != QLatin1Char('{') || label.back() != QLatin1Char('}'))
+        return false;
+    for (int i = 1; i < 37; ++i) {
+        const QChar c = label.at(i);
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        const bool hex = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                         (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ||
+                         (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+        if (dash ? c != QLatin1Char('-') : !hex)
+            return false;
+    }
+    return true;
 }
 
-void SwitchWorldIn(LauncherState& state, SettingsStore& settings,
-                   const KVDirStuff::GameFolderTable& table, Failures* failures) {
-    const QString previousBackupLabel = state.backupLabel;
-    state.backupLabel = GUIDStuff::NewGuidString();
-    // Both labels and the record of this switch are on disk before any folder
-    // changes its name, so that a launcher ended at any later point finds them at
-    // its next start; records of switches not yet undone elsewhere stay. When they
-    // cannot be saved, nothing is renamed. Folders stowed under an empty label
-    // ("Roster-") could never be told apart from a stray folder, so without a label
-    // nothing is switched and nothing recorded.
-    const bool switches = !state.dirLabel.isEmpty() && !state.backupLabel.isEmpty();
-    QList<SwitchRecords::Record> pending = SwitchRecords::Pending(settings);
-    if (switches)
-        pending.append(SwitchRecords::Record{state.gameDir, state.dirLabel, state.backupLabel});
+QString VersionName(const QString& P, const QString& dirLabel) {
+    return folderName(P) + QLatin1Char('_') + dirLabel;
+}
+
+bool Look::hasFile(const QString& name) const {
+    const auto it = listings.find(QString());
+    return it != listings.end() && it->files.contains(name);
+}
+
+QStringList Look::worldLabels() const {
+    const auto it = listings.find(QString());
+    return it == listings.end() ? QStringList() : labelsOfWorldFiles(it->files);
+}
+
+QString WorldFolder(FileSystem& fileSystem, const QString& gameDir, const QString& P,
+                    const QString& dirLabel) {
     try {
-        settings.SaveSettings(kSettingsSection,
-                              {{kPendingSwitchesKey, SwitchRecords::Encode(pending)},
-                               {kLastBackupLabelKey, state.backupLabel},
-                               {kLastDirLabelKey, state.dirLabel}});
-    } catch (...) {
-        state.backupLabel = previousBackupLabel;
-        throw;
-    }
-    if (!switches)
-        return; // the default world needs no folder switched
-    Switching in = switching(state, failures);
-    for (const QString& P : table.relativePath) {
-        const QString defaultPath = state.gameDir + P;
-        const bool defaultExists = in.fileSystem.FolderExists(defaultPath);
-        const bool versionExists = in.fileSystem.FolderExists(defaultPath + in.worldSuffix());
-        if (defaultExists && versionExists)
-            in.folderIn(P);
+        const QString dir = KVDirStuff::ResolveGameDir(fileSystem, gameDir);
+        if (dir.isEmpty() || dirLabel.isEmpty())
+            return QString();
+        const FolderListing top = fileSystem.listFolder(dir);
+        const QString parent = dir + (parentOf(P).isEmpty() ? QString() : parentOf(P) + '/');
+        const FolderListing listing = parentOf(P).isEmpty() ? top : fileSystem.listFolder(parent);
+        QStringList others = labelsOfWorldFiles(top.files);
+        others.removeAll(dirLabel);
+        const QStringList versions = versionCandidates(listing, P, dirLabel, others);
+        return versions.size() == 1 ? parent + versions.first() : QString();
+    } catch (const FileSystemError&) {
+        return QString();
     }
 }
 
-void SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table,
-                    Failures* failures) {
-    switching(state, failures).worldOut(table);
-}
-
-void SwitchOut(FileSystem& fileSystem, const QString& gameDir, const QString& dirLabel,
-               const QString& backupLabel, const KVDirStuff::GameFolderTable& table,
-               Failures* failures) {
-    Switching{fileSystem, gameDir, dirLabel, backupLabel, failures}.worldOut(table);
-}
-
-Survey SurveyInstallation(FileSystem& fileSystem, const QString& gameDir, const QString& dirLabel,
-                          const QString& backupLabel, const KVDirStuff::GameFolderTable& table) {
-    Survey survey;
+Look LookAt(FileSystem& fileSystem, const QString& gameDir,
+            const KVDirStuff::GameFolderTable& table) {
+    Look look;
     const QChar separator = fileSystem.separator();
-    const Switching names{fileSystem, gameDir, dirLabel, backupLabel, nullptr};
-
     // The parent folders of the table's entries and their ancestors, shallow first;
     // each is found in its own parent's listing, so a folder that is not there is
     // known to be absent rather than merely out of reach.
@@ -177,60 +159,296 @@ Survey SurveyInstallation(FileSystem& fileSystem, const QString& gameDir, const 
         parents.begin(), parents.end(), [separator](const QString& a, const QString& b) {
             return a.count(separator) + !a.isEmpty() < b.count(separator) + !b.isEmpty();
         });
-    QHash<QString, FolderListing> listings; // relative path -> listing, for listed folders
-    QHash<QString, QString> paths;          // relative path -> full path as on disk
+    // The game directory in its on-disk spelling, so that every path built on it is.
+    look.gameDir = KVDirStuff::ResolveGameDir(fileSystem, gameDir);
+    if (look.gameDir.isEmpty()) {
+        look.gameDir = gameDir;
+        look.unread = Trouble{gameDir, {}, gameDir, {}, ENOENT, 0, {gameDir}};
+        return look;
+    }
     for (const QString& relative : parents) {
-        QString path = gameDir;
+        QString path = look.gameDir;
         if (!relative.isEmpty()) {
             const int i = relative.lastIndexOf(separator);
             const QString parent = i < 0 ? QString() : relative.left(i);
-            if (!listings.contains(parent))
+            if (!look.listings.contains(parent))
                 continue;
-            const QString name = findName(listings[parent].subFolders, relative.mid(i + 1));
-            if (name.isEmpty())
+            // The folder the game itself would use: its exact name, else its one twin.
+            const QString name = relative.mid(i + 1);
+            QStringList names = caseTwins(look.listings[parent], name);
+            if (names.contains(name))
+                names = QStringList{name};
+            if (names.size() != 1)
                 continue;
-            path = paths[parent] + name + separator;
+            path = look.paths[parent] + names.first() + separator;
         }
         try {
-            listings.insert(relative, fileSystem.listFolder(path));
-            paths.insert(relative, path);
+            look.listings.insert(relative, fileSystem.listFolder(path));
+            look.paths.insert(relative, path);
             if (relative.isEmpty())
-                survey.id = listings[relative].id;
-            survey.folders.append(path);
+                look.id = look.listings[relative].id;
         } catch (const FileSystemError& error) {
-            if (!survey.unread)
-                survey.unread =
-                    Trouble{gameDir, {}, path, {}, error.systemError(), 0, {error.message()}};
+            if (!look.unread)
+                look.unread =
+                    Trouble{look.gameDir, {}, path, {}, error.systemError(), 0, {error.message()}};
         }
+    }
+    return look;
+}
+
+QList<Stowed> StowedFolders(const Look& look, const KVDirStuff::GameFolderTable& table) {
+    QList<Stowed> stowed;
+    for (const QString& P : table.relativePath) {
+        const FolderListing* listing = parentListing(look, P);
+        if (!listing)
+            continue;
+        const QString N = folderName(P);
+        for (const FolderListing::SubFolder& folder : listing->subFolders) {
+            const QString& name = folder.name;
+            if (name.size() == N.size() + 39 && name.at(N.size()) == QLatin1Char('-') &&
+                name.left(N.size()).compare(N, Qt::CaseInsensitive) == 0 &&
+                IsBackupLabel(name.mid(N.size() + 1)))
+                stowed.append(Stowed{P, look.paths[parentOf(P)], name, name.left(N.size()),
+                                     name.mid(N.size() + 1)});
+        }
+    }
+    return stowed;
+}
+
+QList<Stowed> StowedUnder(const Look& look, const KVDirStuff::GameFolderTable& table,
+                          const QString& backupLabel) {
+    QList<Stowed> stowed = StowedFolders(look, table);
+    stowed.removeIf([&backupLabel](const Stowed& folder) {
+        return folder.backupLabel.compare(backupLabel, Qt::CaseInsensitive) != 0;
+    });
+    return stowed;
+}
+
+Plan PlanSwitchIn(const Look& look, const KVDirStuff::GameFolderTable& table,
+                  const QString& dirLabel) {
+    Plan plan;
+    if (dirLabel.isEmpty())
+        return plan;
+    QStringList otherLabels = look.worldLabels();
+    otherLabels.removeAll(dirLabel);
+    for (const QString& P : table.relativePath) {
+        const FolderListing* listing = parentListing(look, P);
+        if (!listing)
+            continue;
+        const QString parent = look.paths[parentOf(P)];
+        // The default folder: its exact name, else its one twin in another case.
+        const QString N = folderName(P);
+        QStringList defaults = caseTwins(*listing, N);
+        if (defaults.contains(N))
+            defaults = QStringList{N};
+        // The world's version: its exact name, else its one twin that is not another
+        // world's exact name.
+        const QStringList versions = versionCandidates(*listing, P, dirLabel, otherLabels);
+        if (versions.isEmpty())
+            continue;
+        for (const QStringList& names : {defaults, versions}) {
+            if (names.size() > 1) {
+                for (const QString& name : names)
+                    plan.ambiguous.append(parent + name);
+                if (!plan.ambiguousEntries.contains(P))
+                    plan.ambiguousEntries.append(P);
+            }
+        }
+        if (defaults.size() == 1 && versions.size() == 1)
+            plan.placements.append(
+                Placement{look.gameDir, P, parent, defaults.first(), versions.first()});
+    }
+    return plan;
+}
+
+void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QString& backupLabel,
+                    Failures* failures) {
+    const QString& P = placement.relativePath;
+    const QString& gameDir = placement.gameDir;
+    const QString stowedName = placement.defaultName + QLatin1Char('-') + backupLabel;
+    const bool stowed = rename(fileSystem, gameDir, P, placement.parent + placement.defaultName,
+                               stowedName, failures);
+    const bool placed = rename(fileSystem, gameDir, P, placement.parent + placement.versionName,
+                               placement.defaultName, failures);
+    // The world's version could not take the name: put the default folder back at
+    // once rather than leave the game without it.
+    if (stowed && !placed)
+        rename(fileSystem, gameDir, P, placement.parent + stowedName, placement.defaultName,
+               failures);
+}
+
+bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
+                     const Switch& sw, Failures* failures) {
+    const QString& P = stowed.relativePath;
+    const FolderListing* listing = parentListing(look, P);
+    // The version in the default place has the name the default folder had: the
+    // stowed folder's, else its one twin (the stowed folder's case was changed since).
+    QString inPlace;
+    if (listing) {
+        QStringList twins = caseTwins(*listing, stowed.defaultName);
+        if (twins.contains(stowed.defaultName))
+            twins = QStringList{stowed.defaultName};
+        if (twins.size() == 1)
+            inPlace = twins.first();
+    }
+    bool changed = false;
+    // The default place is empty when a switch was cut short between its two renames.
+    if (!inPlace.isEmpty())
+        changed = rename(fileSystem, look.gameDir, P, stowed.parent + inPlace,
+                         sw.versionNames.value(P, VersionName(P, sw.dirLabel)), failures);
+    const QString defaultName = inPlace.isEmpty() ? stowed.defaultName : inPlace;
+    return rename(fileSystem, look.gameDir, P, stowed.path(), defaultName, failures) || changed;
+}
+
+QStringList SwitchOut(FileSystem& fileSystem, const Look& look,
+                      const KVDirStuff::GameFolderTable& table, const Switch& sw,
+                      Failures* failures) {
+    QStringList changed;
+    if (!IsWorldLabel(sw.dirLabel) || !IsBackupLabel(sw.backupLabel))
+        return changed;
+    for (const Stowed& stowed : StowedUnder(look, table, sw.backupLabel)) {
+        if (SwitchFolderOut(fileSystem, look, stowed, sw, failures) &&
+            !changed.contains(stowed.parent))
+            changed.append(stowed.parent);
+    }
+    return changed;
+}
+
+SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
+                              const KVDirStuff::GameFolderTable& table, Failures* failures) {
+    SwitchInOutcome outcome;
+    FileSystem& fileSystem = *state.fileSystem;
+    const QString previousBackupLabel = state.backupLabel;
+    const auto refuse = [&](const Trouble& trouble) {
+        state.backupLabel = previousBackupLabel;
+        outcome.refused = trouble;
+        outcome.plan = Plan();
+        return outcome;
+    };
+    const Look look = LookAt(fileSystem, state.gameDir, table);
+    outcome.gameDir = look.gameDir;
+    if (look.unread)
+        return refuse(*look.unread);
+    outcome.plan = PlanSwitchIn(look, table, state.dirLabel);
+    if (!outcome.plan.ambiguous.isEmpty()) {
+        const QString first = outcome.plan.ambiguous.first();
+        return refuse(Trouble{look.gameDir,
+                              {},
+                              first,
+                              first.mid(first.lastIndexOf('/') + 1),
+                              0,
+                              int(outcome.plan.ambiguous.size()) - 1,
+                              outcome.plan.ambiguous,
+                              Trouble::Kind::Ambiguous});
+    }
+    // Folders stowed under an empty label ("Roster-") could never be told apart from
+    // a stray folder: without a label nothing is switched.
+    state.backupLabel = GUIDStuff::NewGuidString();
+    if (state.backupLabel.isEmpty())
+        return refuse(Trouble{look.gameDir,
+                              {},
+                              look.gameDir,
+                              {},
+                              0,
+                              0,
+                              {QStringLiteral("no backup label could be made")},
+                              Trouble::Kind::RecordNotWritten});
+
+    // The installation's record, before anything is renamed: any launcher can finish
+    // the switch from it, and while this launch runs it holds the installation.
+    InstallationRecord::Record record{
+        state.dirLabel, state.backupLabel, {}, LaunchStuff::OwnProcess(), {}};
+    for (const Placement& placement : outcome.plan.placements) {
+        if (placement.versionName != VersionName(placement.relativePath, state.dirLabel))
+            record.versionNames.insert(placement.relativePath, placement.versionName);
+    }
+    const QString recordPath = InstallationRecord::PathIn(look.gameDir);
+    try {
+        fileSystem.writeFile(recordPath, InstallationRecord::Encode(record), true);
+        outcome.recordPath = recordPath;
+    } catch (const FileSystemError& error) {
+        // The default world renames nothing, so it plays where nothing can be written.
+        if (!state.dirLabel.isEmpty())
+            return refuse(Trouble{look.gameDir,
+                                  {},
+                                  recordPath,
+                                  {},
+                                  error.systemError(),
+                                  0,
+                                  {error.message()},
+                                  Trouble::Kind::RecordNotWritten});
+        qCInfo(lcWorlds).noquote()
+            << "the default world plays without a record:" << error.message();
     }
 
-    for (const QString& P : table.relativePath) {
-        const int i = P.lastIndexOf(separator);
-        const QString parent = i < 0 ? QString() : P.left(i);
-        if (!listings.contains(parent))
-            continue;
-        const QList<FolderListing::SubFolder>& subFolders = listings[parent].subFolders;
-        const QString N = names.folderName(P);
-        const QString stowed =
-            backupLabel.isEmpty() ? QString() : findName(subFolders, N + names.stowedSuffix());
-        const bool versionOutside =
-            !dirLabel.isEmpty() && !findName(subFolders, N + names.worldSuffix()).isEmpty();
-        if (!stowed.isEmpty()) {
-            survey.stowed.append(paths[parent] + stowed);
-            survey.stowedEntries.append(P);
+    // Both labels and the record of this switch in the settings, for an earlier
+    // release of the launcher; records of switches not yet undone elsewhere stay.
+    QList<SwitchRecords::Record> pending = SwitchRecords::Pending(settings);
+    if (!state.dirLabel.isEmpty())
+        pending.append(SwitchRecords::Record{look.gameDir, state.dirLabel, state.backupLabel,
+                                             SwitchRecords::IdText(look.id)});
+    try {
+        settings.SaveSettings(kSettingsSection,
+                              {{kPendingSwitchesKey, SwitchRecords::Encode(pending)},
+                               {kLastBackupLabelKey, state.backupLabel},
+                               {kLastDirLabelKey, state.dirLabel}});
+    } catch (...) {
+        state.backupLabel = previousBackupLabel;
+        if (!outcome.recordPath.isEmpty()) {
+            try {
+                fileSystem.removeFile(outcome.recordPath);
+            } catch (const FileSystemError& error) {
+                qCWarning(lcWorlds).noquote() << error.message();
+            }
         }
-        if (versionOutside && (!stowed.isEmpty() || !findName(subFolders, N).isEmpty()))
-            survey.notSwitchedIn.append(P);
+        throw;
     }
-    return survey;
+    for (const Placement& placement : outcome.plan.placements)
+        SwitchFolderIn(fileSystem, placement, state.backupLabel, failures);
+    return outcome;
+}
+
+QStringList SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table,
+                           Failures* failures) {
+    FileSystem& fileSystem = *state.fileSystem;
+    Look look = LookAt(fileSystem, state.gameDir, table);
+    const QString recordPath = InstallationRecord::PathIn(look.gameDir);
+    Switch sw{state.dirLabel, state.backupLabel, {}};
+    // The names the versions had, as the installation's record of this switch keeps them.
+    bool recorded = false;
+    try {
+        const std::optional<QByteArray> content = fileSystem.readFile(recordPath);
+        const auto record = content ? InstallationRecord::Decode(*content, table) : std::nullopt;
+        recorded = record && record->backupLabel == sw.backupLabel;
+        if (recorded)
+            sw.versionNames = record->versionNames;
+    } catch (const FileSystemError&) {
+    }
+    const QStringList changed = SwitchOut(fileSystem, look, table, sw, failures);
+    if (!recorded)
+        return changed;
+    // Once every folder is back and those renames are on disk, the record goes.
+    try {
+        look = LookAt(fileSystem, state.gameDir, table);
+        if (look.unread || !StowedUnder(look, table, sw.backupLabel).isEmpty())
+            return changed;
+        for (const QString& parent : changed)
+            fileSystem.syncFolder(parent);
+        fileSystem.removeFile(recordPath);
+    } catch (const FileSystemError& error) {
+        qCWarning(lcWorlds).noquote() << "the record stays for now:" << error.message();
+    }
+    return changed;
 }
 
 QStringList StowedFolders(LauncherState& state, const KVDirStuff::GameFolderTable& table) {
+    QStringList paths;
     if (state.gameDir.isEmpty() || state.backupLabel.isEmpty())
-        return QStringList();
-    return SurveyInstallation(*state.fileSystem, state.gameDir, state.dirLabel, state.backupLabel,
-                              table)
-        .stowed;
+        return paths;
+    for (const Stowed& stowed :
+         StowedUnder(LookAt(*state.fileSystem, state.gameDir, table), table, state.backupLabel))
+        paths.append(stowed.path());
+    return paths;
 }
 
 } // namespace FolderSwitching

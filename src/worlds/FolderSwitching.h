@@ -3,7 +3,9 @@
 #include "app/FileSystem.h"
 #include "gamedir/KVDirStuff.h"
 
+#include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,8 +18,20 @@ class SettingsStore;
 // backup label B (state.backupLabel):
 //   resting:     default folder N,        world's version N_L
 //   switched in: default folder N-B,      world's version N
-// Every rename goes through the file-system service and never replaces a folder.
+// Names are matched exactly. A name that differs from the one looked for only in
+// letter case is taken where it alone could be meant (roster for Roster, or
+// Roster_frostmarch for world Frostmarch while no world is called frostmarch), and
+// every folder gets its own name back when the world is switched out. Every rename
+// goes through the file-system service and never replaces a folder.
 namespace FolderSwitching {
+
+// A world label is a name a world file can have without ".ini": not empty, no
+// separator, no control character, not "." or "..".
+bool IsWorldLabel(const QString& label);
+// A backup label is a GUID in braces, 38 characters.
+bool IsBackupLabel(const QString& label);
+// N & "_" & L: the name of entry P's version for world L.
+QString VersionName(const QString& P, const QString& dirLabel);
 
 // A folder that could not be renamed or looked into, and why.
 struct Trouble {
@@ -28,51 +42,127 @@ struct Trouble {
     int systemError = 0;  // the system's error number, 0 when unknown
     int more = 0;         // further table entries in the same plight
     QStringList details;  // the system's own words and paths, for the label's tooltip
+    // What kind of problem: a folder that could not be renamed (or, with no new name
+    // and no entry, listed); the installation's record that could not be written,
+    // read or removed (folder: the record); renamed folders that could not be synced;
+    // folders that differ only in letter case where one is looked for; folders stowed
+    // by a switch that no record tells of.
+    enum class Kind {
+        Rename,
+        RecordNotWritten,
+        RecordUnreadable,
+        RecordNotRemoved,
+        NotSynced,
+        Ambiguous,
+        Unknown
+    };
+    Kind kind = Kind::Rename;
 };
 // Renames that failed, in the order they were tried.
 using Failures = QList<Trouble>;
 
-// Stows the default folder as N-B and gives the world's version the name N, with
-// errors of the service ignored step by step (a failed rename is noted in failures,
-// when given). When the world's version cannot take the name, the default folder
-// goes back at once.
-void SwitchFolderIn(LauncherState& state, const QString& P, Failures* failures = nullptr);
-// Renames N back to N_L and N-B back to N, errors ignored step by step.
-void SwitchFolderOut(LauncherState& state, const QString& P, Failures* failures = nullptr);
-// Makes a new backup label and saves both labels together with the record of this
-// switch (settings and their folder on disk before any folder is renamed; a
-// SettingsError propagates and nothing is renamed), then switches every table
-// folder in for which both folders exist. Records of other switches not yet undone
-// are kept.
-void SwitchWorldIn(LauncherState& state, SettingsStore& settings,
-                   const KVDirStuff::GameFolderTable& table, Failures* failures = nullptr);
-// Switches every entry still switched in under state.dirLabel / state.backupLabel
-// out. An entry left with its default place empty and its stowed folder present
-// (a switch cut short between its two renames) gets the stowed folder back. On a
-// resting installation it renames nothing.
-void SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table,
-                    Failures* failures = nullptr);
-// The same for any installation and labels.
-void SwitchOut(FileSystem& fileSystem, const QString& gameDir, const QString& dirLabel,
-               const QString& backupLabel, const KVDirStuff::GameFolderTable& table,
-               Failures* failures = nullptr);
-
-// An installation as the listings of its folders show it, for one switch's labels.
-// Names match the way the service looks them up (exactly, else without regard to
-// case).
-struct Survey {
+// An installation as the listings of its folders show it: the game directory and
+// the parents of the table's entries, each found in its own parent's listing.
+struct Look {
+    QString gameDir;               // as it is on disk, ending with the separator
     std::optional<Trouble> unread; // a folder that could not be listed: the rest is partial
     FolderId id;                   // the game directory's own
-    QStringList folders;           // full paths of the listed parent folders
-    QStringList stowed;            // full paths of default folders stowed under B
-    QStringList stowedEntries;     // their table entries
-    // Table entries whose world version still lies under its labelled name although
-    // a default folder (in place or stowed) is there for it to replace.
-    QStringList notSwitchedIn;
-    bool isResting() const { return !unread && stowed.isEmpty(); }
+    QHash<QString, FolderListing> listings; // by relative path of the folder ("" itself)
+    QHash<QString, QString> paths;          // the same folders' paths, ending with separator
+
+    // Whether the game directory holds a file (or anything but a folder) of that name.
+    bool hasFile(const QString& name) const;
+    // The labels of the world files in the game directory that pass IsWorldLabel.
+    QStringList worldLabels() const;
 };
-Survey SurveyInstallation(FileSystem& fileSystem, const QString& gameDir, const QString& dirLabel,
-                          const QString& backupLabel, const KVDirStuff::GameFolderTable& table);
+Look LookAt(FileSystem& fileSystem, const QString& gameDir,
+            const KVDirStuff::GameFolderTable& table);
+
+// The path of world dirLabel's own version of entry P in gameDir, found by the rule
+// the switch-in uses; "" when the world has none, or more than one folder could be it.
+QString WorldFolder(FileSystem& fileSystem, const QString& gameDir, const QString& P,
+                    const QString& dirLabel);
+
+// A default folder stowed under a backup label: N-B, or its on-disk spelling.
+struct Stowed {
+    QString relativePath; // the table entry
+    QString parent;       // its parent folder, ending with the separator
+    QString name;         // the stowed folder's name
+    QString defaultName;  // the name it had, and takes back: name without "-B"
+    QString backupLabel;
+    QString path() const { return parent + name; }
+};
+// Every stowed folder of every table entry, under any backup label.
+QList<Stowed> StowedFolders(const Look& look, const KVDirStuff::GameFolderTable& table);
+// Those stowed under backupLabel.
+QList<Stowed> StowedUnder(const Look& look, const KVDirStuff::GameFolderTable& table,
+                          const QString& backupLabel);
+
+// What a switch-in of world L will rename: per entry, the default folder and the
+// world's version, by their names on disk.
+struct Placement {
+    QString gameDir; // as it is on disk, ending with the separator
+    QString relativePath;
+    QString parent; // ending with the separator
+    QString defaultName;
+    QString versionName;
+};
+struct Plan {
+    QList<Placement> placements;
+    // Folders of which more than one could be the world's version of an entry and
+    // none has the exact name: the switch is refused, naming them.
+    QStringList ambiguous;
+    QStringList ambiguousEntries; // the table entries they belong to
+};
+Plan PlanSwitchIn(const Look& look, const KVDirStuff::GameFolderTable& table,
+                  const QString& dirLabel);
+
+// One switch: the world, the backup label and the versions' own names where they are
+// not N_L (by table entry).
+struct Switch {
+    QString dirLabel;
+    QString backupLabel;
+    QMap<QString, QString> versionNames;
+};
+
+// Stows the default folder as D-B and gives the world's version the name D, with
+// errors of the service ignored step by step (a failed rename is noted in failures,
+// when given). When the version cannot take the name, the default folder goes back.
+void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QString& backupLabel,
+                    Failures* failures = nullptr);
+// Renames the version in the default place back to its own name and the stowed
+// folder back to the default name, errors ignored step by step. Returns whether a
+// name changed.
+bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
+                     const Switch& sw, Failures* failures = nullptr);
+// Switches out every entry stowed under sw.backupLabel (also one cut short between
+// its two renames). Returns the parent folders in which a name changed.
+QStringList SwitchOut(FileSystem& fileSystem, const Look& look,
+                      const KVDirStuff::GameFolderTable& table, const Switch& sw,
+                      Failures* failures = nullptr);
+
+// The switch-in of world state.dirLabel in state.gameDir, with the records that let
+// any launcher finish it: a new backup label (state.backupLabel), the installation's
+// own record (which also holds the installation while the launch runs) and both
+// labels in the settings, all on disk before the first rename; then the renames.
+struct SwitchInOutcome {
+    // Why nothing was renamed: the installation could not be read, its record could
+    // not be written, or folders that differ only in case make the world ambiguous.
+    std::optional<Trouble> refused;
+    QString gameDir;    // the game directory as it is on disk
+    QString recordPath; // the installation's record, "" when none was written
+    Plan plan;
+};
+// A SettingsError propagates, with nothing renamed and no record left behind.
+SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
+                              const KVDirStuff::GameFolderTable& table,
+                              Failures* failures = nullptr);
+// Switches state.dirLabel / state.backupLabel out of state.gameDir, with the names
+// its record keeps; on a resting installation it renames nothing. Once every folder
+// is back and those renames are synced, the installation's record of this switch
+// goes. Returns the parent folders in which a name changed.
+QStringList SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table,
+                           Failures* failures = nullptr);
 
 // Full paths, as they are on disk, of the folders of any table entry still stowed
 // under state.backupLabel; empty when the installation is resting.

@@ -3,16 +3,18 @@
 #include "app/Logging.h"
 
 #include "app/FileSystem.h"
+#include "app/SafeFiles.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -52,25 +54,63 @@ ProcessFacts processFacts(qint64 pid) {
 }
 
 #ifdef Q_OS_UNIX
-// Runs in a new child between fork and exec, so only async-signal-safe calls: writes
-// the child's own id to the record before its program can run.
-void writeOwnRecord(const char* tempPath, const char* recordPath) {
-    char text[32];
+// The decimal digits of a number, for code that may not allocate.
+int writeDigits(char* text, unsigned long value) {
     char digits[24];
     int count = 0;
-    for (unsigned long value = static_cast<unsigned long>(::getpid()); value > 0; value /= 10)
+    do {
         digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
     int length = 0;
     while (count > 0)
         text[length++] = digits[--count];
-    text[length++] = '\n';
-    const int fd = ::open(tempPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return length;
+}
+
+// Opens path for writing as a regular file only: never follows a link and never
+// waits on a pipe (async-signal-safe). -1 when it cannot.
+int openRegular(const char* path, int flags) {
+    const int fd = ::open(path, flags | O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0)
-        return;
-    const bool written = ::write(fd, text, static_cast<size_t>(length)) == length;
-    ::close(fd);
-    if (written)
-        ::rename(tempPath, recordPath);
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Runs in a new child between fork and exec, so only async-signal-safe calls: writes
+// the child's own id to the record before its program can run, and notes it in the
+// hold file (when given) as "game=<pid>".
+void writeOwnRecord(const char* tempPath, const char* recordPath, const char* holdPath) {
+    char text[40];
+    int length = writeDigits(text, static_cast<unsigned long>(::getpid()));
+    text[length++] = '\n';
+    if (recordPath[0] != 0) {
+        // The launcher cleared the temp name before the start; anything there now is
+        // not ours to write into.
+        const int fd = openRegular(tempPath, O_CREAT | O_EXCL);
+        if (fd >= 0) {
+            const bool written = ::write(fd, text, static_cast<size_t>(length)) == length;
+            ::close(fd);
+            if (written)
+                ::rename(tempPath, recordPath);
+        }
+    }
+    if (holdPath[0] != 0) {
+        const int fd = openRegular(holdPath, O_APPEND);
+        if (fd >= 0) {
+            char line[48] = "game=";
+            const int size = 5 + writeDigits(line + 5, static_cast<unsigned long>(::getpid()));
+            line[size] = '\n';
+            [[maybe_unused]] const ssize_t ignored =
+                ::write(fd, line, static_cast<size_t>(size + 1));
+            ::close(fd);
+        }
+    }
 }
 
 // The program the launcher waits for (0 when none), the first request to end that
@@ -108,6 +148,10 @@ void QProcessRunner::setChildRecordFile(const QString& recordFile) {
     m_recordFile = recordFile;
 }
 
+void QProcessRunner::setHoldFile(const QString& holdFile) {
+    m_holdFile = holdFile;
+}
+
 int QProcessRunner::RunAndWait(const QString& program, const QStringList& arguments,
                                const QString& workingDirectory,
                                const QMap<QString, QString>& environment) {
@@ -125,14 +169,27 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
 
-    const bool recording = !m_recordFile.isEmpty();
+    bool recording = !m_recordFile.isEmpty();
+    if (recording) {
+        // A temp file an ended launcher left goes; a pipe or device there would make
+        // the child wait before its program ever ran, so then no record is kept.
+        const QString temp = LaunchStuff::ChildRecordTempPath(m_recordFile);
+        recording = SafeFiles::SpecialKind(m_recordFile).isEmpty() &&
+                    SafeFiles::SpecialKind(temp).isEmpty();
+        if (recording)
+            QFile::remove(temp);
+        else
+            qCWarning(lcWorlds).noquote() << "no record of the child is kept: a special file "
+                                             "lies at"
+                                          << m_recordFile;
+    }
 #ifdef Q_OS_UNIX
-    const QByteArray recordPath = QFile::encodeName(m_recordFile);
-    const QByteArray tempPath = recordPath + ".new";
+    const QByteArray recordPath = recording ? QFile::encodeName(m_recordFile) : QByteArray();
+    const QByteArray tempPath = QFile::encodeName(LaunchStuff::ChildRecordTempPath(m_recordFile));
+    const QByteArray holdPath = QFile::encodeName(m_holdFile);
     process.setChildProcessModifier([&] {
         restoreKeysInChild();
-        if (recording)
-            writeOwnRecord(tempPath.constData(), recordPath.constData());
+        writeOwnRecord(tempPath.constData(), recordPath.constData(), holdPath.constData());
     });
 #endif
     process.start();
@@ -151,6 +208,18 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
     // gets the same id.
     if (recording)
         LaunchStuff::WriteChildRecord(m_recordFile, process.processId());
+    if (!m_holdFile.isEmpty()) {
+#ifdef Q_OS_UNIX
+        const LaunchStuff::ProcessStamp game = LaunchStuff::StampOf(process.processId());
+        const QByteArray line =
+            "game=" + QByteArray::number(game.pid) + ' ' + game.startTime + '\n';
+        const int fd = openRegular(holdPath.constData(), O_APPEND);
+        if (fd < 0 || ::write(fd, line.constData(), size_t(line.size())) != line.size())
+            qCWarning(lcWorlds).noquote() << "the game could not be noted in" << m_holdFile;
+        if (fd >= 0)
+            ::close(fd);
+#endif
+    }
     process.waitForFinished(-1);
 #ifdef Q_OS_UNIX
     g_childPid = 0; // reaped: its id may soon be another process's
@@ -242,30 +311,61 @@ int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& pro
     return result;
 }
 
+QString ChildRecordTempPath(const QString& recordFile) {
+    return recordFile + QStringLiteral(".new");
+}
+
+ProcessStamp StampOf(qint64 pid) {
+    static const QByteArray bootId = [] {
+        QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+    }();
+    return ProcessStamp{pid, processFacts(pid).startTime, bootId};
+}
+
+ProcessStamp OwnProcess() {
+    return StampOf(QCoreApplication::applicationPid());
+}
+
+bool StillRuns(const ProcessStamp& stamp) {
+    if (stamp.pid <= 0)
+        return false;
+    const ProcessStamp now = StampOf(stamp.pid);
+    // Another boot: every process of the recorded one has ended.
+    if (!stamp.bootId.isEmpty() && !now.bootId.isEmpty() && stamp.bootId != now.bootId)
+        return false;
+    if (!processFacts(stamp.pid).running)
+        return false;
+    return stamp.startTime.isEmpty() || now.startTime == stamp.startTime;
+}
+
 void WriteChildRecord(const QString& recordFile, qint64 pid) {
-    QSaveFile record(recordFile);
-    if (!record.open(QIODevice::WriteOnly))
-        return;
-    record.write(QByteArray::number(pid) + ' ' + processFacts(pid).startTime + '\n');
-    record.commit();
+    // Not synced: after a power cut no child runs, whatever the record says.
+    try {
+        SafeFiles::Write(recordFile,
+                         QByteArray::number(pid) + ' ' + processFacts(pid).startTime + '\n',
+                         SafeFiles::Mode::Replace, false);
+    } catch (const FileSystemError& error) {
+        qCWarning(lcWorlds).noquote() << "the child's record was not kept:" << error.message();
+    }
 }
 
 qint64 RecordedRunningChild(const QString& recordFile) {
-    QFile record(recordFile);
-    if (!record.open(QIODevice::ReadOnly))
+    const QString temp = ChildRecordTempPath(recordFile);
+    if (const QString kind = SafeFiles::SpecialKind(temp); !kind.isEmpty())
+        throw FileSystemError(
+            QStringLiteral("%1 is %2, not a regular file. Remove it, then start the launcher "
+                           "again.")
+                .arg(temp, kind));
+    const std::optional<QByteArray> content = SafeFiles::ReadRegularFile(recordFile);
+    if (!content)
         return 0;
-    const QList<QByteArray> fields = record.readAll().simplified().split(' ');
+    const QList<QByteArray> fields = content->simplified().split(' ');
     bool ok = false;
     const qint64 pid = fields.value(0).toLongLong(&ok);
     if (!ok || pid <= 0)
         return 0;
-    const ProcessFacts facts = processFacts(pid);
-    if (!facts.running)
-        return 0;
-    const QByteArray recordedStart = fields.value(1);
-    if (!recordedStart.isEmpty() && facts.startTime != recordedStart)
-        return 0;
-    return pid;
+    return StillRuns(ProcessStamp{pid, fields.value(1), {}}) ? pid : 0;
 }
 
 } // namespace LaunchStuff

@@ -18,6 +18,10 @@ public:
     virtual int RunAndWait(const QString& program, const QStringList& arguments,
                            const QString& workingDirectory,
                            const QMap<QString, QString>& environment = {}) = 0;
+    // The record of a switch in the game directory, which the programs run from now
+    // on are to be noted in, so that the installation stays held while one runs even
+    // when the launcher is gone ("" for none).
+    virtual void setHoldFile(const QString& holdFile) { Q_UNUSED(holdFile) }
 };
 
 class QProcessRunner : public ProcessRunner {
@@ -27,6 +31,9 @@ public:
     // a launcher killed at any moment of a launch leaves no running child
     // unrecorded; the record goes once the child has ended.
     void setChildRecordFile(const QString& recordFile);
+    // The child notes its own id in the hold file before its program runs, and the
+    // launcher adds its start time once it runs.
+    void setHoldFile(const QString& holdFile) override;
 
     // The child inherits the launcher's standard handles. A child ended by a signal
     // gives 128 + the signal's number, as a shell reports it.
@@ -36,6 +43,7 @@ public:
 
 private:
     QString m_recordFile;
+    QString m_holdFile;
 };
 
 namespace LaunchStuff {
@@ -70,12 +78,30 @@ int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& pro
 // Whether the file starts with the two bytes of a Windows program ("MZ").
 bool IsWindowsProgram(const QString& path);
 
+// A process as the system knows it: its id, when it started (in the system's own
+// units; "" where the system does not tell) and the boot it runs in ("" likewise),
+// so that an id the system has since given to another process is not taken for it.
+struct ProcessStamp {
+    qint64 pid = 0;
+    QByteArray startTime;
+    QByteArray bootId;
+};
+ProcessStamp OwnProcess();
+ProcessStamp StampOf(qint64 pid);
+// Whether that very process still runs (one that has ended but is not yet reaped has
+// ended).
+bool StillRuns(const ProcessStamp& stamp);
+
 // The record of a running child: "<pid> <start time>" (the start time in the
-// system's own units, absent where the system does not tell).
+// system's own units, absent where the system does not tell). It is only ever opened
+// as a regular file.
 void WriteChildRecord(const QString& recordFile, qint64 pid);
 // The recorded process id while that very process still runs (a process that has
 // ended but is not yet reaped has ended; a different start time means the id now
-// belongs to another process), else 0.
+// belongs to another process), else 0. A pipe, socket or device where the record or
+// its temp file belongs is a FileSystemError that names it: nothing waits on one.
 qint64 RecordedRunningChild(const QString& recordFile);
+// The temp file a child writes its record to first.
+QString ChildRecordTempPath(const QString& recordFile);
 
 } // namespace LaunchStuff

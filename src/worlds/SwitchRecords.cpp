@@ -1,14 +1,15 @@
 #include "worlds/SwitchRecords.h"
 
-#include "app/Logging.h"
-
 #include "app/FileSystem.h"
 #include "app/LauncherState.h"
+#include "app/Logging.h"
 #include "app/SettingsStore.h"
+#include "worlds/InstallationRecord.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -16,14 +17,21 @@
 namespace SwitchRecords {
 
 using FolderSwitching::Failures;
-using FolderSwitching::Survey;
+using FolderSwitching::Look;
+using FolderSwitching::Stowed;
+using FolderSwitching::Switch;
 using FolderSwitching::Trouble;
+
+const QString kHeldText =
+    QStringLiteral("Korvath II is running from this directory, started by another launcher. "
+                   "Click Launch again once it has ended.");
 
 namespace {
 
 const QString kGameDirField = QStringLiteral("gameDir");
 const QString kDirLabelField = QStringLiteral("dirLabel");
 const QString kBackupLabelField = QStringLiteral("backupLabel");
+const QString kIdField = QStringLiteral("id");
 
 // The records in a stored value; nullopt when the value is not a list of records.
 std::optional<QList<Record>> decode(const QString& value) {
@@ -35,9 +43,9 @@ std::optional<QList<Record>> decode(const QString& value) {
     QList<Record> records;
     for (const QJsonValue& item : document.array()) {
         const QJsonObject object = item.toObject();
-        const Record record{object.value(kGameDirField).toString(),
-                            object.value(kDirLabelField).toString(),
-                            object.value(kBackupLabelField).toString()};
+        const Record record{
+            object.value(kGameDirField).toString(), object.value(kDirLabelField).toString(),
+            object.value(kBackupLabelField).toString(), object.value(kIdField).toString()};
         // Only a record with all three could ever have stowed a folder.
         if (!record.gameDir.isEmpty() && !record.dirLabel.isEmpty() &&
             !record.backupLabel.isEmpty())
@@ -46,67 +54,74 @@ std::optional<QList<Record>> decode(const QString& value) {
     return records;
 }
 
-bool sameRecord(const Record& a, const Record& b) {
-    return a.gameDir == b.gameDir && a.dirLabel == b.dirLabel && a.backupLabel == b.backupLabel;
+bool sameLabel(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-// The trouble of the first of entries, from the first failed rename of that entry
-// when there was one.
-Trouble entryTrouble(const QString& gameDir, const QStringList& entries, const QString& folder,
-                     const Failures& failures) {
-    Trouble trouble{gameDir, entries.first(), folder, {}, 0, int(entries.size()) - 1, {}};
+// A stored record is used only when its labels pass their checks; one that fails is
+// left where it is, never used to build a path.
+bool usable(const Record& record) {
+    if (FolderSwitching::IsWorldLabel(record.dirLabel) &&
+        FolderSwitching::IsBackupLabel(record.backupLabel))
+        return true;
+    qCWarning(lcWorlds).noquote() << "a switch record whose labels fail their check is left "
+                                     "alone:"
+                                  << record.gameDir << record.dirLabel << record.backupLabel;
+    return false;
+}
+
+// The switch the settings know for folders stowed under backupLabel: the last
+// labels saved, or a recorded switch.
+std::optional<Switch> knownSwitch(SettingsStore& settings, const QString& backupLabel) {
+    const QString lastBackup = settings.GetSetting(kSettingsSection, kLastBackupLabelKey);
+    const QString lastDir = settings.GetSetting(kSettingsSection, kLastDirLabelKey);
+    if (sameLabel(lastBackup, backupLabel) && FolderSwitching::IsWorldLabel(lastDir))
+        return Switch{lastDir, backupLabel, {}};
+    const QList<Record> pending = Pending(settings);
+    for (auto i = pending.size() - 1; i >= 0; --i) {
+        if (sameLabel(pending[i].backupLabel, backupLabel) && usable(pending[i]))
+            return Switch{pending[i].dirLabel, backupLabel, {}};
+    }
+    return std::nullopt;
+}
+
+// The trouble of the first of the stowed folders, from the first failed rename of
+// its entry when there was one.
+Trouble stowedTrouble(const QString& gameDir, const QList<Stowed>& stowed,
+                      const Failures& failures) {
+    Trouble trouble{
+        gameDir, stowed.first().relativePath, stowed.first().path(), {}, 0, int(stowed.size()) - 1,
+        {}};
     for (const Trouble& failure : failures) {
         if (failure.relativePath == trouble.relativePath) {
             trouble = failure;
-            trouble.more = int(entries.size()) - 1;
+            trouble.more = int(stowed.size()) - 1;
             break;
         }
     }
+    trouble.details << QStringLiteral("Still stored away:");
+    for (const Stowed& folder : stowed)
+        trouble.details << folder.path();
     return trouble;
 }
 
-// Whether the settings lie on the file system of the installation (false when that
-// cannot be told).
-bool besideSettings(FileSystem& fileSystem, SettingsStore& settings, const FolderId& gameDir) {
-    if (!gameDir.isKnown() || settings.folder().isEmpty())
-        return false;
-    try {
-        const FolderId folder = fileSystem.folderId(settings.folder());
-        return folder.isKnown() && folder.device == gameDir.device;
-    } catch (const FileSystemError&) {
-        return false;
-    }
-}
-
-// Whether the record's installation rests, its renames on disk before anything
-// that drops the record can be (only then may the record go). Otherwise trouble says
-// what keeps it switched in, if known.
-bool settled(FileSystem& fileSystem, SettingsStore& settings, const Record& record,
-             const KVDirStuff::GameFolderTable& table, const Failures& failures,
-             std::optional<Trouble>& trouble) {
-    const Survey survey = FolderSwitching::SurveyInstallation(
-        fileSystem, record.gameDir, record.dirLabel, record.backupLabel, table);
-    if (survey.isResting()) {
+// Temp files of the record that a launcher ended mid-write left behind.
+void removeLeftoverTemps(FileSystem& fileSystem, const Look& look) {
+    static const QRegularExpression temp(QStringLiteral("^\\.korvath2-launcher\\.(\\d+)\\.new$"));
+    const auto it = look.listings.find(QString());
+    if (it == look.listings.end())
+        return;
+    for (const QString& file : it->files) {
+        const QRegularExpressionMatch match = temp.match(file);
+        if (!match.hasMatch() || it->notRegular.contains(file) ||
+            LaunchStuff::StillRuns(LaunchStuff::StampOf(match.captured(1).toLongLong())))
+            continue;
         try {
-            // A file system puts its changes on disk in the order they were made, so
-            // on the settings' own one the record cannot go before the renames;
-            // elsewhere they are synced first.
-            if (!besideSettings(fileSystem, settings, survey.id)) {
-                for (const QString& folder : survey.folders)
-                    fileSystem.syncFolder(folder);
-            }
-            return true;
-        } catch (const FileSystemError&) {
-            return false; // the record stays, and the next look settles it
+            fileSystem.removeFile(look.gameDir + file);
+        } catch (const FileSystemError& error) {
+            qCWarning(lcWorlds).noquote() << error.message();
         }
     }
-    if (survey.unread) {
-        trouble = survey.unread;
-        return false;
-    }
-    trouble = entryTrouble(record.gameDir, survey.stowedEntries, survey.stowed.first(), failures);
-    trouble->details << QStringLiteral("Still stored away:") << survey.stowed;
-    return false;
 }
 
 // Writes the records that remain once finished ones went. Should this write fail or
@@ -118,14 +133,6 @@ void saveRemaining(SettingsStore& settings, const QList<Record>& remaining) {
         qCWarning(lcWorlds).noquote()
             << "finished switches stay recorded for now:" << error.message();
     }
-}
-
-void removeRecord(SettingsStore& settings, const Record& record) {
-    QList<Record> pending = Pending(settings);
-    const auto count = pending.size();
-    pending.removeIf([&record](const Record& r) { return sameRecord(r, record); });
-    if (pending.size() != count)
-        saveRemaining(settings, pending);
 }
 
 QString parentOf(const QString& relativePath) {
@@ -147,31 +154,49 @@ QString subjectOf(const Trouble& trouble) {
 
 // Why, in words a player understands.
 QString reasonOf(const Trouble& trouble) {
-    const bool listing = trouble.newName.isEmpty();
+    const bool listing = trouble.newName.isEmpty() && trouble.kind == Trouble::Kind::Rename;
+    const bool writing = trouble.kind == Trouble::Kind::RecordNotWritten ||
+                         trouble.kind == Trouble::Kind::RecordNotRemoved;
     switch (trouble.systemError) {
     case EACCES:
     case EPERM:
-        if (listing)
+        if (writing)
+            return QStringLiteral("this user may not write there");
+        if (listing || trouble.kind != Trouble::Kind::Rename)
             return QStringLiteral("this user may not read it");
         if (parentOf(trouble.relativePath).isEmpty())
             return QStringLiteral("the Korvath II directory is not writable for this user");
         return QStringLiteral("its folder is not writable for this user");
     case EROFS:
         return QStringLiteral("the disk is read-only");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("the disk is full");
     case EBUSY:
     case ETXTBSY:
         return QStringLiteral("it is in use");
     case EEXIST:
     case ENOTEMPTY:
-        return QStringLiteral("\"%1\" is in the way").arg(trouble.newName);
+        if (trouble.kind == Trouble::Kind::RecordNotWritten)
+            return QStringLiteral("another launcher has just started a program there");
+        if (trouble.kind == Trouble::Kind::Rename)
+            return QStringLiteral("\"%1\" is in the way").arg(trouble.newName);
+        break;
     case ENOENT:
         return QStringLiteral("it has gone missing");
+    case EINVAL:
+        if (trouble.kind == Trouble::Kind::RecordUnreadable)
+            return QStringLiteral("it is not a regular file");
+        break;
     case 0:
+        if (trouble.kind == Trouble::Kind::RecordUnreadable)
+            return QStringLiteral("it is damaged");
         return listing ? QStringLiteral("it could not be read")
                        : QStringLiteral("a name is taken, or it is locked");
     default:
-        return QString::fromLocal8Bit(std::strerror(trouble.systemError)).toLower();
+        break;
     }
+    return QString::fromLocal8Bit(std::strerror(trouble.systemError)).toLower();
 }
 
 QString subjectWithMore(const Trouble& trouble) {
@@ -191,11 +216,19 @@ QString Encode(const QList<Record>& records) {
     if (records.isEmpty())
         return QString();
     QJsonArray array;
-    for (const Record& record : records)
-        array.append(QJsonObject{{kGameDirField, record.gameDir},
-                                 {kDirLabelField, record.dirLabel},
-                                 {kBackupLabelField, record.backupLabel}});
+    for (const Record& record : records) {
+        QJsonObject object{{kGameDirField, record.gameDir},
+                           {kDirLabelField, record.dirLabel},
+                           {kBackupLabelField, record.backupLabel}};
+        if (!record.id.isEmpty())
+            object.insert(kIdField, record.id);
+        array.append(object);
+    }
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+QString IdText(const FolderId& id) {
+    return id.isKnown() ? QStringLiteral("%1:%2").arg(id.device).arg(id.inode) : QString();
 }
 
 void AdoptEarlierLabels(SettingsStore& settings, const QString& savedGameDir) {
@@ -204,8 +237,10 @@ void AdoptEarlierLabels(SettingsStore& settings, const QString& savedGameDir) {
     const QString stored = settings.GetSetting(kSettingsSection, kPendingSwitchesKey, missing);
     if (stored != missing && decode(stored))
         return;
-    const Record record{savedGameDir, settings.GetSetting(kSettingsSection, kLastDirLabelKey),
-                        settings.GetSetting(kSettingsSection, kLastBackupLabelKey)};
+    const Record record{savedGameDir,
+                        settings.GetSetting(kSettingsSection, kLastDirLabelKey),
+                        settings.GetSetting(kSettingsSection, kLastBackupLabelKey),
+                        {}};
     QList<Record> records;
     if (!record.gameDir.isEmpty() && !record.dirLabel.isEmpty() && !record.backupLabel.isEmpty())
         records.append(record);
@@ -214,30 +249,215 @@ void AdoptEarlierLabels(SettingsStore& settings, const QString& savedGameDir) {
     settings.SaveSetting(kSettingsSection, kPendingSwitchesKey, Encode(records));
 }
 
+Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
+               const KVDirStuff::GameFolderTable& table, const QString& gameDir) {
+    using State = Settled::State;
+    Settled settled;
+    settled.gameDir = KVDirStuff::ResolveGameDir(fileSystem, gameDir);
+    if (settled.gameDir.isEmpty() || !KVDirStuff::IsGameDirectory(fileSystem, settled.gameDir)) {
+        settled.state = State::Unreachable;
+        return settled;
+    }
+    const auto blocked = [&settled](const Trouble& trouble) {
+        settled.state = State::Blocked;
+        settled.trouble = trouble;
+        qCWarning(lcWorlds).noquote() << "still switched in at" << settled.gameDir << ":"
+                                      << trouble.folder << trouble.details.join("; ");
+        return settled;
+    };
+    Look look = FolderSwitching::LookAt(fileSystem, settled.gameDir, table);
+    settled.id = look.id;
+    if (look.unread)
+        return blocked(*look.unread);
+    removeLeftoverTemps(fileSystem, look);
+
+    // The installation's own record: what it says is switched in, and whether a
+    // program still runs from it.
+    const QString recordPath = InstallationRecord::PathIn(look.gameDir);
+    QList<Switch> switches;
+    bool recorded = look.hasFile(InstallationRecord::kFileName);
+    if (recorded) {
+        std::optional<InstallationRecord::Record> record;
+        Trouble unreadable{
+            look.gameDir, {}, recordPath, {}, 0, 0, {recordPath}, Trouble::Kind::RecordUnreadable};
+        try {
+            const std::optional<QByteArray> content = fileSystem.readFile(recordPath);
+            recorded = content.has_value();
+            if (content)
+                record = InstallationRecord::Decode(*content, table);
+        } catch (const FileSystemError& error) {
+            unreadable.systemError = error.systemError();
+            unreadable.details = QStringList{error.message()};
+        }
+        if (record) {
+            if (InstallationRecord::IsHeld(*record)) {
+                settled.state = State::Held;
+                return settled;
+            }
+            switches.append(Switch{record->dirLabel, record->backupLabel, record->versionNames});
+        } else if (recorded) {
+            // Never used to rename anything: where folders are stowed, the player
+            // must say which world they belong to; over a resting installation (and
+            // not a pipe or a device) it goes.
+            const QList<Stowed> stowed = FolderSwitching::StowedFolders(look, table);
+            for (const Stowed& folder : stowed)
+                unreadable.details << folder.path();
+            unreadable.more = int(stowed.size());
+            if (!stowed.isEmpty() ||
+                look.listings[QString()].notRegular.contains(InstallationRecord::kFileName))
+                return blocked(unreadable);
+            qCWarning(lcWorlds).noquote() << "a record that cannot be read goes, as nothing is "
+                                             "stowed:"
+                                          << unreadable.details.join("; ");
+        }
+    }
+
+    // Folders stowed under any other backup label: the settings may know whose.
+    QList<Stowed> unknown;
+    for (const Stowed& stowed : FolderSwitching::StowedFolders(look, table)) {
+        const bool listed = std::any_of(switches.begin(), switches.end(), [&](const Switch& sw) {
+            return sameLabel(sw.backupLabel, stowed.backupLabel);
+        });
+        if (listed)
+            continue;
+        if (const std::optional<Switch> sw = knownSwitch(settings, stowed.backupLabel))
+            switches.append(*sw);
+        else
+            unknown.append(stowed);
+    }
+
+    Failures failures;
+    QStringList changed;
+    for (int i = 0; i < switches.size(); ++i) {
+        if (i > 0)
+            look = FolderSwitching::LookAt(fileSystem, settled.gameDir, table);
+        if (look.unread)
+            return blocked(*look.unread);
+        const QStringList parents =
+            FolderSwitching::SwitchOut(fileSystem, look, table, switches[i], &failures);
+        if (!parents.isEmpty() && !settled.putBack.contains(switches[i].dirLabel))
+            settled.putBack.append(switches[i].dirLabel);
+        for (const QString& parent : parents) {
+            if (!changed.contains(parent))
+                changed.append(parent);
+        }
+    }
+    if (!changed.isEmpty())
+        look = FolderSwitching::LookAt(fileSystem, settled.gameDir, table);
+    if (look.unread)
+        return blocked(*look.unread);
+    for (const Switch& sw : switches) {
+        const QList<Stowed> left = FolderSwitching::StowedUnder(look, table, sw.backupLabel);
+        if (!left.isEmpty())
+            return blocked(stowedTrouble(look.gameDir, left, failures));
+        settled.backupLabels.append(sw.backupLabel);
+    }
+    if (!unknown.isEmpty()) {
+        Trouble trouble = stowedTrouble(look.gameDir, unknown, {});
+        trouble.kind = Trouble::Kind::Unknown;
+        return blocked(trouble);
+    }
+    // The renames are on disk, on every file system, before the record that tells of
+    // the switch can go.
+    for (const QString& parent : changed) {
+        try {
+            fileSystem.syncFolder(parent);
+        } catch (const FileSystemError& error) {
+            return blocked(Trouble{look.gameDir,
+                                   {},
+                                   parent,
+                                   {},
+                                   error.systemError(),
+                                   0,
+                                   {error.message()},
+                                   Trouble::Kind::NotSynced});
+        }
+    }
+    if (recorded) {
+        try {
+            fileSystem.removeFile(recordPath);
+        } catch (const FileSystemError& error) {
+            return blocked(Trouble{look.gameDir,
+                                   {},
+                                   recordPath,
+                                   {},
+                                   error.systemError(),
+                                   0,
+                                   {error.message()},
+                                   Trouble::Kind::RecordNotRemoved});
+        }
+    }
+    return settled;
+}
+
+const Settled* RestoreOutcome::find(const QString& gameDir) const {
+    for (const Settled& one : settled) {
+        if (!one.gameDir.isEmpty() && one.gameDir == gameDir)
+            return &one;
+    }
+    return nullptr;
+}
+
 RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
-                                const KVDirStuff::GameFolderTable& table) {
+                                const KVDirStuff::GameFolderTable& table,
+                                const QStringList& gameDirs) {
     RestoreOutcome outcome;
     const QList<Record> pending = Pending(settings);
-    QList<Record> kept = pending;
-    for (auto i = pending.size() - 1; i >= 0; --i) {
-        const Record& record = pending[i];
-        if (!KVDirStuff::IsGameDirectory(fileSystem, record.gameDir)) {
+    // Each installation once, however its path is spelled: the given ones first,
+    // then those of the recorded switches, newest first.
+    QStringList directories = gameDirs;
+    for (auto i = pending.size() - 1; i >= 0; --i)
+        directories.append(pending[i].gameDir);
+    QList<QPair<QString, int>> lookedAt; // directory as given -> index into settled
+    for (const QString& directory : directories) {
+        if (directory.isEmpty() ||
+            std::any_of(lookedAt.begin(), lookedAt.end(),
+                        [&](const auto& seen) { return seen.first == directory; }))
+            continue;
+        Settled settled = Settle(fileSystem, settings, table, directory);
+        int index = -1;
+        for (int k = 0; k < outcome.settled.size(); ++k) {
+            const Settled& other = outcome.settled[k];
+            if (settled.state != Settled::State::Unreachable && other.id.isKnown() &&
+                other.id == settled.id)
+                index = k;
+        }
+        if (index < 0) {
+            index = int(outcome.settled.size());
+            outcome.settled.append(settled);
+            for (const QString& world : settled.putBack)
+                outcome.putBack.append(PutBack{settled.gameDir, world});
+            if (settled.state == Settled::State::Held)
+                outcome.held.append(settled);
+            else if (settled.state == Settled::State::Blocked)
+                outcome.notRestored.append(settled);
+        }
+        lookedAt.append({directory, index});
+    }
+
+    // The settings' records: one whose installation rests goes.
+    QList<Record> kept;
+    for (const Record& record : pending) {
+        int index = -1;
+        for (const auto& [directory, k] : lookedAt) {
+            if (directory == record.gameDir)
+                index = k;
+        }
+        const Settled& settled = outcome.settled[index];
+        if (!usable(record) || settled.state == Settled::State::Held ||
+            settled.state == Settled::State::Blocked) {
+            kept.append(record);
+        } else if (settled.state == Settled::State::Unreachable) {
             qCWarning(lcWorlds).noquote()
                 << "a switch waits for its directory to be reachable:" << record.gameDir;
-            outcome.unreachable.prepend(record);
-            continue;
-        }
-        Failures failures;
-        FolderSwitching::SwitchOut(fileSystem, record.gameDir, record.dirLabel, record.backupLabel,
-                                   table, &failures);
-        std::optional<Trouble> trouble;
-        if (settled(fileSystem, settings, record, table, failures, trouble)) {
-            kept.removeAt(i);
-            outcome.restored.prepend(record);
-        } else if (trouble) {
-            qCWarning(lcWorlds).noquote() << "could not restore" << trouble->folder << ":"
-                                          << trouble->details.join(QStringLiteral("; "));
-            outcome.notRestored.prepend(*trouble);
+            outcome.unreachable.append(record);
+            kept.append(record);
+        } else if (!record.id.isEmpty() && record.id != IdText(settled.id) &&
+                   !settled.putBack.contains(record.dirLabel)) {
+            qCWarning(lcWorlds).noquote()
+                << "the switch of world" << record.dirLabel << "recorded for" << record.gameDir
+                << "is dropped: that path leads to another installation now, which rests";
+            outcome.elsewhere.append(record);
         }
     }
     if (kept.size() != pending.size())
@@ -247,50 +467,108 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
 
 LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
                              const KVDirStuff::GameFolderTable& table,
-                             const std::function<void()>& run) {
+                             const std::function<void(const QString& holdFile)>& run) {
     LaunchOutcome outcome;
     FileSystem& fileSystem = *state.fileSystem;
     Failures failures;
-    FolderSwitching::SwitchWorldIn(state, settings, table, &failures);
-    const Record record{state.gameDir, state.dirLabel, state.backupLabel};
+    const FolderSwitching::SwitchInOutcome in =
+        FolderSwitching::SwitchWorldIn(state, settings, table, &failures);
+    if (in.refused) {
+        outcome.notSwitchedIn = in.refused;
+        return outcome;
+    }
     // Every folder of the world must be in its place before the program starts; the
     // default world has none.
-    if (!record.dirLabel.isEmpty()) {
-        const Survey survey = FolderSwitching::SurveyInstallation(
-            fileSystem, record.gameDir, record.dirLabel, record.backupLabel, table);
-        if (survey.unread) {
-            outcome.notSwitchedIn = survey.unread;
-        } else if (!survey.notSwitchedIn.isEmpty()) {
-            const QString P = survey.notSwitchedIn.first();
-            outcome.notSwitchedIn =
-                entryTrouble(record.gameDir, survey.notSwitchedIn, record.gameDir + P, failures);
+    if (!in.plan.placements.isEmpty()) {
+        const Look look = FolderSwitching::LookAt(fileSystem, state.gameDir, table);
+        QList<Stowed> notPlaced;
+        for (const FolderSwitching::Placement& placement : in.plan.placements) {
+            const auto listing = look.listings.find(parentOf(placement.relativePath));
+            const bool stillOutside =
+                listing != look.listings.end() &&
+                std::any_of(listing->subFolders.begin(), listing->subFolders.end(),
+                            [&](const FolderListing::SubFolder& folder) {
+                                return folder.name == placement.versionName;
+                            });
+            if (stillOutside)
+                notPlaced.append(Stowed{placement.relativePath,
+                                        placement.parent,
+                                        placement.versionName,
+                                        placement.defaultName,
+                                        {}});
+        }
+        if (look.unread) {
+            outcome.notSwitchedIn = look.unread;
+        } else if (!notPlaced.isEmpty()) {
+            Trouble trouble =
+                stowedTrouble(in.plan.placements.first().gameDir, notPlaced, failures);
+            trouble.details.removeFirst(); // they are not stored away: they stayed outside
+            outcome.notSwitchedIn = trouble;
         }
     }
     if (!outcome.notSwitchedIn) {
-        run();
+        run(in.recordPath);
         outcome.started = true;
     }
-    if (record.dirLabel.isEmpty() || record.backupLabel.isEmpty())
-        return outcome; // nothing was switched, nothing recorded
-    failures.clear();
-    FolderSwitching::SwitchWorldOut(state, table, &failures);
-    std::optional<Trouble> trouble;
-    if (settled(fileSystem, settings, record, table, failures, trouble))
-        removeRecord(settings, record);
-    else
-        outcome.notRestored = trouble;
+    // Switched out like any switch that was cut short: from the installation's record,
+    // with the renames synced before the records go.
+    const RestoreOutcome after = RestoreReachable(fileSystem, settings, table, {state.gameDir});
+    const Settled* settled = after.find(in.gameDir);
+    if (settled && settled->state == Settled::State::Blocked)
+        outcome.notRestored = settled->trouble;
     return outcome;
 }
 
 QString SwitchInFailureText(const Trouble& trouble) {
-    if (trouble.newName.isEmpty() && trouble.relativePath.isEmpty())
-        return QStringLiteral("Not started: %1 could not be read (%2).")
-            .arg(subjectOf(trouble), reasonOf(trouble));
-    return QStringLiteral("Not started: %1 could not be moved (%2).")
-        .arg(subjectWithMore(trouble), reasonOf(trouble));
+    switch (trouble.kind) {
+    case Trouble::Kind::RecordNotWritten:
+        return QStringLiteral("Not started: the launcher could not write its record in the "
+                              "Korvath II directory (%1).")
+            .arg(reasonOf(trouble));
+    case Trouble::Kind::Ambiguous:
+        return QStringLiteral("Not started: names that differ only in letter case make %1 "
+                              "unclear. Rename them, then click Launch again.")
+            .arg(subjectWithMore(trouble));
+    case Trouble::Kind::Rename:
+        if (trouble.newName.isEmpty() && trouble.relativePath.isEmpty())
+            return QStringLiteral("Not started: %1 could not be read (%2).")
+                .arg(subjectOf(trouble), reasonOf(trouble));
+        return QStringLiteral("Not started: %1 could not be moved (%2).")
+            .arg(subjectWithMore(trouble), reasonOf(trouble));
+    default:
+        return RestoreFailureText(trouble);
+    }
 }
 
 QString RestoreFailureText(const Trouble& trouble) {
+    switch (trouble.kind) {
+    case Trouble::Kind::RecordUnreadable:
+        if (trouble.more == 0)
+            return QStringLiteral("The launcher's record cannot be read (%1). Remove it from the "
+                                  "Korvath II directory, then click Launch again.")
+                .arg(reasonOf(trouble));
+        return QStringLiteral("The launcher's record cannot be read (%1), and %2 folders are "
+                              "stored away. Put them back, then click Launch again.")
+            .arg(reasonOf(trouble))
+            .arg(trouble.more);
+    case Trouble::Kind::RecordNotRemoved:
+        return QStringLiteral("The launcher's record could not be removed from the Korvath II "
+                              "directory (%1). Fix that, then click Launch again.")
+            .arg(reasonOf(trouble));
+    case Trouble::Kind::NotSynced:
+        return QStringLiteral("Could not make sure that the folders are back on the disk (%1). "
+                              "Fix that, then click Launch again.")
+            .arg(reasonOf(trouble));
+    case Trouble::Kind::Unknown:
+        return QStringLiteral("A launch that the launcher has no record of stored away %1. "
+                              "Put that back by hand, then click Launch again.")
+            .arg(subjectWithMore(trouble));
+    case Trouble::Kind::RecordNotWritten:
+    case Trouble::Kind::Ambiguous:
+        return SwitchInFailureText(trouble);
+    case Trouble::Kind::Rename:
+        break;
+    }
     if (trouble.newName.isEmpty() && trouble.relativePath.isEmpty())
         return QStringLiteral("Could not look into %1 (%2). Fix that, then click Launch again.")
             .arg(subjectOf(trouble), reasonOf(trouble));

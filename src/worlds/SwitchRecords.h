@@ -11,47 +11,84 @@ class FileSystem;
 struct LauncherState;
 class SettingsStore;
 
-// The record of every switch not yet undone, each with the installation it was made
-// in, so that a launch in one installation never makes the launcher forget another
-// installation's stowed folders.
+// What is switched in, and finishing it. The installation decides: its own record
+// (InstallationRecord) and the folders stowed under a backup label say what is
+// switched in there, whichever launcher, settings home or path spelling looks. The
+// settings keep their labels and a list of the switches not yet undone, for an
+// earlier release of the launcher and to say where else to look.
 //
-// The records lie in the setting "pendingSwitches" (section "Settings") as a JSON
-// array of {"gameDir", "dirLabel", "backupLabel"}, oldest first; "" or [] when every
-// switch has been undone. A switch-in adds its record in the same write as
+// The list lies in the setting "pendingSwitches" (section "Settings") as a JSON
+// array of {"gameDir", "dirLabel", "backupLabel", "id"}, oldest first; "" or [] when
+// every switch has been undone. A switch-in adds its record in the same write as
 // "lastBackupLabel" and "lastDirLabel"; the record goes once its installation has
-// been seen resting, with the renames that made it so synced to disk.
+// been seen resting.
 namespace SwitchRecords {
 
 struct Record {
-    QString gameDir; // ending with the separator
+    QString gameDir; // ending with the separator (an earlier release's may not)
     QString dirLabel;
     QString backupLabel;
+    QString id = QString(); // the game directory's identity at the switch ("" unknown)
 };
 
 // The records in the settings. A value that cannot be read holds no record.
 QList<Record> Pending(SettingsStore& settings);
 QString Encode(const QList<Record>& records);
+// A folder's identity as a record keeps it.
+QString IdText(const FolderId& id);
 
 // For a settings file of a launcher that kept no records: its labels belong to the
 // game directory it worked in (savedGameDir, the setting "KVDir" as saved), and
 // become that directory's record. Does nothing once records are kept.
 void AdoptEarlierLabels(SettingsStore& settings, const QString& savedGameDir);
 
-// Puts back the folders of every recorded switch whose installation can be reached
-// (its game directory holds the game), newest first, and removes the records of
-// those that are resting afterwards. Records of installations that cannot be
-// reached are kept, however long it takes.
+// One installation, looked at and finished where that may be done: a switch that was
+// cut short is switched out (the installation's record decides; where it keeps none,
+// folders stowed under a backup label that the settings know are switched out with
+// the labels the settings keep for it), the renames are synced and the record goes.
+struct Settled {
+    enum class State {
+        Resting,     // nothing is switched in (any more)
+        Held,        // a program runs from it, or the launcher that started one
+        Blocked,     // something stays switched in: trouble says what
+        Unreachable, // no game there
+    };
+    State state = State::Resting;
+    QString gameDir; // as it is on disk ("" when it cannot be reached)
+    FolderId id;
+    QStringList putBack;      // worlds whose folders were put back
+    QStringList backupLabels; // switches that are over there (put back, or found resting)
+    std::optional<FolderSwitching::Trouble> trouble;
+};
+Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
+               const KVDirStuff::GameFolderTable& table, const QString& gameDir);
+
+// Settles the given game directories and every installation the settings list a
+// switch for (each once, newest first), and drops the settings' records of those
+// that rest. Records of installations that cannot be reached are kept, however long
+// it takes.
+struct PutBack {
+    QString gameDir;
+    QString dirLabel;
+};
 struct RestoreOutcome {
-    QList<Record> restored;                      // gone: every folder is back
-    QList<Record> unreachable;                   // kept: the installation cannot be reached
-    QList<FolderSwitching::Trouble> notRestored; // kept: folders there are still stowed
+    QList<PutBack> putBack;     // folders put back, by installation and world
+    QList<Record> unreachable;  // kept: the installation cannot be reached
+    QList<Record> elsewhere;    // dropped: the path leads to another installation now
+    QList<Settled> notRestored; // something stays switched in there (trouble says why)
+    QList<Settled> held;        // a program runs from there: nothing was touched
+    QList<Settled> settled;     // every installation looked at, in order
+    const Settled* find(const QString& gameDir) const; // one of settled, by its path
 };
 RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
-                                const KVDirStuff::GameFolderTable& table);
+                                const KVDirStuff::GameFolderTable& table,
+                                const QStringList& gameDirs = {});
 
 // The switching around one launch in state.gameDir of the world state.dirLabel:
 // switch-in, a check that every folder of the world took its place, run() only when
-// they all did, switch-out, and the record removed once the installation rests.
+// they all did, switch-out, and the records removed once the installation rests.
+// run() is given the installation's record (the hold file of the programs it starts),
+// "" when none could be written for the default world.
 struct LaunchOutcome {
     bool started = false;
     std::optional<FolderSwitching::Trouble> notSwitchedIn; // why run() did not run
@@ -59,11 +96,12 @@ struct LaunchOutcome {
 };
 LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
                              const KVDirStuff::GameFolderTable& table,
-                             const std::function<void()>& run);
+                             const std::function<void(const QString& holdFile)>& run);
 
 // What the player is told, in the panel's label.
 QString SwitchInFailureText(const FolderSwitching::Trouble& trouble);
 QString RestoreFailureText(const FolderSwitching::Trouble& trouble);
 QString UnreachableText(const QList<Record>& unreachable);
+extern const QString kHeldText; // another launcher's program runs from the directory
 
 } // namespace SwitchRecords

@@ -1,6 +1,7 @@
 #include "worlds/WorldCatalogue.h"
 
 #include "app/FileSystem.h"
+#include "worlds/FolderSwitching.h"
 #include "worlds/INIFileStuff.h"
 #include "worlds/WorldList.h"
 
@@ -30,7 +31,9 @@ void ReadWorlds(FileSystem& fileSystem, const QString& gameDir, WorldList& world
         return;
     }
     for (const FileItem& file : files) {
-        if (!IsWorldFileName(file.Name))
+        // Only a world whose label can name its folders, so that every world switched
+        // in can be switched back.
+        if (!IsWorldFileName(file.Name) || !FolderSwitching::IsWorldLabel(DirLabelOf(file.Name)))
             continue;
         const QString displayName = INIFileStuff::ReadIniString(
             QStringLiteral("WorldData"), QStringLiteral("DisplayName"), file.Path, QString());

@@ -14,10 +14,6 @@ const QString kEarlierRunText =
 
 namespace {
 
-bool samePath(const QString& a, const QString& b) {
-    return KVDirStuff::NormalisePath(a) == KVDirStuff::NormalisePath(b);
-}
-
 Message troubleMessage(const QString& text, const FolderSwitching::Trouble& trouble) {
     return Message{text, trouble.details.join(QLatin1Char('\n'))};
 }
@@ -27,23 +23,24 @@ Message troubleMessage(const QString& text, const FolderSwitching::Trouble& trou
 Preparation Prepare(FileSystem& fileSystem, SettingsStore& settings,
                     const KVDirStuff::GameFolderTable& table, const QString& gameDir) {
     Preparation preparation;
-    preparation.restored = SwitchRecords::RestoreReachable(fileSystem, settings, table);
-    // A switch of this directory that is still in place must not be overlaid by a
-    // new one: refuse until it is undone.
-    for (const FolderSwitching::Trouble& trouble : preparation.restored.notRestored) {
-        if (samePath(trouble.gameDir, gameDir)) {
-            preparation.refusal =
-                troubleMessage(SwitchRecords::RestoreFailureText(trouble), trouble);
-            return preparation;
-        }
-    }
-    for (const SwitchRecords::Record& record : preparation.restored.unreachable) {
-        if (samePath(record.gameDir, gameDir)) {
-            preparation.refusal = Message{
-                StartProblemText(KVDirStuff::kGameExecutable, LaunchStuff::StartProblem::Missing),
-                record.gameDir};
-            return preparation;
-        }
+    preparation.restored = SwitchRecords::RestoreReachable(fileSystem, settings, table, {gameDir});
+    // Never a switch over a switch, nor one under a running program.
+    const SwitchRecords::Settled& own = preparation.restored.settled.first();
+    switch (own.state) {
+    case SwitchRecords::Settled::State::Resting:
+        break;
+    case SwitchRecords::Settled::State::Held:
+        preparation.refusal = Message{SwitchRecords::kHeldText, own.gameDir};
+        break;
+    case SwitchRecords::Settled::State::Blocked:
+        preparation.refusal =
+            troubleMessage(SwitchRecords::RestoreFailureText(*own.trouble), *own.trouble);
+        break;
+    case SwitchRecords::Settled::State::Unreachable:
+        preparation.refusal = Message{
+            StartProblemText(KVDirStuff::kGameExecutable, LaunchStuff::StartProblem::Missing),
+            gameDir};
+        break;
     }
     return preparation;
 }
@@ -53,14 +50,23 @@ Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner
             const std::function<void()>& beforeRun) {
     const LaunchStuff::StopSignalGuard stayUntilSwitchedBack;
     Outcome outcome;
-    const SwitchRecords::LaunchOutcome switched =
-        SwitchRecords::SwitchedLaunch(state, settings, table, [&] {
+    SwitchRecords::LaunchOutcome switched;
+    try {
+        switched = SwitchRecords::SwitchedLaunch(state, settings, table, [&](const QString& hold) {
             if (beforeRun)
                 beforeRun();
+            runner.setHoldFile(hold);
             outcome.exitCode =
                 LaunchStuff::RunAndWait(runner, *state.fileSystem, state.gameDir + executableName,
                                         {}, state.gameDir, {}, &outcome.problem);
+            runner.setHoldFile(QString());
         });
+    } catch (const SettingsError& error) {
+        // Nothing was renamed: the labels could not be saved first.
+        outcome.message = Message{error.message(), QString()};
+        qCWarning(lcWorlds).noquote() << error.message();
+        return outcome;
+    }
     outcome.started = switched.started && outcome.problem == LaunchStuff::StartProblem::None;
     outcome.notRestored = switched.notRestored.has_value();
     // A folder that could not be put back outweighs the rest: it is said first.

@@ -27,10 +27,10 @@ struct Message {
 extern const QString kNoWorldsText;   // no catalogue: no game directory at start-up
 extern const QString kEarlierRunText; // a program an earlier launch started still runs
 
-// Before anything of an installation is renamed: every recorded switch whose
-// installation can be reached is put back (newest first). Refused, with the reason,
-// while a switch of gameDir itself is still in place or gameDir cannot be reached
-// although a switch of it is recorded.
+// Before anything of an installation is renamed: gameDir and every installation
+// with a recorded switch are looked at, and what was cut short there is put back.
+// Refused, with the reason, while something stays switched in at gameDir, a program
+// runs from it, or it holds no game.
 struct Preparation {
     SwitchRecords::RestoreOutcome restored;
     std::optional<Message> refusal;
@@ -41,7 +41,8 @@ Preparation Prepare(FileSystem& fileSystem, SettingsStore& settings,
 // Switches world state.dirLabel in, checks every folder took its place, runs
 // executableName of the game directory there and waits for its end, switches the
 // world out. beforeRun is called just before the program starts (the window leaves
-// the screen then). Call after a Preparation without refusal.
+// the screen then). Call after a Preparation without refusal. Labels that cannot be
+// saved end the launch before anything is renamed, with the store's message.
 struct Outcome {
     bool started = false;           // the program ran and has ended
     int exitCode = -1;              // its exit code; -1 when it did not start

@@ -204,25 +204,40 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     fixture.presetSetting("KVDir", m_tmp.path() + "/Games/Korvath 2/");
     Form1& w = fixture.create();
     // What a launch can say: the longest table entries and reasons, a long directory.
-    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y"};
-    const SwitchRecords::Record farAway{"/media/usb-disk/Games/Korvath II Gold Edition/", "", ""};
-    QStringList launchTexts = {WorldLaunch::kEarlierRunText, WorldLaunch::kNoWorldsText,
-                               SwitchRecords::UnreachableText({farAway}),
-                               SwitchRecords::UnreachableText({away, {"/mnt/other/", "x", "y"}})};
-    for (const auto& [entry, path, world] :
-         {std::tuple{"Roster", "/g/Roster", "Roster_Frostmarch"},
-          {"Data/Graphics/Wallpapers", "/g/Data/Graphics/Wallpapers", "Wallpapers_Frostmarch"},
-          {"", "/g/Data/Graphics/", ""}}) {
-        for (const int error : {EACCES, EEXIST, EROFS, ENOENT, 0}) {
-            const FolderSwitching::Trouble trouble{"/g/", entry, path, world, error, 10, {}};
-            launchTexts << SwitchRecords::SwitchInFailureText(trouble)
-                        << SwitchRecords::RestoreFailureText(trouble);
+    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y", {}};
+    const SwitchRecords::Record farAway{
+        "/media/usb-disk/Games/Korvath II Gold Edition/", "", "", {}};
+    const QString notSaved = "The settings could not be saved to /home/marguerite-dupont/.config/"
+                             "Korvath II Launcher.conf.";
+    QStringList launchTexts = {
+        WorldLaunch::kEarlierRunText,
+        WorldLaunch::kNoWorldsText,
+        SwitchRecords::kHeldText,
+        notSaved,
+        SwitchRecords::UnreachableText({farAway}),
+        SwitchRecords::UnreachableText({away, {"/mnt/other/", "x", "y", {}}})};
+    using Kind = FolderSwitching::Trouble::Kind;
+    for (const Kind kind :
+         {Kind::Rename, Kind::RecordNotWritten, Kind::RecordUnreadable, Kind::RecordNotRemoved,
+          Kind::NotSynced, Kind::Ambiguous, Kind::Unknown}) {
+        for (const auto& [entry, path, world] :
+             {std::tuple{"Roster", "/g/Roster", "Roster_Frostmarch"},
+              {"Data/Graphics/Wallpapers",
+               "/g/Data/Graphics/Wallpapers-{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}",
+               "Wallpapers_Frostmarch"},
+              {"", "/g/Data/Graphics/", ""}}) {
+            for (const int error : {EACCES, EEXIST, EROFS, ENOENT, ENOSPC, 0}) {
+                const FolderSwitching::Trouble trouble{"/g/", entry, path, world,
+                                                       error, 10,    {},   kind};
+                launchTexts << SwitchRecords::SwitchInFailureText(trouble)
+                            << SwitchRecords::RestoreFailureText(trouble);
+            }
         }
     }
     // The labels' own texts, and what the program puts there.
     const QHash<QLabel*, QStringList> texts = {
         {w.QuoteLabel, m_quotes},
-        {w.KVDirErrorLabel, {kNotAnInstallation, kNothingFound, kSearching}},
+        {w.KVDirErrorLabel, {kNotAnInstallation, kNothingFound, kSearching, notSaved}},
         {w.KVDirSettingLabel, {w.KVDirSettingLabel->text()}},
         {w.KVDirDirLabel, {"NONE SELECTED", "/ .. /Korvath II Gold Edition (Collector's Box)"}},
         {w.PlayerLabel, QStringList(w.PlayerLabel->text()) + launchTexts},

@@ -21,7 +21,15 @@ struct FaultPlan {
         FailFrom,   // operation n and every later one fail
         CrashAfter, // after n operations the next one throws SimulatedCrash
     };
-    enum Kind { Lookup = 1, Rename = 2, SettingsWrite = 4, Listing = 8, Sync = 16, All = 31 };
+    enum Kind {
+        Lookup = 1,
+        Rename = 2,
+        SettingsWrite = 4,
+        Listing = 8,
+        Sync = 16,
+        File = 32,
+        All = 63
+    };
 
     FaultPlan() = default;
     FaultPlan(Mode mode, int n, int kinds = All) : mode(mode), n(n), kinds(kinds) {}
@@ -38,8 +46,8 @@ struct FaultPlan {
 };
 
 // The real file-system service with faults from a plan: a failing lookup answers
-// false (FolderExists); a failing rename, listing or folder sync
-// throws FileSystemError and changes nothing.
+// false (FolderExists); a failing rename, listing, folder sync or file operation
+// (the installation's record) throws FileSystemError and changes nothing.
 class FaultyFileSystem : public LocalFileSystem {
 public:
     explicit FaultyFileSystem(FaultPlan& plan) : m_plan(plan) {}
@@ -59,6 +67,18 @@ public:
     void syncFolder(const QString& folderPath) override {
         check(FaultPlan::Sync, "sync " + folderPath);
         LocalFileSystem::syncFolder(folderPath);
+    }
+    std::optional<QByteArray> readFile(const QString& path) override {
+        check(FaultPlan::File, "file read " + path);
+        return LocalFileSystem::readFile(path);
+    }
+    void writeFile(const QString& path, const QByteArray& content, bool createNew) override {
+        check(FaultPlan::File, "file write " + path);
+        LocalFileSystem::writeFile(path, content, createNew);
+    }
+    void removeFile(const QString& path) override {
+        check(FaultPlan::File, "file remove " + path);
+        LocalFileSystem::removeFile(path);
     }
 
 private:

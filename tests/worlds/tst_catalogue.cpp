@@ -74,6 +74,9 @@ void CatalogueTest::worldFilesOfTheGameDirectory() {
         {"FROST.INI", "DisplayName=Shouting"},
         {"Frost.ini.ini", "DisplayName=Double"},
         {".ini", "DisplayName=Label-less"},
+        {"...ini", "DisplayName=Dots"},
+        {"Tales...ini", "DisplayName=Tales"},
+        {"tab\there.ini", "DisplayName=Tab"},
         {"notes.ini", "verbose=1"},
         {"long.ini", "displayname=" + QByteArray(600, 'x')},
         {"Roster_Frostmarch/inner.ini", "DisplayName=Inside"},
@@ -88,10 +91,11 @@ void CatalogueTest::worldFilesOfTheGameDirectory() {
     WorldList worlds;
     WorldCatalogue::ReadWorlds(fileSystem, game + "/", worlds);
     QCOMPARE(column(worlds, &WorldData::DisplayName),
-             QStringList({"Valmora (Default Korvath World)", "Label-less", "Isle of Dawn", "Double",
-                          "Frost March", QString(511, 'x'), ""}));
+             QStringList({"Valmora (Default Korvath World)", "Isle of Dawn", "Double",
+                          "Frost March", QString(511, 'x'), "", "Tales"}));
+    // Only labels that can name a world's folders: not "", "..", nor one with a tab.
     QCOMPARE(column(worlds, &WorldData::DirLabel),
-             QStringList({"", "", "dawn", "Frost", "Frostmarch", "long", "notes"}));
+             QStringList({"", "dawn", "Frost", "Frostmarch", "long", "notes", "Tales.."}));
 }
 
 void CatalogueTest::readsValues_data() {

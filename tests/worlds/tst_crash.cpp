@@ -210,7 +210,7 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     // Unknown and ambiguous names on the command line: the worlds are listed, and
     // nothing is renamed.
     QByteArray printed;
-    for (const QString name : {"Nowhere", "Frostmarch"}) {
+    for (const QString name : {"Nowhere", "FROSTMARCH"}) {
         QCOMPARE(home.command({"--world", name}, &printed), 2);
         QVERIFY(printed.contains("\nFrostmarch\tFrost March\n"));
     }

@@ -117,7 +117,8 @@ void LaunchTest::launchButtonPlaysTheSelectedWorld() {
     // A switch recorded in a directory that cannot be reached is said in the label,
     // launches elsewhere notwithstanding.
     game.fixture.presetSetting("pendingSwitches",
-                               R"([{"gameDir":"/nowhere/","dirLabel":"x","backupLabel":"y"}])");
+                               R"([{"gameDir":"/nowhere/","dirLabel":"x",)"
+                               R"("backupLabel":"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}"}])");
     Form1& window = game.fixture.createShown();
     const QString notice = window.PlayerLabel->text();
     QVERIFY2(notice.startsWith("A world is still switched in at"), qPrintable(notice));
@@ -151,12 +152,13 @@ void LaunchTest::launchProblemsAreSaidInTheLabel() {
     const QString dir = game.dir;
     const QStringList before = snapshot(dir);
 
-    // Folders that this user cannot rename, or a missing game: nothing is renamed or
-    // run, and the label names the cause.
+    // Folders that this user cannot rename, a game directory where the launcher cannot
+    // keep its record, or a missing game: nothing is renamed or run, and the label
+    // names the cause.
     game.selectWorld("Frost March");
     const QList<QPair<QString, QString>> locks = {
-        {"", "Not started: \"Roster\" and 1 more could not be moved (the Korvath II directory "
-             "is not writable for this user)."},
+        {"", "Not started: the launcher could not write its record in the Korvath II directory "
+             "(this user may not write there)."},
         {"Data/Graphics", "Not started: \"Data/Graphics/Items\" could not be moved (its folder "
                           "is not writable for this user)."}};
     for (const auto& [locked, message] : locks) {

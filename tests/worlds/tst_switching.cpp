@@ -4,11 +4,16 @@
 #include "WorldsTestSupport.h"
 #include "app/SettingsStore.h"
 #include "worlds/FolderSwitching.h"
+#include "worlds/InstallationRecord.h"
 #include "worlds/SwitchRecords.h"
+#include "worlds/WorldLaunch.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace TestSupport;
 using namespace WorldsTest;
@@ -21,6 +26,7 @@ private slots:
     void switchesTheWorldsFoldersInAndOut();
     void everyStepInEveryMode_data();
     void everyStepInEveryMode();
+    void theInstallationDecides();
 };
 
 namespace {
@@ -56,10 +62,14 @@ void SwitchingTest::switchesTheWorldsFoldersInAndOut() {
     const QStringList before = snapshot(in.game);
 
     // The default world: new labels saved, nothing looked up or renamed.
+    // The installation holds its record while the default world plays.
     in.switchIn("");
     const QString defaultB = in.state.backupLabel;
     QCOMPARE(in.saved("lastBackupLabel") + '|' + in.saved("lastDirLabel"), defaultB + '|');
     QCOMPARE(in.plan.log.filter(QRegularExpression("^(rename|lookup) ")), QStringList());
+    QVERIFY(QFile::exists(in.path(".korvath2-launcher")));
+    FS::SwitchWorldOut(in.state, in.table);
+    QCOMPARE(snapshot(in.game), before);
 
     // A fresh backup label in registry form, saved with the world's label and the
     // switch's record in one write before the first rename.
@@ -110,7 +120,8 @@ void SwitchingTest::switchesTheWorldsFoldersInAndOut() {
     // The program starts only once the check has seen the world's folders in place,
     // so not when the game directory cannot be listed for it.
     in.plan = FaultPlan{FaultPlan::Mode::FailOnce, 1, FaultPlan::Listing};
-    const SR::LaunchOutcome outcome = SR::SwitchedLaunch(in.state, in.settings, in.table, [] {});
+    const SR::LaunchOutcome outcome =
+        SR::SwitchedLaunch(in.state, in.settings, in.table, [](const QString&) {});
     QVERIFY(!outcome.started && outcome.notSwitchedIn && !outcome.notRestored);
     QCOMPARE(snapshot(in.game), withoutMusic);
 }
@@ -124,15 +135,13 @@ void SwitchingTest::everyStepInEveryMode_data() {
         {"crashes", FaultPlan::Mode::CrashAfter},
     };
     for (const auto& [name, mode] : modes) {
-        QTest::addRow("eleven folders, A unreachable, settings elsewhere, %s", name)
-            << true << int(mode);
-        QTest::addRow("two folders, A reachable, settings beside, %s", name) << false << int(mode);
+        QTest::addRow("eleven folders, A unreachable, %s", name) << true << int(mode);
+        QTest::addRow("two folders, A reachable, %s", name) << false << int(mode);
     }
 }
 
 // A launch in installation B while installation A still has a switch recorded from
-// an earlier run, reachable or not, with the settings on the installations' file
-// system or on another one. Whatever fails, the program never runs with a folder of
+// an earlier run, reachable or not. Whatever fails, the program never runs with a folder of
 // the world missing, and once A can be reached the next start brings both back
 // exactly as they were.
 void SwitchingTest::everyStepInEveryMode() {
@@ -140,7 +149,7 @@ void SwitchingTest::everyStepInEveryMode() {
     QFETCH(int, mode);
     const QString world = eleven ? "Everywhere" : "dawn";
     const int replaced = eleven ? 11 : 2;
-    const bool otherReachable = !eleven, settingsElsewhere = eleven;
+    const bool otherReachable = !eleven;
     const KVDirStuff::GameFolderTable table = gameFolderTable();
 
     // In memory where possible: the sweep makes hundreds of synced settings writes.
@@ -178,13 +187,11 @@ void SwitchingTest::everyStepInEveryMode() {
         {
             IniSettingsStore store(settingsFile);
             FaultySettingsStore settings(store, plan);
-            if (settingsElsewhere) // a folder on a file system of its own
-                settings.folderShown = "/proc/self";
             LauncherState state = stateFor(b, std::make_unique<FaultyFileSystem>(plan));
             state.dirLabel = world;
             try {
-                SR::RestoreReachable(*state.fileSystem, settings, table);
-                SR::SwitchedLaunch(state, settings, table, [&] {
+                SR::RestoreReachable(*state.fileSystem, settings, table, {b});
+                SR::SwitchedLaunch(state, settings, table, [&](const QString&) {
                     ++started;
                     int worldFolders = 0;
                     for (const QString& folder : InstallationBuilder::kContentFolders)
@@ -206,28 +213,198 @@ void SwitchingTest::everyStepInEveryMode() {
             QVERIFY2(snapshot(a) == switchedInA, context);
             QVERIFY(QFile::rename(awayOfA, gameOfA));
         }
-        // The next start, twice (settings on disk, the real file system): the first
+        // The next start on B, twice (settings on disk, the real file system): the first
         // restores everything, the second changes nothing.
         for (int pass = 0; pass < 2; ++pass) {
             IniSettingsStore settings(settingsFile);
             LocalFileSystem fileSystem;
-            SR::RestoreReachable(fileSystem, settings, table);
+            SR::RestoreReachable(fileSystem, settings, table, {b + '/'});
             QVERIFY2(SR::Pending(settings).isEmpty(), context);
             QVERIFY2(snapshot(a) == beforeA && snapshot(b) == beforeB, context);
         }
         if (!plan.faulted) {
             QCOMPARE(started, 1);
-            // Every kind of operation was among those that failed in turn; renamed
-            // folders are synced only where the settings lie on another file system.
-            for (const char* kind : {"lookup ", "rename ", "list ", "sync ", "write "})
-                QCOMPARE(!plan.log.filter(QRegularExpression(QString("^") + kind)).isEmpty(),
-                         settingsElsewhere || kind != QLatin1String("sync "));
+            // Every kind of operation was among those that failed in turn.
+            for (const char* kind : {"rename ", "list ", "sync ", "write ", "file write ",
+                                     "file read ", "file remove "})
+                QVERIFY2(!plan.log.filter(QRegularExpression(QString("^") + kind)).isEmpty(), kind);
             break;
         }
         QVERIFY2(n <= 1000, "the procedure never completes");
     }
     // Faults at the renames must have left something for the recovery to do.
     QVERIFY(leftDamaged >= replaced);
+}
+
+// Whatever the settings say or fail to say, however the path is spelled: what the
+// installation holds decides what is put back, and a launch never lands on a switch
+// that is not finished, nor under a program that still runs.
+void SwitchingTest::theInstallationDecides() {
+    QTemporaryDir tmp;
+    const KVDirStuff::GameFolderTable table = gameFolderTable();
+    LocalFileSystem fs;
+    const QString B = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
+    int homes = 0;
+    // A settings home of its own; an installation, resting.
+    const auto home = [&] {
+        return std::make_unique<IniSettingsStore>(
+            QString("%1/home%2/Korvath II Launcher.conf").arg(tmp.path()).arg(++homes));
+    };
+    const auto install = [&](const QString& name) {
+        const QString game = tmp.path() + '/' + name + '/';
+        if (!InstallationBuilder::build(game).isEmpty())
+            qFatal("no installation");
+        return game;
+    };
+    // Frost March switched in by a launch that was cut short, through path.
+    const auto cutShort = [&](const QString& path, SettingsStore& settings) {
+        LauncherState state = stateFor(path.chopped(1));
+        state.dirLabel = "Frostmarch";
+        return !FS::SwitchWorldIn(state, settings, table).refused;
+    };
+    const auto prepare = [&](SettingsStore& settings, const QString& game) {
+        return WorldLaunch::Prepare(fs, settings, table, game);
+    };
+    const auto launch = [&](const QString& game, SettingsStore& settings, const QString& world) {
+        LauncherState state = stateFor(game.chopped(1));
+        state.dirLabel = world;
+        QStringList seen;
+        const SR::LaunchOutcome outcome = SR::SwitchedLaunch(state, settings, table, [&](auto) {
+            for (const char* folder : {"Roster", "Tomes"})
+                seen << markerOf(KVDirStuff::ResolveGameDir(fs, game) + folder);
+        });
+        return outcome.notSwitchedIn ? SR::SwitchInFailureText(*outcome.notSwitchedIn)
+                                     : seen.join(',');
+    };
+
+    // Cut short through a link, finished by a launcher with another settings home
+    // through the real path; the first home's record then goes too.
+    const QString game = install("Game");
+    const QStringList resting = snapshot(game);
+    QVERIFY(QFile::link(game, tmp.path() + "/link"));
+    const auto first = home(), second = home();
+    QVERIFY(cutShort(tmp.path() + "/link/", *first));
+    QCOMPARE(markerOf(game + "Roster"), "Frostmarch Roster_Frostmarch");
+    WorldLaunch::Preparation ready = prepare(*second, game);
+    QVERIFY(!ready.refusal);
+    QCOMPARE(ready.restored.putBack.size(), 1);
+    QCOMPARE(snapshot(game), resting);
+    SR::RestoreReachable(fs, *first, table);
+    QVERIFY(SR::Pending(*first).isEmpty());
+
+    // Held while the launcher that wrote the record, or the program it started, runs:
+    // nothing renamed, the launch refused; finished once both have ended.
+    const QString record = game + InstallationRecord::kFileName;
+    QVERIFY(cutShort(game, *first));
+    const QStringList switchedIn = snapshot(game);
+    const QRegularExpression notRecord("^(?!\\.korvath2-launcher)");
+    for (const char* holder : {"launcher=", "game="}) {
+        QProcess process;
+        process.start("/bin/sh", {"-c", "read line"});
+        QVERIFY(process.waitForStarted());
+        const LaunchStuff::ProcessStamp stamp = LaunchStuff::StampOf(process.processId());
+        QVERIFY(write(record, readText(record).toUtf8() + holder + QByteArray::number(stamp.pid) +
+                                  ' ' + stamp.startTime + ' ' + stamp.bootId + '\n'));
+        QCOMPARE(prepare(*second, game).refusal->text, SR::kHeldText);
+        QCOMPARE(snapshot(game).filter(notRecord), switchedIn.filter(notRecord));
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished());
+    }
+    QVERIFY(!prepare(*second, game).refusal);
+    QCOMPARE(snapshot(game), resting);
+
+    // A directory spelled in another letter case is the same installation.
+    const QString spelled = tmp.path() + "/GAME/";
+    QCOMPARE(launch(spelled, *first, "Frostmarch"), "Frostmarch Roster_Frostmarch,Frostmarch "
+                                                    "Tomes_Frostmarch");
+    QCOMPARE(snapshot(game), resting);
+    QVERIFY(SR::Pending(*first).isEmpty());
+
+    // An earlier release's switch: labels only, "KVDir" without its closing separator,
+    // with no switch list or with an empty one.
+    for (const char* list : {"<none>", ""}) {
+        const auto earlier = home();
+        for (const QString folder : {"Roster", "Tomes"}) {
+            QVERIFY(QDir().rename(game + folder, game + folder + '-' + B));
+            QVERIFY(QDir().rename(game + folder + "_Frostmarch", game + folder));
+        }
+        earlier->SaveSettings(
+            kSettingsSection,
+            {{"KVDir", game.chopped(1)}, {"lastDirLabel", "Frostmarch"}, {"lastBackupLabel", B}});
+        if (QString(list) != "<none>")
+            earlier->SaveSetting(kSettingsSection, "pendingSwitches", list);
+        SR::AdoptEarlierLabels(*earlier, game.chopped(1));
+        QVERIFY(!prepare(*earlier, game.chopped(1)).refusal);
+        QCOMPARE(snapshot(game), resting);
+        QVERIFY(SR::Pending(*earlier).isEmpty());
+    }
+
+    // A stored label that is not a GUID never builds a path: nothing outside the game
+    // directory is renamed, and the record stays as it was.
+    QVERIFY(QDir().mkpath(game + "Roster-x") && QDir().mkpath(tmp.path() + "/outside"));
+    const auto crafted = home();
+    const QString evil = R"([{"gameDir":")" + game + R"(","dirLabel":"Frostmarch",)" +
+                         R"("backupLabel":"x/../../outside"}])";
+    crafted->SaveSetting(kSettingsSection, "pendingSwitches", evil);
+    QVERIFY(!prepare(*crafted, game).refusal);
+    QVERIFY(QFileInfo(tmp.path() + "/outside").isDir() && QFileInfo(game + "Roster").isDir());
+    QCOMPARE(crafted->GetSetting(kSettingsSection, "pendingSwitches"), evil);
+    QVERIFY(QDir().rmdir(game + "Roster-x"));
+
+    // A record that cannot be read, or folders stowed by a switch nobody knows of:
+    // refused, nothing renamed. Over a resting installation a damaged record goes; a
+    // pipe in its place stays, and nothing waits on it.
+    QVERIFY(cutShort(game, *first));
+    const QStringList stuck = snapshot(game).filter(notRecord);
+    QVERIFY(write(record, "damaged"));
+    QVERIFY(prepare(*second, game)
+                .refusal->text.startsWith(
+                    "The launcher's record cannot be read (it is damaged), and 3 folders"));
+    QCOMPARE(snapshot(game).filter(notRecord), stuck);
+    QVERIFY(QFile::remove(record));
+    QVERIFY(
+        prepare(*second, game)
+            .refusal->text.startsWith(
+                "A launch that the launcher has no record of stored away \"Roster\" and 2 more"));
+    QVERIFY(!prepare(*first, game).refusal); // its labels are in the first home
+    QVERIFY(write(record, "damaged"));
+    QVERIFY(!prepare(*second, game).refusal && !QFile::exists(record));
+    QVERIFY(::mkfifo(QFile::encodeName(record), 0600) == 0);
+    QVERIFY(prepare(*second, game)
+                .refusal->text.startsWith(
+                    "The launcher's record cannot be read (it is not a regular file). Remove it"));
+    QVERIFY(QFile::remove(record));
+    QCOMPARE(snapshot(game), resting);
+
+    // The path leads to a fresh installation now, the switched one moved away: nothing
+    // is said to be put back here, and the moved one is finished where it lies.
+    QVERIFY(cutShort(game, *first));
+    QVERIFY(QDir().rename(game, tmp.path() + "/Moved"));
+    install("Game");
+    SR::RestoreOutcome restored = SR::RestoreReachable(fs, *first, table, {game});
+    QVERIFY(restored.putBack.isEmpty() && restored.elsewhere.size() == 1);
+    QCOMPARE(markerOf(tmp.path() + "/Moved/Roster"), "Frostmarch Roster_Frostmarch");
+    restored = SR::RestoreReachable(fs, *second, table, {tmp.path() + "/Moved/"});
+    QCOMPARE(restored.putBack.size(), 1);
+    QCOMPARE(snapshot(tmp.path() + "/Moved"), resting);
+
+    // Two worlds whose labels differ only in case are two worlds; a twin name is taken
+    // where it alone can be meant, and gets its own name back.
+    QVERIFY(write(game + "FROSTMARCH.ini", "[WorldData]\nDisplayName=Loud\n"));
+    QVERIFY(write(game + "Tomes_FROSTMARCH/marker.txt", "FROSTMARCH Tomes\n"));
+    const QStringList twins = snapshot(game);
+    QCOMPARE(launch(game, *first, "FROSTMARCH"), "Valmora Roster,FROSTMARCH Tomes");
+    QCOMPARE(snapshot(game), twins);
+    QVERIFY(QFile::remove(game + "FROSTMARCH.ini"));
+    QVERIFY(QDir().rename(game + "Roster_Frostmarch", game + "roster_FROSTMARCH"));
+    const QStringList lower = snapshot(game);
+    QCOMPARE(launch(game, *first, "Frostmarch"), "Frostmarch Roster_Frostmarch,Frostmarch "
+                                                 "Tomes_Frostmarch");
+    QCOMPARE(snapshot(game), lower);
+    QVERIFY(QDir().mkdir(game + "ROSTER_frostmarch"));
+    QVERIFY(launch(game, *first, "Frostmarch").startsWith("Not started: names that differ only"));
+    QVERIFY(QDir().rmdir(game + "ROSTER_frostmarch"));
+    QCOMPARE(snapshot(game), lower);
 }
 
 QTEST_GUILESS_MAIN(SwitchingTest)

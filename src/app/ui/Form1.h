@@ -169,6 +169,7 @@ private:
 
     // ---- private state of the game directory subsystem ----
     bool movingLists = false; // the valid state is moving the drive and directory lists
+    void saveGameDir();       // "KVDir" := gameDir; a failure is said in the panel
 
     // ---- private state of the worlds subsystem ----
     // The panel labels' usual texts (taken at start-up); a launch message covers
@@ -176,6 +177,10 @@ private:
     QList<std::pair<QLabel*, QString>> launchLabelTexts;
     bool waitingForEarlierGame = false; // a program that an earlier run started still runs
     QString startupGameDir;             // the game directory found at start-up
+    QString settledGameDir;             // the game directory last looked at for switches
+    // A directory became the game directory at run time: what was cut short there is
+    // put back (and said in the panels when it cannot be).
+    void gameDirAccepted();
     // Recorded switches that are still in place (their folders could not be put back,
     // or their installation could not be reached): what the panels say about them,
     // and the details for the tooltip ("" when there are none).

@@ -15,10 +15,27 @@ const QString kRunningWithoutWindowText = QStringLiteral(
     "The Korvath II Launcher is already running without a window (a world started from the "
     "command line). Start it again once that has ended.");
 
+namespace {
+
+// An error before the window opens: said in a message box, and the launcher ends.
+int failBeforeWindow(const std::exception& error) {
+    qCCritical(lcApp).noquote() << error.what();
+    QMessageBox::critical(nullptr, kApplicationName, QString::fromUtf8(error.what()));
+    return 1;
+}
+
+} // namespace
+
 int RunLauncher(const std::function<void(Form1&)>& whenShown) {
     IniSettingsStore settings;
     SingleInstance instance(settings.fileName());
-    if (instance.acquire() == SingleInstance::Outcome::HeldByAnother) {
+    SingleInstance::Outcome lock;
+    try {
+        lock = instance.acquire();
+    } catch (const std::exception& error) {
+        return failBeforeWindow(error);
+    }
+    if (lock == SingleInstance::Outcome::HeldByAnother) {
         if (instance.askRunningToFront())
             return 0;
         // A launcher without a window (the command line's) holds the settings.
@@ -42,9 +59,7 @@ int RunLauncher(const std::function<void(Form1&)>& whenShown) {
     try {
         window.Form_Load();
     } catch (const std::exception& error) {
-        qCCritical(lcApp).noquote() << error.what();
-        QMessageBox::critical(nullptr, kApplicationName, QString::fromUtf8(error.what()));
-        return 1;
+        return failBeforeWindow(error);
     }
     window.show();
     if (whenShown)

@@ -4,6 +4,7 @@
 #include "app/SettingsStore.h"
 #include "app/ui/ListBox.h"
 #include "creator/Packaging.h"
+#include "worlds/FolderSwitching.h"
 #include "worlds/LaunchStuff.h"
 #include "worlds/WorldLaunch.h"
 
@@ -38,9 +39,10 @@ void Form1::FillTomeList() {
         return;
     const QString L = worlds.Item(k + 1).DirLabel();
     FileSystem& fileSystem = *state.fileSystem;
-    QString folder = state.gameDir + QStringLiteral("Tomes");
-    if (!L.isEmpty() && fileSystem.FolderExists(folder + QLatin1Char('_') + L))
-        folder += QLatin1Char('_') + L;
+    QString folder =
+        FolderSwitching::WorldFolder(fileSystem, state.gameDir, QStringLiteral("Tomes"), L);
+    if (folder.isEmpty())
+        folder = state.gameDir + QStringLiteral("Tomes");
     // A world without a tomes folder (or one that cannot be read) has no tomes.
     if (!fileSystem.FolderExists(folder))
         return;

@@ -45,10 +45,23 @@ void Form1::attachFileSystemToLists() {
 }
 
 void Form1::CheckSavedGameDir() {
-    state.gameDir = services.settings->GetSetting(kSettingsSection, kGameDirKey);
+    // Kept as it is on disk: a directory saved in another letter case, or without its
+    // closing separator, is read as the folder it names.
+    state.gameDir = KVDirStuff::ResolveGameDir(
+        *state.fileSystem, services.settings->GetSetting(kSettingsSection, kGameDirKey));
     if (!state.gameDir.isEmpty() && KVDirStuff::IsGameDirectory(*state.fileSystem, state.gameDir))
         return;
     SetDirPanelInvalid();
+}
+
+void Form1::saveGameDir() {
+    // The panel is already in its new state; a directory that cannot be saved is said
+    // there, and the window stays usable.
+    try {
+        services.settings->SaveSetting(kSettingsSection, kGameDirKey, state.gameDir);
+    } catch (const SettingsError& error) {
+        showMessage(KVDirErrorLabel, error.message());
+    }
 }
 
 void Form1::KVDirDrive_Change() {
@@ -69,7 +82,7 @@ void Form1::KVDirDir_Change() {
     if (!directory.endsWith(separator))
         directory += separator;
     if (KVDirStuff::IsGameDirectory(*state.fileSystem, directory)) {
-        state.gameDir = directory;
+        state.gameDir = KVDirStuff::ResolveGameDir(*state.fileSystem, directory);
         SetDirPanelValid();
     } else {
         SetDirPanelInvalid();
@@ -85,7 +98,6 @@ void Form1::SetDirPanelSearching() {
 }
 
 void Form1::SetDirPanelValid() {
-    services.settings->SaveSetting(kSettingsSection, kGameDirKey, state.gameDir);
     KVDirDir->setEnabled(true);
     KVDirDrive->setEnabled(true);
     setMousePointer(0);
@@ -106,11 +118,12 @@ void Form1::SetDirPanelValid() {
         throw;
     }
     movingLists = wasMoving;
+    saveGameDir();
+    gameDirAccepted();
 }
 
 void Form1::SetDirPanelInvalid() {
     state.gameDir.clear();
-    services.settings->SaveSetting(kSettingsSection, kGameDirKey, QString());
     KVDirDir->setEnabled(true);
     KVDirDrive->setEnabled(true);
     setMousePointer(0);
@@ -123,4 +136,5 @@ void Form1::SetDirPanelInvalid() {
     if (!KVDirDir->Path().isEmpty())
         KVDirDirLabel->setText(
             KVDirStuff::ShortenPath(KVDirDir->Path(), state.fileSystem->separator()));
+    saveGameDir();
 }

@@ -65,16 +65,23 @@ void Form1::adoptEarlierSwitchLabels() {
 }
 
 void Form1::restoreRecordedSwitches() {
-    noteWaitingSwitches(
-        SwitchRecords::RestoreReachable(*state.fileSystem, *services.settings, gameFolderTable));
+    noteWaitingSwitches(SwitchRecords::RestoreReachable(*state.fileSystem, *services.settings,
+                                                        gameFolderTable, {state.gameDir}));
 }
 
 void Form1::noteWaitingSwitches(const SwitchRecords::RestoreOutcome& restored) {
     // Folders that could not be put back come first: the player can mend that now.
     if (!restored.notRestored.isEmpty()) {
-        const FolderSwitching::Trouble& trouble = restored.notRestored.first();
+        const FolderSwitching::Trouble& trouble = *restored.notRestored.first().trouble;
         switchNotice = SwitchRecords::RestoreFailureText(trouble);
         switchNoticeDetails = (QStringList(trouble.gameDir) + trouble.details).join('\n');
+        return;
+    }
+    // Then a program that another launcher started from this directory.
+    const SwitchRecords::Settled* own = restored.find(state.gameDir);
+    if (own && own->state == SwitchRecords::Settled::State::Held) {
+        switchNotice = SwitchRecords::kHeldText;
+        switchNoticeDetails = own->gameDir;
         return;
     }
     switchNotice = SwitchRecords::UnreachableText(restored.unreachable);
@@ -196,8 +203,17 @@ void Form1::restoreLaunchLabels() {
     }
 }
 
+void Form1::gameDirAccepted() {
+    if (state.loading || waitingForEarlierGame || state.gameDir == settledGameDir)
+        return;
+    settledGameDir = state.gameDir;
+    restoreRecordedSwitches();
+    restoreLaunchLabels();
+}
+
 void Form1::restoreWorldsAtStartup() {
     startupGameDir = state.gameDir;
+    settledGameDir = state.gameDir;
     const QString settingsFile = services.settingsFile;
     if (settingsFile.isEmpty() || InstanceLock::runningChild(settingsFile) == 0) {
         restoreRecordedSwitches();
