@@ -281,7 +281,7 @@ std::optional<FileStamp> stampOf(const QString& path) {
 
 // The file as lines, each kept as it was read until a value in it is set. Lines that
 // cannot be parsed are left out.
-class IniDocument {
+class IniSettingsStore::Document {
 public:
     struct Line {
         enum Kind { Blank, Comment, Header, Entry } kind;
@@ -291,7 +291,7 @@ public:
         std::optional<QString> value; // Entry: nullopt when it reads as no value
     };
 
-    explicit IniDocument(const QByteArray& data, std::optional<FileStamp> stamp)
+    explicit Document(const QByteArray& data, std::optional<FileStamp> stamp)
         : stamp(stamp), m_eol(data.contains("\r\n") ? "\r\n" : "\n") {
         parse(data);
     }
@@ -310,10 +310,12 @@ public:
         for (qsizetype i = m_lines.size() - 1; i >= 0; --i) {
             if (m_lines[i].kind != Line::Entry || m_lines[i].name != key)
                 continue;
-            if (last < 0)
+            if (last >= 0) { // an earlier copy would only mislead whoever reads the file
+                m_lines.removeAt(i);
+                --last;
+            } else {
                 last = i;
-            else // an earlier copy would only mislead whoever reads the file
-                m_lines.removeAt(i), --last;
+            }
         }
         if (last >= 0) {
             Line& line = m_lines[last];
@@ -371,7 +373,12 @@ private:
     void parse(const QByteArray& data) {
         const qsizetype n = data.size();
         QString prefix; // of the section the lines are in
-        for (qsizetype pos = 0; pos < n;) {
+        qsizetype pos = 0;
+        if (data.startsWith("\xEF\xBB\xBF")) { // a byte-order mark is kept, and not read
+            m_lines.append(Line{Line::Blank, data.left(3), {}, {}, {}});
+            pos = 3;
+        }
+        while (pos < n) {
             qsizetype i = pos;
             while (i < n &&
                    (data[i] == ' ' || data[i] == '\t' || data[i] == '\f' || data[i] == '\v'))
@@ -454,7 +461,7 @@ void IniSettingsStore::refresh() {
         return;
     try {
         const std::optional<QByteArray> data = SafeFiles::ReadRegularFile(m_file);
-        m_document = std::make_unique<IniDocument>(data.value_or(QByteArray()), stamp);
+        m_document = std::make_unique<Document>(data.value_or(QByteArray()), stamp);
     } catch (const FileSystemError& error) {
         m_document.reset();
         qCWarning(lcApp).noquote() << "the settings could not be read:" << error.message();
@@ -466,7 +473,7 @@ void IniSettingsStore::refresh() {
 QString IniSettingsStore::GetSetting(const QString& section, const QString& key,
                                      const QString& defaultValue) {
     refresh();
-    const IniDocument::Line* line = m_document->find(normalizedKey(section, key));
+    const Document::Line* line = m_document->find(normalizedKey(section, key));
     return line && line->value ? *line->value : defaultValue;
 }
 
@@ -500,7 +507,7 @@ void IniSettingsStore::write(const QString& section,
                              const QList<QPair<QString, QString>>& keysAndValues, bool syncFolder) {
     // The values go onto what is on disk now, and into memory only once they are there.
     refresh();
-    IniDocument next = *m_document;
+    Document next = *m_document;
     for (const auto& [key, value] : keysAndValues)
         next.set(normalizedKey(section, key), value);
     const QByteArray content = next.bytes();
@@ -514,5 +521,5 @@ void IniSettingsStore::write(const QString& section,
             << "the settings could not be saved to" << m_file << ":" << error.message();
         throw SettingsError(QStringLiteral("The settings could not be saved to %1.").arg(m_file));
     }
-    m_document = std::make_unique<IniDocument>(content, stampOf(m_file));
+    m_document = std::make_unique<Document>(content, stampOf(m_file));
 }

@@ -39,8 +39,6 @@ extern const QString kInterfaceTypeKey;   // "interfaceType": "0" Player, "1" Cr
 extern const QString kGameDirKey;         // "KVDir": the game directory, "" when none
 extern const QString kPendingSwitchesKey; // "pendingSwitches": switches not yet undone
 
-class IniDocument;
-
 // The real store: an INI file at $XDG_CONFIG_HOME/Korvath II Launcher.conf, in the form
 // QSettings reads and writes (section = group), so earlier releases and the toolkit read
 // it. The file is read again when it has changed on disk, and replaced whole on each
@@ -68,9 +66,10 @@ public:
     QString folder() const override;
 
 private:
+    class Document;
     void refresh();
     void write(const QString& section, const QList<QPair<QString, QString>>& keysAndValues,
                bool syncFolder);
     QString m_file;
-    std::unique_ptr<IniDocument> m_document; // the file as last read or written; null: unread
+    std::unique_ptr<Document> m_document; // the file as last read or written; null: unread
 };

@@ -2,11 +2,19 @@
 // order of names, renames, drives) and the settings store.
 #include "InstallationBuilder.h"
 #include "app/LauncherError.h"
+#include "app/SafeFiles.h"
 #include "support/TestSupport.h"
 
 #include <QSettings>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <functional>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -16,7 +24,9 @@ class ServicesTest : public QObject {
 private slots:
     void lookupsListingsAndRenames();
     void drivesAreRealFileSystemsRootFirst();
+    void settingsKeepTheFileFormatBothWays();
     void settingsReachTheDiskAtOnceAndFailuresAreReported();
+    void settingsOnAFullDiskStayWhole();
 };
 
 void ServicesTest::lookupsListingsAndRenames() {
@@ -93,45 +103,194 @@ void ServicesTest::drivesAreRealFileSystemsRootFirst() {
     QCOMPARE(FileSystem::driveIndexOfPath(drives, tmp.path() + "x"), 0);
 }
 
+namespace {
+// Runs body in a child process that an alarm ends after 10 s, so that a call that would
+// wait for ever fails the test instead of stalling it: body's result, or 128 + signal.
+int inChild(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(10);
+        int code = 99;
+        try {
+            code = body();
+        } catch (const LauncherError& error) {
+            qWarning().noquote() << error.message();
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool writeAll(const char* path, const QByteArray& text) {
+    const int fd = ::open(path, O_WRONLY);
+    const bool ok = fd >= 0 && ::write(fd, text.constData(), text.size()) == text.size();
+    return ::close(fd) == 0 && ok;
+}
+
+// 0 when saving a value too large for the disk fails as it must: an error, the old file
+// whole, no temp file left, and the old value still what the store reads.
+int refusesWhole(const QString& file) {
+    const QString old = readText(file);
+    IniSettingsStore store(file);
+    const QString label = store.GetSetting(kSettingsSection, kLastDirLabelKey, "<missing>");
+    try {
+        store.SaveSetting(kSettingsSection, kLastDirLabelKey, QString(200000, u'x'));
+        return 1;
+    } catch (const SettingsError& error) {
+        if (error.message() != "The settings could not be saved to " + file + ".")
+            return 2;
+    }
+    if (readText(file) != old || QFile::exists(file + ".new"))
+        return 3;
+    return store.GetSetting(kSettingsSection, kLastDirLabelKey) == label ? 0 : 4;
+}
+} // namespace
+
+void ServicesTest::settingsKeepTheFileFormatBothWays() {
+    QTemporaryDir tmp;
+    const QString ours = tmp.path() + "/ours.conf", theirs = tmp.path() + "/theirs.conf";
+    // What the store does not set stays byte for byte; a line that cannot be parsed goes.
+    const QByteArray kept = "[Settings]\nlist=a, b\nvar=@Variant(\\0\\0\\0\\xe\\0%\\x8b )\n";
+    const QByteArray rest = "\n[Other%20One]\nx=\"1,2\"\n";
+    QCOMPARE(InstallationBuilder::writeFile(ours, "garbage\n" + kept + " KVDir = /k2/ ;\n" + rest),
+             QString());
+    IniSettingsStore store(ours);
+    QCOMPARE(store.GetSetting(kSettingsSection, "KVDir"), QStringLiteral("/k2/"));
+    QCOMPARE(store.GetSetting(kSettingsSection, "var"), QStringLiteral("2024-05-17"));
+    QCOMPARE(store.GetSetting(kSettingsSection, "list", "-"), QString()); // as QSettings has it
+    store.SaveSetting(kSettingsSection, "KVDir", "/new/");
+    const QList<std::pair<QString, QString>> awkward = {{"Sea Charts", "Sea Charts"},
+                                                        {"a,b;c=d", "x,y;z=w"},
+                                                        {"q\"u\\o/te", "\"\\/\"\\"},
+                                                        {" pad ", " pad "},
+                                                        {"@at", "@at"},
+                                                        {"Ærø 🌊", "Ærø 🌊\t\n\r\x01"
+                                                                  "5"},
+                                                        {"empty", ""},
+                                                        {"nul", QString("a") + QChar(0) + "1"},
+                                                        {"%41", "@@x"}};
+    {
+        QSettings qt(theirs, QSettings::IniFormat);
+        for (const auto& [key, value] : awkward) {
+            store.SaveSetting(kTomeSection, key, value);
+            qt.setValue(kTomeSection + '/' + key, value);
+        }
+    }
+    QVERIFY(readText(ours).startsWith(kept + "KVDir=/new/\n" + rest + "\n[PackageTomeDirs]\n"));
+    QSettings qt(ours, QSettings::IniFormat);
+    IniSettingsStore fromQt(theirs);
+    for (const auto& [key, value] : awkward) {
+        QCOMPARE(qt.value(kTomeSection + '/' + key).toString(), value);
+        QCOMPARE(fromQt.GetSetting(kTomeSection, key, "<missing>"), value);
+    }
+    QCOMPARE(qt.value("Settings/list").toStringList(), QStringList({"a", "b"}));
+    QCOMPARE(qt.value("Other One/x").toString(), QStringLiteral("1,2"));
+    // A new file is never made over anything that is there.
+    try {
+        SafeFiles::Write(ours, "x", SafeFiles::Mode::CreateNew);
+        QFAIL("an existing file was replaced");
+    } catch (const FileSystemError& error) {
+        QCOMPARE(error.systemError(), EEXIST);
+    }
+    SafeFiles::Write(tmp.path() + "/new", "x", SafeFiles::Mode::CreateNew);
+    QCOMPARE(readText(tmp.path() + "/new"), QStringLiteral("x"));
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), 3);
+}
+
 void ServicesTest::settingsReachTheDiskAtOnceAndFailuresAreReported() {
     if (!runsUnprivileged())
         return;
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    IniSettingsStore user;
-    const QString file = home.path() + "/Korvath II Launcher.conf";
-    QCOMPARE(user.fileName(), file);
-    QCOMPARE(user.GetSetting(kSettingsSection, "KVDir", "default"), QStringLiteral("default"));
-    // Lines that cannot be parsed are left out; the rest is read, and written back.
-    QCOMPARE(InstallationBuilder::writeFile(file, "garbage\n[Settings]\nKVDir=/k2/\n[Tomes\nx=1\n"),
-             QString());
-    IniSettingsStore store(file);
-    QCOMPARE(store.GetSetting(kSettingsSection, "KVDir"), QStringLiteral("/k2/"));
-    store.SaveSetting(kSettingsSection, "lastDirLabel", "Frostmarch");
-    store.SaveSetting(kTomeSection, "Sea Charts", "Sea Charts");
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8() + "/config");
+    IniSettingsStore store;
+    const QString file = home.path() + "/config/Korvath II Launcher.conf";
+    QCOMPARE(store.fileName(), file);
+    QCOMPARE(store.GetSetting(kSettingsSection, "KVDir", "default"), QStringLiteral("default"));
+    store.SaveSetting(kSettingsSection, "KVDir", "/k2/"); // makes the folder
     // Another reader sees every value at once, and the store reads what others wrote.
     QSettings onDisk(file, QSettings::IniFormat);
-    QCOMPARE(onDisk.status(), QSettings::NoError);
     QCOMPARE(onDisk.value("Settings/KVDir").toString(), QStringLiteral("/k2/"));
-    QCOMPARE(onDisk.value("Settings/lastDirLabel").toString(), QStringLiteral("Frostmarch"));
-    QCOMPARE(onDisk.value("PackageTomeDirs/Sea Charts").toString(), QStringLiteral("Sea Charts"));
     onDisk.setValue("Settings/interfaceType", "1");
     onDisk.sync();
     QCOMPARE(store.GetSetting(kSettingsSection, "interfaceType", "0"), QStringLiteral("1"));
-    // Several values written together all arrive, and what was there stays.
     store.SaveSettings(kSettingsSection, {{"KVDir", ""}, {"lastDirLabel", "dawn"}});
     QSettings again(file, QSettings::IniFormat);
     QCOMPARE(again.value("Settings/KVDir", "x").toString(), QString());
     QCOMPARE(again.value("Settings/lastDirLabel").toString(), QStringLiteral("dawn"));
     QCOMPARE(again.value("Settings/interfaceType").toString(), QStringLiteral("1"));
-    // A write that fails is an error, also after lines that could not be parsed.
-    for (const QByteArray& content : {QByteArray("[Settings]\n"), QByteArray("garbage\n")}) {
-        QCOMPARE(InstallationBuilder::writeFile(file, content), QString());
-        IniSettingsStore locked(file);
-        FolderLock lock(home.path(), FolderLock::ReadOnly);
-        QVERIFY_THROWS_EXCEPTION(SettingsError,
-                                 locked.SaveSetting(kSettingsSection, "KVDir", "/x/"));
+
+    // A write that fails leaves the old file and the old values: in a read-only folder,
+    // and past a file-size limit (which must not end the launcher).
+    {
+        FolderLock lock(home.path() + "/config", FolderLock::ReadOnly);
+        QCOMPARE(refusesWhole(file), 0);
     }
+    QCOMPARE(inChild([&] {
+                 const rlimit limit{16384, 16384};
+                 return ::setrlimit(RLIMIT_FSIZE, &limit) == 0 ? refusesWhole(file) : 5;
+             }),
+             0);
+
+    // Nothing waits on a pipe: not at the settings path, not at the temp file's. A link
+    // stays a link, and a temp file left by a launcher ended mid-write goes.
+    const QString link = home.path() + "/link.conf", pipe = home.path() + "/pipe.conf";
+    QVERIFY(::symlink("config/Korvath II Launcher.conf", QFile::encodeName(link)) == 0);
+    QVERIFY(::mkfifo(QFile::encodeName(pipe), 0600) == 0);
+    QCOMPARE(inChild([&] {
+                 IniSettingsStore linked(link);
+                 if (!InstallationBuilder::writeFile(file + ".new", "left over").isEmpty())
+                     return 6;
+                 linked.SaveSetting(kSettingsSection, "lastDirLabel", "linked");
+                 if (!QFileInfo(link).isSymLink() || QFile::exists(file + ".new") ||
+                     linked.GetSetting(kSettingsSection, "interfaceType") != "1" ||
+                     IniSettingsStore(file).GetSetting(kSettingsSection, "lastDirLabel") !=
+                         "linked")
+                     return 1;
+                 const QString before = readText(file);
+                 if (::mkfifo(QFile::encodeName(file + ".new"), 0600) != 0)
+                     return 2;
+                 IniSettingsStore piped(pipe);
+                 const std::function<void()> calls[] = {
+                     [&] { linked.SaveSetting(kSettingsSection, "KVDir", "/x/"); },
+                     [&] { piped.GetSetting(kSettingsSection, "KVDir"); },
+                     [&] { piped.SaveSetting(kSettingsSection, "KVDir", "/x/"); }};
+                 for (const auto& call : calls) {
+                     try {
+                         call();
+                         return 3;
+                     } catch (const SettingsError& error) {
+                         if (!error.message().contains(&call == calls ? "saved to " + link + '.'
+                                                                      : pipe + " is a pipe (FIFO)"))
+                             return 4;
+                     }
+                 }
+                 return readText(file) == before ? 0 : 5;
+             }),
+             0);
+}
+
+void ServicesTest::settingsOnAFullDiskStayWhole() {
+    // A small file system of its own, mounted in a user namespace.
+    QTemporaryDir tmp;
+    const QString file = tmp.path() + "/settings.conf";
+    const int code = inChild([&] {
+        const QByteArray uid = QByteArray::number(::getuid()), gid = QByteArray::number(::getgid());
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 ||
+            !writeAll("/proc/self/setgroups", "deny") ||
+            !writeAll("/proc/self/uid_map", "0 " + uid + " 1") ||
+            !writeAll("/proc/self/gid_map", "0 " + gid + " 1"))
+            return 77;
+        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+        if (::mount("none", QFile::encodeName(tmp.path()), "tmpfs", 0, "size=64k") != 0)
+            return 77;
+        IniSettingsStore(file).SaveSetting(kSettingsSection, kLastDirLabelKey, "dawn");
+        return refusesWhole(file);
+    });
+    if (code == 77)
+        QSKIP("no user namespace to mount a small file system in; the file-size limit stands in");
+    QCOMPARE(code, 0);
 }
 
 QTEST_GUILESS_MAIN(ServicesTest)
