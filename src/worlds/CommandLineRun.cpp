@@ -223,10 +223,10 @@ private:
         InstanceLock lock(m_services.settingsFile);
         if (!takeOver(lock))
             return ExitStatus::kCannotLaunch;
-        // The installation given, or the saved one, and every one a switch is recorded for.
-        QString dir;
-        if (!m_command.gameDir.isEmpty() ||
-            !m_settings.GetSetting(kSettingsSection, kGameDirKey).isEmpty()) {
+        // The installation given, or the saved one (where it can still be found), and
+        // every one a switch is recorded for.
+        QString dir = m_settings.GetSetting(kSettingsSection, kGameDirKey);
+        if (!m_command.gameDir.isEmpty()) {
             dir = gameDirectory();
             if (dir.isEmpty())
                 return ExitStatus::kCannotLaunch;

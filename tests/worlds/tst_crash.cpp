@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,8 @@ class CrashTest : public QObject {
 private slots:
     void runsAProgramAndRecordsTheChild();
     void killedLaunchersAreRepairedNeverUnderARunningGame();
+    void twoHomesAPathThroughALinkAndSpecialFiles();
+    void aFullDiskStopsTheLaunchBeforeAnyRename();
 };
 
 using LaunchStuff::StartProblem;
@@ -299,6 +302,89 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     QVERIFY(last->state() == QProcess::NotRunning && last->exitCode() == 0);
     QCOMPARE(snapshot(home.game), resting);
     QCOMPARE(snapshot(other), otherResting);
+}
+
+// Two settings homes on one installation, one of them playing through a symbolic
+// link: the other renames nothing while that game runs, also once the launcher that
+// started it is killed, and finishes the switch first when it plays next. A pipe
+// where a file of the launcher's belongs is an error that names it, never a hang.
+void CrashTest::twoHomesAPathThroughALinkAndSpecialFiles() {
+    QTemporaryDir tmp;
+    Home first(tmp.path() + "/first"), second(tmp.path() + "/second");
+    const QStringList resting = snapshot(first.game);
+    QVERIFY(QFile::link(first.game, tmp.path() + "/link"));
+    first.setGameDir(tmp.path() + "/link");
+    second.setGameDir(first.game);
+    first.hold(true);
+    QProcess* playing = first.start({"--world", "Frost March"});
+    QTRY_VERIFY_WITH_TIMEOUT(readText(first.out + "seen").startsWith("Frostmarch Roster_"), 20000);
+    const QRegularExpression folders("^(?!\\.korvath2-launcher)");
+    const QStringList switchedIn = snapshot(first.game).filter(folders);
+    QByteArray printed;
+    for (const bool killed : {false, true}) {
+        if (killed)
+            Home::kill(playing);
+        for (const QStringList& arguments :
+             {QStringList{"--world", "dawn"}, QStringList{"--recover"}}) {
+            QCOMPARE(second.command(arguments, &printed), 125);
+            QVERIFY2(printed.contains("Korvath II is running from"), printed);
+        }
+        QProcess* window = second.startDriver("Isle of Dawn");
+        QVERIFY(window->waitForFinished(20000));
+        QCOMPARE(snapshot(first.game).filter(folders), switchedIn);
+    }
+    QVERIFY(write(first.out + "release", ""));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first.out + "done"), 20000);
+    QCOMPARE(second.command({"--world", "dawn"}), 7);
+    QCOMPARE(readText(second.out + "seen"), "Valmora Roster\ndawn Tomes_dawn\n");
+    QCOMPARE(snapshot(first.game), resting);
+    QCOMPARE(first.command({"--recover"}, &printed), 0);
+    QVERIFY2(printed.startsWith("Nothing to put back"), printed);
+
+    const QString child = InstanceLock::childRecordPath(first.settingsFile);
+    const QByteArray settings = readText(first.settingsFile).toUtf8();
+    for (const QString& fifo :
+         {first.settingsFile, child, child + ".new", first.game + "/.korvath2-launcher"}) {
+        QVERIFY(QFile::remove(fifo) || !QFile::exists(fifo));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo), 0600) == 0);
+        QCOMPARE(first.command({"--world", "Frost March"}, &printed), 125);
+        QVERIFY2(printed.contains(fifo.section('/', -1).toUtf8() + " is a pipe (FIFO)"), printed);
+        QVERIFY(QFile::remove(fifo));
+        if (fifo == first.settingsFile)
+            QVERIFY(write(fifo, settings));
+    }
+    QCOMPARE(snapshot(first.game), resting);
+}
+
+// A settings folder on a full disk: the labels cannot be saved, so nothing is
+// renamed, the old settings stay whole, and the command line says so.
+void CrashTest::aFullDiskStopsTheLaunchBeforeAnyRename() {
+    QTemporaryDir tmp;
+    Home home(tmp.path());
+    const QStringList resting = snapshot(home.game);
+    const QString
+        full = tmp.path() + "/full",
+        script = "mount -t tmpfs -o size=16k none \"$0\" || exit 99\n"
+                 "cp \"$1\" \"$0/\" && cp \"$1\" \"$KV_OUT/before\"\n"
+                 "dd if=/dev/zero of=\"$0/filler\" bs=1k count=64 2>/dev/null\n"
+                 "XDG_CONFIG_HOME=\"$0\" \"$2\" --world 'Frost March' 2> \"$KV_OUT/said\"\n"
+                 "status=$?; cp \"$0/Korvath II Launcher.conf\" \"$KV_OUT/after\"; exit $status\n";
+    QVERIFY(QDir().mkpath(full));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KV_OUT", home.out);
+    process.setProcessEnvironment(env);
+    process.start("unshare",
+                  {"-rm", "sh", "-c", script, full, home.settingsFile,
+                   qEnvironmentVariable("KV_BINARY_DIR", KV_BINARY_DIR) + "/korvath2-launcher"});
+    QVERIFY(process.waitForFinished(30000));
+    if (process.exitCode() == 99 || process.exitCode() == 1)
+        QSKIP("no file system of limited size can be mounted here (unshare -rm, tmpfs)");
+    QCOMPARE(process.exitCode(), 125);
+    QVERIFY2(readText(home.out + "said").contains("The settings could not be saved to"),
+             qPrintable(readText(home.out + "said")));
+    QCOMPARE(readText(home.out + "after"), readText(home.out + "before"));
+    QCOMPARE(snapshot(home.game), resting);
 }
 
 QTEST_GUILESS_MAIN(CrashTest)
