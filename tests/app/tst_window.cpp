@@ -411,8 +411,17 @@ void WindowTest::directoryPanel() {
     fs->onListing = nullptr;
     autofind();
     QCOMPARE(nothingFound(), QString());
+    // A find that cannot be saved leaves no search showing, and says why.
     locked.reset();
-    autofind();
+    {
+        FolderLock settings(QFileInfo(f.settingsFile).path(), FolderLock::ReadOnly);
+        autofind();
+    }
+    QCOMPARE(w.KVDirErrorLabel->text(),
+             "The settings could not be saved to " + f.settingsFile + ".");
+    QVERIFY(w.KVDirAutofindBtn->text() == "Autofind" && w.KVDirDir->isEnabled() &&
+            !QApplication::overrideCursor() && !w.launcherState().searching);
+    QVERIFY(openLine(w.KVDirDir, "Games") && openLine(w.KVDirDir, "Korvath 2"));
     QCOMPARE(dirPanelMismatch(f, game + "/"), QString());
     QCOMPARE(w.KVDirDir->Path(), game);
     QCOMPARE(w.KVDirDrive->Drive(), d);

@@ -152,6 +152,8 @@ private:
     void attachFileSystemToLists();
     void connectControls();
     void connectShortcuts();
+    // "interfaceType" := type; a failure leaves the mode for this run and is said.
+    void saveInterfaceType(const QString& type);
     // Start-up focus: the first control of the tab shown that the user works with.
     void focusFirstControl();
     // Runs an event handler; an error that escapes it ends the program.

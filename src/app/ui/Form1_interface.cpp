@@ -2,8 +2,10 @@
 // panels' state and the setting "interfaceType" are the mode; nothing else keeps it.
 #include "app/ui/Form1.h"
 
+#include "app/Logging.h"
 #include "app/SettingsStore.h"
 
+#include <QMessageBox>
 #include <QRadioButton>
 
 namespace {
@@ -26,7 +28,7 @@ void Form1::SetPlayerInterface() {
     PlayerPicBox->raise();
     PlayerPicBox->show();
     PlayerPicBox->setEnabled(true);
-    services.settings->SaveSetting(kSettingsSection, kInterfaceTypeKey, QStringLiteral("0"));
+    saveInterfaceType(QStringLiteral("0"));
     selectOption(InterfaceOption1, [this] { InterfaceOption1_Click(); });
 }
 
@@ -36,8 +38,21 @@ void Form1::SetCreatorInterface() {
     CreatorPicBox->raise();
     CreatorPicBox->show();
     CreatorPicBox->setEnabled(true);
-    services.settings->SaveSetting(kSettingsSection, kInterfaceTypeKey, QStringLiteral("1"));
+    saveInterfaceType(QStringLiteral("1"));
     selectOption(InterfaceOption2, [this] { InterfaceOption2_Click(); });
+}
+
+void Form1::saveInterfaceType(const QString& type) {
+    // The mode holds for this run either way; a start on a full disk (which rewrites
+    // the mode saved) must not end the launcher, and a user's choice that cannot be
+    // kept is said.
+    try {
+        services.settings->SaveSetting(kSettingsSection, kInterfaceTypeKey, type);
+    } catch (const SettingsError& error) {
+        qCWarning(lcApp).noquote() << error.message();
+        if (!state.loading)
+            QMessageBox::warning(this, windowTitle(), error.message());
+    }
 }
 
 void Form1::InterfaceOption1_Click() {
