@@ -168,6 +168,15 @@ void LaunchTest::launchProblemsAreSaidInTheLabel() {
         QCOMPARE(window.PlayerLabel->text(), message);
         QCOMPARE(labelOverflow(window.PlayerLabel, message), QString());
     }
+    // The default world renames nothing, so it plays where no record can be kept.
+    {
+        FolderLock lock(dir, FolderLock::ReadOnly);
+        game.selectWorld("Valmora (Default Korvath World)");
+        game.clickLaunch();
+        QCOMPARE(game.runs(), 1);
+        game.fixture.runner.calls.clear();
+        game.selectWorld("Frost March");
+    }
     QVERIFY(QFile::rename(dir + "korvath2.exe", tmp.path() + "/korvath2.exe"));
     game.clickLaunch();
     QCOMPARE(window.PlayerLabel->text(), "\"korvath2.exe\" was not found in the Korvath II "
