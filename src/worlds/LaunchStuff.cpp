@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -268,6 +269,27 @@ StopSignalGuard::~StopSignalGuard() {
 #endif
 }
 
+QString WineProgram() {
+    const QString wine = qEnvironmentVariable("WINE");
+    if (wine.isEmpty())
+        return QStandardPaths::findExecutable(QStringLiteral("wine"));
+    if (!wine.contains(QLatin1Char('/')))
+        return QStandardPaths::findExecutable(wine);
+    const QFileInfo program(wine);
+    return program.isFile() && program.isExecutable() ? program.absoluteFilePath() : QString();
+}
+
+QString WinePrefixOf(FileSystem& fileSystem, const QString& program) {
+    QString folder = program.left(program.lastIndexOf(QLatin1Char('/')));
+    while (!folder.isEmpty()) {
+        if (fileSystem.FolderExists(folder + QStringLiteral("/drive_c")) &&
+            fileSystem.FileExists(folder + QStringLiteral("/system.reg")))
+            return folder;
+        folder = folder.left(folder.lastIndexOf(QLatin1Char('/')));
+    }
+    return QString();
+}
+
 bool IsWindowsProgram(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -290,20 +312,31 @@ int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& pro
     }
     QString executable = resolved;
     QStringList executableArguments = arguments;
+    QMap<QString, QString> programEnvironment = environment;
 #ifndef Q_OS_WIN
     if (IsWindowsProgram(resolved)) {
-        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+        const QString wine = WineProgram();
         if (wine.isEmpty()) {
-            qCWarning(lcWorlds).noquote() << resolved << "is a Windows program and wine is missing";
+            qCWarning(lcWorlds).noquote()
+                << resolved << "is a Windows program and there is no Wine to run it with"
+                << qEnvironmentVariable("WINE");
             why = StartProblem::NeedsWine;
             return -1;
         }
         executable = wine;
         executableArguments.prepend(resolved);
+        // A program installed in a Wine prefix runs in that prefix, with its registry
+        // and libraries; elsewhere the user's own prefix (or Wine's default) is kept.
+        const QString prefix = WinePrefixOf(fileSystem, resolved);
+        if (!prefix.isEmpty() && !programEnvironment.contains(QStringLiteral("WINEPREFIX")))
+            programEnvironment.insert(QStringLiteral("WINEPREFIX"), prefix);
+        qCInfo(lcWorlds).noquote()
+            << resolved << "runs through" << wine << "in the Wine prefix"
+            << (prefix.isEmpty() ? qEnvironmentVariable("WINEPREFIX") : prefix);
     }
 #endif
     const int result =
-        runner.RunAndWait(executable, executableArguments, workingDirectory, environment);
+        runner.RunAndWait(executable, executableArguments, workingDirectory, programEnvironment);
     if (result == -1) {
         why = StartProblem::NotStarted;
         qCWarning(lcWorlds).noquote() << "could not start" << executable << executableArguments;

@@ -5,9 +5,8 @@
 
 namespace WorldLaunch {
 
-const QString kNoWorldsText =
-    QStringLiteral("No worlds are listed: no Korvath II directory was known when the launcher "
-                   "started. Start the launcher again.");
+const QString kNoWorldsText = QStringLiteral(
+    "No worlds are listed: choose the Korvath II directory on the Configuration tab.");
 const QString kEarlierRunText =
     QStringLiteral("Korvath II is still running from an earlier launch. The launcher will be "
                    "ready as soon as it ends.");
@@ -93,6 +92,10 @@ QString StartProblemText(const QString& executableName, LaunchStuff::StartProble
                               "was started.")
             .arg(executableName);
     case LaunchStuff::StartProblem::NeedsWine:
+        if (!qEnvironmentVariable("WINE").isEmpty())
+            return QStringLiteral("\"%1\" is a Windows program, and WINE names no program to run "
+                                  "it with (\"%2\"). Correct WINE, then click Launch again.")
+                .arg(executableName, qEnvironmentVariable("WINE"));
         return QStringLiteral("\"%1\" is a Windows program. Install Wine to run it, then click "
                               "Launch again.")
             .arg(executableName);

@@ -24,7 +24,7 @@ struct Message {
     QString details;
 };
 
-extern const QString kNoWorldsText;   // no catalogue: no game directory at start-up
+extern const QString kNoWorldsText;   // no catalogue: no game directory
 extern const QString kEarlierRunText; // a program an earlier launch started still runs
 
 // Before anything of an installation is renamed: gameDir and every installation

@@ -179,6 +179,37 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
     QCOMPARE(why, StartProblem::Missing);
     QCOMPARE(run("#!/bin/sh\n", false), -1);
     QCOMPARE(why, StartProblem::NotStarted);
+    // A Windows program runs in the Wine prefix that holds it (the nearest folder above
+    // with drive_c and system.reg); elsewhere the user's own prefix stays. $WINE, where
+    // set, is the Wine to use; one that names no program is no Wine.
+    const auto restoreWine = qScopeGuard([] { qunsetenv("WINEPREFIX"), qunsetenv("WINE"); });
+    qputenv("WINEPREFIX", "/home/player/.wine");
+    const QString other = tmp.path() + "/bin/other-wine";
+    QVERIFY(
+        write(other, "#!/bin/sh\necho \"$WINEPREFIX $0\" > \"$KV_OUT/prefix\"\nexit 5\n", true));
+    for (const auto& [folder, registry, prefix] : {std::tuple{"p1/drive_c/Games/K2", true, "p1"},
+                                                   {"p2/drive_c/a/b/c/K2", true, "p2"},
+                                                   {"p3/drive_c/K2", false, ""},
+                                                   {"K2", false, ""}}) {
+        const QString dir = tmp.path() + "/w/" + folder;
+        QVERIFY(write(dir + "/game.exe", "MZ"));
+        if (registry)
+            QVERIFY(write(tmp.path() + "/w/" + prefix + "/system.reg", ""));
+        for (const QString& wine : {QString(), other}) {
+            qputenv("WINE", wine.toUtf8());
+            QCOMPARE(LaunchStuff::RunAndWait(runner, fs, dir + "/game.exe", {}, dir,
+                                             {{"KV_OUT", tmp.path()}}, &why),
+                     wine.isEmpty() ? 7 : 5);
+            if (!wine.isEmpty())
+                QCOMPARE(readText(tmp.path() + "/prefix"),
+                         (*prefix ? tmp.path() + "/w/" + prefix : "/home/player/.wine") + ' ' +
+                             other + '\n');
+        }
+    }
+    qputenv("WINE", "/nowhere/wine");
+    QCOMPARE(run("MZ", false), -1);
+    QCOMPARE(why, StartProblem::NeedsWine);
+    qunsetenv("WINE");
     qputenv("PATH", QFile::encodeName(tmp.path()));
     QCOMPARE(run("MZ", false), -1);
     QCOMPARE(why, StartProblem::NeedsWine);

@@ -33,7 +33,7 @@ private slots:
     void startUpWaitsForAnEarlierGameThenRepairs();
     void launchButtonPlaysTheSelectedWorld();
     void launchProblemsAreSaidInTheLabel();
-    void noWorldsListedWhenStartedWithoutDirectory();
+    void listsFillWhenADirectoryIsChosen();
     void secondInstanceAsksTheFirstToTheFront();
 };
 
@@ -221,16 +221,50 @@ void LaunchTest::launchProblemsAreSaidInTheLabel() {
     QCOMPARE(game.fixture.window->PlayerLabel->text(), kUsualPlayerText);
 }
 
-void LaunchTest::noWorldsListedWhenStartedWithoutDirectory() {
+void LaunchTest::listsFillWhenADirectoryIsChosen() {
     QTemporaryDir tmp;
     Installation game(tmp.path(), false);
+    // Autofind searches the one folder that holds the game.
+    game.fixture.createFileSystem = [root = tmp.path()] {
+        struct OneDrive : LocalFileSystem {
+            QString root;
+            QList<Drive> Drives() override { return {Drive{root, {}, {}, 0}}; }
+        };
+        auto fileSystem = std::make_unique<OneDrive>();
+        fileSystem->root = root;
+        return fileSystem;
+    };
     Form1& window = game.fixture.createShown();
-    // The directory is chosen while the window is open; the lists stay empty.
+    const auto shown = [&] {
+        return QStringList{window.PlayerLabel->text(),
+                           window.CreatorLabel->text(),
+                           listLines(window.PlayerWorldList).join(','),
+                           listLines(window.CreatorWorldList).join(','),
+                           listLines(window.CreatorTomeList).join(','),
+                           QString::number(window.PlayerWorldList->currentRow()) +
+                               QString::number(window.CreatorWorldList->currentRow())};
+    };
+    const QStringList none{"", Form1::kNoDirectoryText, "", "", "", "-1-1"};
+    const QStringList worlds{Form1::kPlayerWorldsText,
+                             Form1::kCreatorWorldsText,
+                             "Valmora (Default Korvath World),Isle of Dawn,Frost March",
+                             "Valmora (Default Korvath World),Isle of Dawn,Frost March",
+                             "Bestiary,Herbalism",
+                             "00"};
+    QCOMPARE(shown(), none);
+    // Browsing to the game lists its worlds and tomes at once, as a start with it
+    // does; another folder empties the lists again; Autofind fills them once more.
     window.KVDirDir->SetPath(game.dir);
+    QCOMPARE(shown(), worlds);
+    window.KVDirDir->SetPath(tmp.path());
+    QCOMPARE(shown(), none);
+    QTest::mouseClick(window.KVDirAutofindBtn, Qt::LeftButton);
+    QCOMPARE(window.launcherState().gameDir, game.dir);
+    QCOMPARE(shown(), worlds);
     window.LauncherTabs->SetTab(0);
+    game.selectWorld("Frost March");
     game.clickLaunch();
-    QCOMPARE(game.runs(), 0);
-    QCOMPARE(window.PlayerLabel->text(), WorldLaunch::kNoWorldsText);
+    QCOMPARE(game.runs(), 1);
 }
 
 void LaunchTest::secondInstanceAsksTheFirstToTheFront() {

@@ -87,6 +87,19 @@ void describe(QWidget* widget, const QString& name, const QString& description =
         widget->setAccessibleDescription(description);
 }
 
+} // namespace
+
+const QString Form1::kPlayerWorldsText =
+    QStringLiteral("The following worlds were found in your Korvath II directory. Select a world, "
+                   "and then click the Launch button.");
+const QString Form1::kCreatorWorldsText =
+    QStringLiteral("The following worlds were found in your Korvath II directory. Tomes are "
+                   "listed separately for packaging purposes only.");
+const QString Form1::kNoDirectoryText =
+    QStringLiteral("No Korvath II directory is set up yet. Choose it on the Configuration tab.");
+
+namespace {
+
 std::function<void(const QString&)>& fatalErrorHandler() {
     static std::function<void(const QString&)> handler;
     return handler;
@@ -184,11 +197,8 @@ void Form1::createControls() {
     // Creator panel: same place, hidden and disabled at opening.
     CreatorPicBox =
         place(new QWidget(tab0), QStringLiteral("CreatorPicBox"), twips(120, 360, 6375, 3495));
-    CreatorLabel =
-        makeLabel(CreatorPicBox, QStringLiteral("CreatorLabel"), twips(255, 180, 5895, 495),
-                  QStringLiteral("No Korvath II directory is set up yet. Choose it on "
-                                 "the Configuration tab and start the launcher again."),
-                  large);
+    CreatorLabel = makeLabel(CreatorPicBox, QStringLiteral("CreatorLabel"),
+                             twips(255, 180, 5895, 495), kNoDirectoryText, large);
     CreatorWorldList = place(new ListBox(CreatorPicBox), QStringLiteral("CreatorWorldList"),
                              twips(240, 840, 5895, 1020));
     CreatorWorldList->setFont(large);
@@ -373,12 +383,8 @@ void Form1::Form_Load() {
     // valid directory, its catalogue and tomes are listed and the Launcher tab opens.
     restoreWorldsAtStartup();
     if (!state.gameDir.isEmpty()) {
-        PlayerLabel->setText(
-            QStringLiteral("The following worlds were found in your Korvath II directory. Select "
-                           "a world, and then click the Launch button."));
-        CreatorLabel->setText(
-            QStringLiteral("The following worlds were found in your Korvath II directory. Tomes "
-                           "are listed separately for packaging purposes only."));
+        PlayerLabel->setText(kPlayerWorldsText);
+        CreatorLabel->setText(kCreatorWorldsText);
         PlayerQuitBtn->setEnabled(true);
         PlayerLaunchBtn->setEnabled(true);
         KVDirDrive->SetDrive(state.gameDir);

@@ -49,6 +49,10 @@ public:
     static constexpr int kClientWidth = 472;
     static constexpr int kClientHeight = 396;
     static constexpr int kBannerHeight = 108;
+    // The panels' texts with a game directory, and the Creator panel's without one.
+    static const QString kPlayerWorldsText;
+    static const QString kCreatorWorldsText;
+    static const QString kNoDirectoryText;
 
     explicit Form1(LauncherServices services, QWidget* parent = nullptr);
     ~Form1() override;
@@ -178,11 +182,14 @@ private:
     // one until the next launch that happens.
     QList<std::pair<QLabel*, QString>> launchLabelTexts;
     bool waitingForEarlierGame = false; // a program that an earlier run started still runs
-    QString startupGameDir;             // the game directory found at start-up
-    QString settledGameDir;             // the game directory last looked at for switches
+    QString settledGameDir;             // the game directory whose worlds are listed
     // A directory became the game directory at run time: what was cut short there is
-    // put back (and said in the panels when it cannot be).
+    // put back (and said in the panels when it cannot be), and its worlds and tomes are
+    // listed as at a start with it. Without one, the lists are emptied.
     void gameDirAccepted();
+    void gameDirRejected();
+    void showWorldsOfGameDir();
+    void clearWorlds();
     // Recorded switches that are still in place (their folders could not be put back,
     // or their installation could not be reached): what the panels say about them,
     // and the details for the tooltip ("" when there are none).

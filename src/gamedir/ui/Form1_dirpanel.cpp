@@ -137,4 +137,5 @@ void Form1::SetDirPanelInvalid() {
         KVDirDirLabel->setText(
             KVDirStuff::ShortenPath(KVDirDir->Path(), state.fileSystem->separator()));
     saveGameDir();
+    gameDirRejected();
 }

@@ -14,6 +14,7 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QWindow>
 
@@ -208,11 +209,36 @@ void Form1::gameDirAccepted() {
         return;
     settledGameDir = state.gameDir;
     restoreRecordedSwitches();
+    showWorldsOfGameDir();
+}
+
+void Form1::gameDirRejected() {
+    if (state.loading || settledGameDir.isEmpty())
+        return;
+    settledGameDir.clear();
+    clearWorlds();
+}
+
+void Form1::clearWorlds() {
+    for (ListBox* list : {PlayerWorldList, CreatorWorldList, CreatorTomeList}) {
+        const QSignalBlocker quiet(list);
+        list->clear();
+    }
+    state.worlds.reset();
+    state.creatorWorldIndex = 0;
+    launchLabelTexts = {{PlayerLabel, QString()}, {CreatorLabel, kNoDirectoryText}};
+    restoreLaunchLabels();
+}
+
+void Form1::showWorldsOfGameDir() {
+    clearWorlds();
+    ScanWorlds();
+    FillTomeList();
+    launchLabelTexts = {{PlayerLabel, kPlayerWorldsText}, {CreatorLabel, kCreatorWorldsText}};
     restoreLaunchLabels();
 }
 
 void Form1::restoreWorldsAtStartup() {
-    startupGameDir = state.gameDir;
     settledGameDir = state.gameDir;
     const QString settingsFile = services.settingsFile;
     if (settingsFile.isEmpty() || InstanceLock::runningChild(settingsFile) == 0) {
@@ -252,16 +278,12 @@ void Form1::finishStartupWorldSteps() {
 void Form1::continueAfterEarlierGame() {
     waitingForEarlierGame = false;
     restoreRecordedSwitches();
-    // The catalogue and the tome list are those of the directory found at start-up,
-    // even if the user has chosen another one meanwhile.
-    if (!startupGameDir.isEmpty()) {
-        const QString currentGameDir = state.gameDir;
-        state.gameDir = startupGameDir;
-        ScanWorlds();
-        FillTomeList();
-        state.gameDir = currentGameDir;
-    }
-    restoreLaunchLabels();
+    // The worlds of the game directory as it is now, also one chosen meanwhile.
+    settledGameDir = state.gameDir;
+    if (state.gameDir.isEmpty())
+        clearWorlds();
+    else
+        showWorldsOfGameDir();
     PlayerLaunchBtn->setEnabled(true);
     CreatorLaunchBtn->setEnabled(true);
 }
