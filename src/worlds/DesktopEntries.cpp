@@ -20,7 +20,6 @@ namespace {
 const QString kGroup = QStringLiteral("[Desktop Entry]");
 const QString kGameDirKey = QStringLiteral("X-Korvath-Launcher-GameDir");
 const QString kWorldKey = QStringLiteral("X-Korvath-Launcher-World");
-const QString kDefaultWorldName = QStringLiteral("Valmora (Default Korvath World)");
 
 QString reason(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
