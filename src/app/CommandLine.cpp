@@ -28,7 +28,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         "option or a world that is unknown or ambiguous, 125 when it could not launch (no game "
         "directory, another launcher running, a folder that could not be switched), 126 when "
         "the game could not be started, 127 when it was not found; the reason is written to "
-        "standard error."));
+        "standard error.\n\n"
+        "--add-to-menu and --remove-from-menu print the path of the menu entry and exit with 0, "
+        "with 1 when it could not be written or removed, 2 or 125 as above."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Print these options and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -55,7 +57,21 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("Only put back the folders of a launch that was cut short, in the saved "
                        "Korvath II directory (or the one --game-dir gives) and wherever else "
                        "one is recorded."));
-    parser.addOptions({help, version, world, editor, gameDir, listWorlds, recover});
+    const QCommandLineOption addToMenu(
+        QStringLiteral("add-to-menu"),
+        QStringLiteral("Put an entry into the desktop's applications menu (in "
+                       "~/.local/share/applications) that plays the world NAME (as for --world) "
+                       "of the saved Korvath II directory, or of the one --game-dir gives."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption removeFromMenu(
+        QStringLiteral("remove-from-menu"),
+        QStringLiteral("Remove the menu entry of the world NAME (as for --world, or the label "
+                       "of a world that is gone) of the saved Korvath II directory, or of the one "
+                       "--game-dir gives (also one that is gone). Only the launcher's own entries "
+                       "are removed."),
+        QStringLiteral("NAME"));
+    parser.addOptions(
+        {help, version, world, editor, gameDir, listWorlds, recover, addToMenu, removeFromMenu});
 
     CommandLine command;
     if (!parser.parse(arguments))
@@ -74,15 +90,17 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         command.text = QStringLiteral("%1 %2").arg(kProgram, kApplicationVersion);
         return command;
     }
-    const int actions =
-        int(parser.isSet(world)) + int(parser.isSet(listWorlds)) + int(parser.isSet(recover));
+    const int actions = int(parser.isSet(world)) + int(parser.isSet(listWorlds)) +
+                        int(parser.isSet(recover)) + int(parser.isSet(addToMenu)) +
+                        int(parser.isSet(removeFromMenu));
     if (actions > 1)
-        return refused(QStringLiteral("--world, --list-worlds and --recover go one at a time"));
+        return refused(QStringLiteral("--world, --list-worlds, --recover, --add-to-menu and "
+                                      "--remove-from-menu go one at a time"));
     if (parser.isSet(editor) && !parser.isSet(world))
         return refused(QStringLiteral("--editor goes with --world"));
-    if (parser.isSet(gameDir) && !parser.isSet(world) && !parser.isSet(listWorlds) &&
-        !parser.isSet(recover))
-        return refused(QStringLiteral("--game-dir goes with --world, --list-worlds or --recover"));
+    if (parser.isSet(gameDir) && actions == 0)
+        return refused(QStringLiteral("--game-dir goes with --world, --list-worlds, --recover, "
+                                      "--add-to-menu or --remove-from-menu"));
     command.gameDir = parser.value(gameDir);
     command.editor = parser.isSet(editor);
     if (parser.isSet(world)) {
@@ -92,6 +110,12 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         command.action = Action::ListWorlds;
     } else if (parser.isSet(recover)) {
         command.action = Action::Recover;
+    } else if (parser.isSet(addToMenu)) {
+        command.action = Action::AddToMenu;
+        command.world = parser.value(addToMenu);
+    } else if (parser.isSet(removeFromMenu)) {
+        command.action = Action::RemoveFromMenu;
+        command.world = parser.value(removeFromMenu);
     }
     return command;
 }

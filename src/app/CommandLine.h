@@ -11,14 +11,17 @@ struct CommandLine {
         OpenWindow, // no option: the launcher's window
         PrintHelp,
         PrintVersion,
-        Refuse,      // an unknown option or a bad argument: say so, exit with status 2
-        LaunchWorld, // --world NAME [--editor]: play (or edit) a world, without a window
-        ListWorlds,  // --list-worlds: print the catalogue
-        Recover      // --recover: only put back a launch that was cut short
+        Refuse,        // an unknown option or a bad argument: say so, exit with status 2
+        LaunchWorld,   // --world NAME [--editor]: play (or edit) a world, without a window
+        ListWorlds,    // --list-worlds: print the catalogue
+        Recover,       // --recover: only put back a launch that was cut short
+        AddToMenu,     // --add-to-menu NAME: a menu entry that launches the world
+        RemoveFromMenu // --remove-from-menu NAME: remove that entry
     };
     Action action = Action::OpenWindow;
     QString text;        // what to print: the help, the version line, or why it was refused
-    QString world;       // --world: a world's label or display name, any letter case
+    QString world;       // --world, --add-to-menu, --remove-from-menu: a world's label or
+                         // display name, any letter case
     bool editor = false; // --editor: the world editor instead of the game
     QString gameDir;     // --game-dir: this directory for this run only ("" for "KVDir")
 
@@ -28,6 +31,7 @@ struct CommandLine {
 
 // The exit statuses of the command line besides the game's own.
 namespace ExitStatus {
+constexpr int kFailed = 1;         // a menu entry that could not be written or removed
 constexpr int kUsage = 2;          // a bad option, or a world that is unknown or ambiguous
 constexpr int kCannotLaunch = 125; // nothing was started, or a folder was not put back
                                    // afterwards; the reason is on standard error

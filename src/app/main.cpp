@@ -17,7 +17,8 @@ void printLine(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// --world, --list-worlds, --recover: no window and no display.
+// --world, --list-worlds, --recover, --add-to-menu, --remove-from-menu: no window and no
+// display.
 int runWithoutWindow(int argc, char* argv[], const CommandLine& command) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(kApplicationName);
@@ -31,6 +32,7 @@ int runWithoutWindow(int argc, char* argv[], const CommandLine& command) {
     services.processRunner = &runner;
     services.print = [](const QString& line) { printLine(stdout, line); };
     services.warn = [](const QString& line) { printLine(stderr, line); };
+    services.launcherProgram = QCoreApplication::applicationFilePath();
     return CommandLineRun::Run(command, services);
 }
 
@@ -52,6 +54,8 @@ int main(int argc, char* argv[]) {
     case CommandLine::Action::LaunchWorld:
     case CommandLine::Action::ListWorlds:
     case CommandLine::Action::Recover:
+    case CommandLine::Action::AddToMenu:
+    case CommandLine::Action::RemoveFromMenu:
         return runWithoutWindow(argc, argv, command);
     case CommandLine::Action::OpenWindow:
         break;

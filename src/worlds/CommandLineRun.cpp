@@ -6,6 +6,7 @@
 #include "app/LauncherState.h"
 #include "app/SettingsStore.h"
 #include "gamedir/KVDirStuff.h"
+#include "worlds/DesktopEntries.h"
 #include "worlds/SwitchRecords.h"
 #include "worlds/WorldCatalogue.h"
 #include "worlds/WorldLaunch.h"
@@ -53,6 +54,10 @@ public:
                 return listWorlds();
             case CommandLine::Action::Recover:
                 return recover();
+            case CommandLine::Action::AddToMenu:
+                return addToMenu();
+            case CommandLine::Action::RemoveFromMenu:
+                return removeFromMenu();
             default:
                 break;
             }
@@ -68,33 +73,43 @@ private:
         return status;
     }
 
-    // The game directory of this run as it is on disk, ending with the separator, or
-    // "" (said why).
-    QString gameDirectory() {
+    // The game directory of this run as it is on disk, ending with the separator, or ""
+    // with why in why and, where one was named, the directory as named in named.
+    QString resolveGameDirectory(QString& why, QString& named) {
         QString dir = m_command.gameDir;
         if (dir.isEmpty()) {
             dir = m_settings.GetSetting(kSettingsSection, kGameDirKey);
             if (dir.isEmpty()) {
-                fail(QStringLiteral("no Korvath II directory is set up; choose it in the "
-                                    "launcher's window, or give --game-dir DIR."));
+                why = QStringLiteral("no Korvath II directory is set up; choose it in the "
+                                     "launcher's window, or give --game-dir DIR.");
                 return QString();
             }
         } else {
             dir = QFileInfo(dir).absoluteFilePath();
         }
+        named = dir;
         const QString resolved = KVDirStuff::ResolveGameDir(*m_state.fileSystem, dir);
         if (resolved.isEmpty()) {
-            fail(QStringLiteral("%1: there is no such folder, or several whose names differ "
-                                "only in letter case.")
-                     .arg(dir));
+            why = QStringLiteral("%1: there is no such folder, or several whose names differ "
+                                 "only in letter case.")
+                      .arg(dir);
             return QString();
         }
         if (!KVDirStuff::IsGameDirectory(*m_state.fileSystem, resolved)) {
-            fail(QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
-                     .arg(resolved, KVDirStuff::kGameExecutable));
+            why = QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
+                      .arg(resolved, KVDirStuff::kGameExecutable);
             return QString();
         }
         return resolved;
+    }
+
+    // The game directory of this run, or "" (said why).
+    QString gameDirectory() {
+        QString why, named;
+        const QString dir = resolveGameDirectory(why, named);
+        if (dir.isEmpty())
+            fail(why);
+        return dir;
     }
 
     static QString line(const WorldData& world) {
@@ -119,14 +134,13 @@ private:
         return 0;
     }
 
-    // The catalogue entry NAME names: a label or a display name, any letter case;
-    // "" and the default world's name are the default world. 0 when none or several
-    // (said why, with the worlds listed).
-    int findWorld(WorldList& worlds) {
+    // The catalogue entries NAME names: a label or a display name, any letter case;
+    // "" and the default world's name are the default world.
+    QList<int> matchWorlds(WorldList& worlds) const {
         const QString& name = m_command.world;
         if (name.isEmpty() ||
             name.compare(WorldCatalogue::kDefaultWorldName, Qt::CaseInsensitive) == 0)
-            return 1;
+            return {1};
         // The name as it is written first: two worlds whose labels differ only in
         // letter case are two worlds.
         QList<int> matches;
@@ -140,18 +154,28 @@ private:
             if (!matches.isEmpty())
                 break;
         }
-        if (matches.size() == 1)
-            return matches.first();
-        fail(matches.isEmpty()
-                 ? QStringLiteral("no world is called \"%1\". The worlds (label, display name):")
-                       .arg(name)
-                 : QStringLiteral("\"%1\" names more than one world; give its label. The "
-                                  "worlds (label, display name):")
-                       .arg(name),
+        return matches;
+    }
+
+    // Says that NAME names no world or several, with the worlds listed; 0.
+    int refuseName(WorldList& worlds, bool ambiguous) {
+        const QString& name = m_command.world;
+        fail(ambiguous ? QStringLiteral("\"%1\" names more than one world; give its label. The "
+                                        "worlds (label, display name):")
+                             .arg(name)
+                       : QStringLiteral("no world is called \"%1\". The worlds (label, display "
+                                        "name):")
+                             .arg(name),
              ExitStatus::kUsage);
         for (int i = 1; i <= worlds.Count(); ++i)
             m_services.warn(line(worlds.Item(i)));
         return 0;
+    }
+
+    // The catalogue entry NAME names, or 0 when none or several (said why).
+    int findWorld(WorldList& worlds) {
+        const QList<int> matches = matchWorlds(worlds);
+        return matches.size() == 1 ? matches.first() : refuseName(worlds, !matches.isEmpty());
     }
 
     // The lock of this settings home, and no program of an earlier launch running.
@@ -259,6 +283,57 @@ private:
             m_services.print(QStringLiteral("Nothing to put back: no launch was cut short."));
         return outcome.notRestored.isEmpty() && outcome.held.isEmpty() ? 0
                                                                        : ExitStatus::kCannotLaunch;
+    }
+
+    int addToMenu() {
+        if (!readCatalogue())
+            return ExitStatus::kCannotLaunch;
+        WorldList& worlds = m_state.Worlds();
+        const int world = findWorld(worlds);
+        if (world == 0)
+            return ExitStatus::kUsage;
+        try {
+            m_services.print(DesktopEntries::Add(m_state.gameDir, worlds.Item(world).DirLabel(),
+                                                 worlds.Item(world).DisplayName(),
+                                                 m_services.launcherProgram));
+        } catch (const FileSystemError& error) {
+            return fail(error.message(), ExitStatus::kFailed);
+        }
+        return 0;
+    }
+
+    // The entry of a world in the catalogue; else that of a label that is no longer
+    // there, or of an installation that is gone, so that a stale entry can go too.
+    int removeFromMenu() {
+        QString why, named;
+        m_state.gameDir = resolveGameDirectory(why, named);
+        if (m_state.gameDir.isEmpty()) {
+            if (!named.isEmpty() && DesktopEntries::Exists(named, m_command.world))
+                return removeEntry(named, m_command.world);
+            return fail(why);
+        }
+        WorldList& worlds = m_state.Worlds();
+        WorldCatalogue::ReadWorlds(*m_state.fileSystem, m_state.gameDir, worlds);
+        const QList<int> matches = matchWorlds(worlds);
+        if (matches.size() == 1)
+            return removeEntry(m_state.gameDir, worlds.Item(matches.first()).DirLabel());
+        if (matches.isEmpty() && DesktopEntries::Exists(m_state.gameDir, m_command.world))
+            return removeEntry(m_state.gameDir, m_command.world);
+        refuseName(worlds, !matches.isEmpty());
+        return ExitStatus::kUsage;
+    }
+
+    int removeEntry(const QString& gameDir, const QString& dirLabel) {
+        bool removed = false;
+        try {
+            m_services.print(DesktopEntries::Remove(gameDir, dirLabel, &removed));
+        } catch (const FileSystemError& error) {
+            return fail(error.message(), ExitStatus::kFailed);
+        }
+        if (!removed)
+            m_services.warn(kProgram + QStringLiteral(": there was no menu entry for that world; "
+                                                      "nothing was removed."));
+        return 0;
     }
 
     const CommandLine& m_command;

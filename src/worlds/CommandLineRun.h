@@ -9,7 +9,8 @@ class FileSystem;
 class ProcessRunner;
 class SettingsStore;
 
-// The command line's actions (--world, --list-worlds, --recover), without a window
+// The command line's actions (--world, --list-worlds, --recover, --add-to-menu,
+// --remove-from-menu), without a window
 // and without a display: they run on a QCoreApplication, for a terminal, ssh, a
 // desktop shortcut or a game library's launch. They go through the same modules as
 // the window: the single-instance lock, the switch records, WorldLaunch.
@@ -22,6 +23,7 @@ struct Services {
     ProcessRunner* processRunner = nullptr;
     std::function<void(const QString&)> print; // standard output, one line a call
     std::function<void(const QString&)> warn;  // standard error, one line a call
+    QString launcherProgram; // this launcher's executable, which menu entries start
 };
 
 // Carries out command (an action other than the window's, help, version or a
