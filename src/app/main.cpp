@@ -2,6 +2,7 @@
 #include "app/InstanceLock.h"
 #include "app/LocalFileSystem.h"
 #include "app/SettingsStore.h"
+#include "app/ui/FailureDialog.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/RunLauncher.h"
 #include "worlds/CommandLineRun.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -20,20 +22,33 @@ void printLine(std::FILE* stream, const QString& text) {
 // --world, --list-worlds, --recover, --add-to-menu, --remove-from-menu: no window and no
 // display.
 int runWithoutWindow(int argc, char* argv[], const CommandLine& command) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(kApplicationName);
-    IniSettingsStore settings;
-    QProcessRunner runner;
-    runner.setChildRecordFile(InstanceLock::childRecordPath(settings.fileName()));
-    CommandLineRun::Services services;
-    services.createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };
-    services.settings = &settings;
-    services.settingsFile = settings.fileName();
-    services.processRunner = &runner;
-    services.print = [](const QString& line) { printLine(stdout, line); };
-    services.warn = [](const QString& line) { printLine(stderr, line); };
-    services.launcherProgram = QCoreApplication::applicationFilePath();
-    return CommandLineRun::Run(command, services);
+    QStringList said; // what went wrong, for a player without a terminal
+    const int status = [&] {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(kApplicationName);
+        IniSettingsStore settings;
+        QProcessRunner runner;
+        runner.setChildRecordFile(InstanceLock::childRecordPath(settings.fileName()));
+        CommandLineRun::Services services;
+        services.createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };
+        services.settings = &settings;
+        services.settingsFile = settings.fileName();
+        services.processRunner = &runner;
+        services.print = [](const QString& line) { printLine(stdout, line); };
+        services.warn = [&said](const QString& line) {
+            printLine(stderr, line);
+            said.append(line);
+        };
+        services.launcherProgram = QCoreApplication::applicationFilePath();
+        return CommandLineRun::Run(command, services);
+    }();
+    // A launch from a desktop entry or a game library has no terminal to show why it
+    // failed: the message box does, once the core application is gone.
+    if (command.action == CommandLine::Action::LaunchWorld &&
+        FailureDialog::Shows(status, !said.isEmpty(), ::isatty(STDERR_FILENO) == 1,
+                             QProcessEnvironment::systemEnvironment()))
+        FailureDialog::Show(argc, argv, said.join(QLatin1Char('\n')));
+    return status;
 }
 
 } // namespace

@@ -210,7 +210,7 @@ QString Add(const QString& gameDir, const QString& dirLabel, const QString& disp
          {program, QStringLiteral("--world"), dirLabel, QStringLiteral("--game-dir"), dir})
         exec.append(execArgument(argument));
     const QString content =
-        kGroup + QStringLiteral("\nType=Application\nVersion=1.5\nName=") +
+        kGroup + QStringLiteral("\nType=Application\nVersion=1.4\nName=") +
         escapeString(QStringLiteral("Korvath II \u2014 ") + name) + QStringLiteral("\nComment=") +
         escapeString(
             QStringLiteral("Launch this world of the Korvath II installation in %1").arg(dir)) +

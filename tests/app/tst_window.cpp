@@ -5,6 +5,7 @@
 // while it searches), and the command line that needs no window.
 #include "InstallationBuilder.h"
 #include "app/QuoteStuff.h"
+#include "app/ui/FailureDialog.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/TabControl.h"
@@ -21,6 +22,9 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <csignal>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -99,6 +103,7 @@ private slots:
     void optionButtonsAndTabsByMouseAndKeys();
     void directoryPanel();
     void commandLineAnswersWithoutTheWindow();
+    void failedDesktopLaunchesAreShown();
 };
 
 void WindowTest::initTestCase() {
@@ -514,6 +519,58 @@ void WindowTest::commandLineAnswersWithoutTheWindow() {
         QVERIFY2(output.contains(c.output), qPrintable(output));
     }
     QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+// A launch from the desktop has no terminal: its failure is shown in a message box,
+// but only the launcher's own failure, said, without a terminal and with a display.
+void WindowTest::failedDesktopLaunchesAreShown() {
+    QProcessEnvironment x11, wayland, offscreen;
+    x11.insert("DISPLAY", ":0");
+    wayland.insert("WAYLAND_DISPLAY", "wayland-0");
+    offscreen = x11;
+    offscreen.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const int status : {2, 125, 126, 127})
+        QVERIFY(FailureDialog::Shows(status, true, false, status == 2 ? wayland : x11));
+    // Not the game's own status, nor one unsaid, nor with a terminal or no display.
+    for (const auto& [status, said, terminal, env] :
+         {std::tuple{7, false, false, x11}, std::tuple{2, false, false, x11},
+          std::tuple{125, true, true, x11}, std::tuple{125, true, false, QProcessEnvironment()},
+          std::tuple{125, true, false, offscreen}})
+        QVERIFY(!FailureDialog::Shows(status, said, terminal, env));
+
+    // On a real X server the box waits to be closed; a display that cannot be opened
+    // ends the launch at once with its status, never with the toolkit's abort.
+    if (QStandardPaths::findExecutable("xvfb-run").isEmpty())
+        QSKIP("xvfb-run is not installed");
+    QTemporaryDir home;
+    const QString program =
+        qEnvironmentVariable("KV_BINARY_DIR", KV_BINARY_DIR) + "/korvath2-launcher";
+    for (const bool server : {true, false}) {
+        QProcess launcher;
+        launcher.setEnvironment({"XDG_CONFIG_HOME=" + home.path(), "PATH=/usr/bin:/bin",
+                                 "DISPLAY=:31999", "HOME=" + home.path()});
+        launcher.setChildProcessModifier([] { ::setpgid(0, 0); });
+        if (server)
+            launcher.start("xvfb-run", {"-a", program, "--world", "Frost March"});
+        else
+            launcher.start(program, {"--world", "Frost March"});
+        const auto end = qScopeGuard([&launcher] {
+            if (launcher.state() == QProcess::Running) // the launcher, and Xvfb with it
+                ::kill(-pid_t(launcher.processId()), SIGKILL);
+            launcher.waitForFinished();
+        });
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (said += launcher.readAllStandardError()).contains("no Korvath II directory"), 20000);
+        if (server) {
+            QVERIFY2(launcher.state() == QProcess::Running && !launcher.waitForFinished(1500),
+                     "no message box kept the launcher");
+        } else {
+            QVERIFY(launcher.state() == QProcess::NotRunning || launcher.waitForFinished(10000));
+            QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(launcher.exitCode(), 125);
+        }
+    }
 }
 
 QTEST_MAIN(WindowTest)

@@ -207,8 +207,7 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
         }
     }
     qputenv("WINE", "/nowhere/wine");
-    QCOMPARE(run("MZ", false), -1);
-    QCOMPARE(why, StartProblem::NeedsWine);
+    QVERIFY(run("MZ", false) == -1 && why == StartProblem::NeedsWine);
     qunsetenv("WINE");
     qputenv("PATH", QFile::encodeName(tmp.path()));
     QCOMPARE(run("MZ", false), -1);

@@ -53,10 +53,7 @@ void DesktopTest::hostileNamesRoundTripAndOnlyOwnEntriesAreTouched() {
         QProcess check;
         check.setProcessChannelMode(QProcess::MergedChannels);
         check.start("desktop-file-validate", {path});
-        // Releases before 0.27 do not know version 1.5 yet; nothing else may be said.
-        const QString said = QString(check.waitForFinished() ? check.readAll() : "")
-                                 .remove(path + ": error: value \"1.5\" for key \"Version\" in "
-                                                "group \"Desktop Entry\" is not a known version\n");
+        const QString said = check.waitForFinished() ? check.readAll() : "no answer";
         QVERIFY2(!validator || said.isEmpty(), qPrintable(said));
     }
 

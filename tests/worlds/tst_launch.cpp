@@ -9,12 +9,16 @@
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "support/WindowSupport.h"
+#include "worlds/DesktopEntries.h"
 #include "worlds/WorldLaunch.h"
 
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QWindow>
 #include <QtTest>
@@ -24,6 +28,7 @@
 using namespace TestSupport;
 using WorldsTest::markerOf;
 using WorldsTest::snapshot;
+using WorldsTest::write;
 
 class LaunchTest : public QObject {
     Q_OBJECT
@@ -265,6 +270,51 @@ void LaunchTest::listsFillWhenADirectoryIsChosen() {
     game.selectWorld("Frost March");
     game.clickLaunch();
     QCOMPARE(game.runs(), 1);
+
+    // A world in the desktop's applications menu from the lists' context menu: by a
+    // right click (which selects the line), out again by Shift+F10 on the current
+    // line. An entry that cannot be made (Menu key) is said in the label.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const auto unset = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+    const QString entry = DesktopEntries::PathFor(game.dir, "Frostmarch");
+    const auto fromMenu = [](const std::function<void()>& open) {
+        QString chosen;
+        QTimer::singleShot(0, [&chosen] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            chosen = menu->actions().first()->text();
+            menu->setActiveAction(menu->actions().first());
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        open();
+        return chosen;
+    };
+    const auto rightClick = [list = window.PlayerWorldList](int line) {
+        const QPoint at = list->visualItemRect(list->item(line)).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &click);
+    };
+    game.selectWorld("Isle of Dawn");
+    QCOMPARE(fromMenu([&] { rightClick(2); }), "Add to Applications Menu");
+    QCOMPARE(window.PlayerWorldList->ListIndex(), 2);
+    QCOMPARE(DesktopEntries::ExecArguments(DesktopEntries::Read(entry).value("Exec")),
+             QStringList({QCoreApplication::applicationFilePath(), "--world", "Frostmarch",
+                          "--game-dir", game.dir}));
+    window.LauncherTabs->SetTab(1);
+    QTest::mouseClick(window.InterfaceOption2, Qt::LeftButton);
+    window.LauncherTabs->SetTab(0);
+    window.CreatorWorldList->SetSelected(2, true);
+    QCOMPARE(
+        fromMenu([&] { QTest::keyClick(window.CreatorWorldList, Qt::Key_F10, Qt::ShiftModifier); }),
+        "Remove from Applications Menu");
+    QVERIFY(!QFile::exists(entry));
+    QVERIFY(write(entry, "[Desktop Entry]\nType=Application\nName=Mine\nExec=true\n"));
+    fromMenu([&] { QTest::keyClick(window.CreatorWorldList, Qt::Key_Menu); });
+    QCOMPARE(window.CreatorLabel->text(), "\"Frost March\" could not be added to the applications "
+                                          "menu (another file is in its place).");
+    QCOMPARE(readText(entry), "[Desktop Entry]\nType=Application\nName=Mine\nExec=true\n");
 }
 
 void LaunchTest::secondInstanceAsksTheFirstToTheFront() {

@@ -322,6 +322,10 @@ void Form1::connectControls() {
             handle(&Form1::CreatorWorldList_Click));
     connect(CreatorTomeList, &QListWidget::itemSelectionChanged, this,
             handle(&Form1::CreatorTomeList_Click));
+    for (ListBox* list : {PlayerWorldList, CreatorWorldList})
+        connect(list, &ListBox::ContextMenu, this, [this, list](int index, const QPoint& at) {
+            runHandler([=] { WorldList_ContextMenu(list, index, at); });
+        });
 }
 
 void Form1::runHandler(const std::function<void()>& handler) {

@@ -121,6 +121,9 @@ public:
 
     // --- worlds (src/worlds) ---
     void ScanWorlds();
+    // The context menu of a line of either world list: the world in the desktop's
+    // applications menu, or out of it.
+    void WorldList_ContextMenu(ListBox* list, int index, const QPoint& globalPos);
     void LaunchPlayerWorld();
     void PlayerLaunchBtn_Click();
     // Puts back the folders of every recorded switch that can be reached (a no-op

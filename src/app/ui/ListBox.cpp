@@ -1,6 +1,7 @@
 #include "app/ui/ListBox.h"
 
-#include <QEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     setSortingEnabled(false);
@@ -51,4 +52,39 @@ QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex&
         return QItemSelectionModel::NoUpdate;
     }
     return flags;
+}
+
+void ListBox::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        contextMenuOfCurrentLine();
+        return;
+    }
+    // The position is the viewport's, where the lines are.
+    const QModelIndex line = indexAt(event->pos());
+    if (!line.isValid())
+        return;
+    if (selectionMode() == SingleSelection)
+        SetSelected(line.row(), true);
+    else
+        setCurrentRow(line.row(), QItemSelectionModel::NoUpdate);
+    emit ContextMenu(line.row(), event->globalPos());
+}
+
+void ListBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        event->accept();
+        contextMenuOfCurrentLine();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+void ListBox::contextMenuOfCurrentLine() {
+    const QModelIndex line = currentIndex();
+    if (!line.isValid())
+        return;
+    scrollTo(line);
+    emit ContextMenu(line.row(), viewport()->mapToGlobal(visualRect(line).center()));
 }

@@ -21,7 +21,18 @@ public:
     // it the current line.
     void SetSelected(int index, bool selected);
 
+signals:
+    // The user asks for a line's context menu: with the mouse on a line (which is
+    // selected first, as a left click selects it), or from the keyboard (the Menu key,
+    // Shift+F10) for the current line. globalPos is where the menu opens.
+    void ContextMenu(int index, const QPoint& globalPos);
+
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void contextMenuOfCurrentLine();
 };

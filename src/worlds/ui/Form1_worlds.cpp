@@ -2,7 +2,15 @@
 #include "app/ui/Form1.h"
 
 #include "app/ui/ListBox.h"
+#include "worlds/DesktopEntries.h"
 #include "worlds/WorldCatalogue.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenu>
+
+#include <cerrno>
+#include <cstring>
 
 void Form1::ScanWorlds() {
     WorldList& worlds = state.Worlds();
@@ -15,6 +23,42 @@ void Form1::ScanWorlds() {
     // Raises the Creator panel's reaction to a selection change.
     CreatorWorldList->SetSelected(0, true);
 }
+void Form1::WorldList_ContextMenu(ListBox* list, int index, const QPoint& globalPos) {
+    WorldList& worlds = state.Worlds();
+    if (state.gameDir.isEmpty() || index < 0 || index >= worlds.Count())
+        return;
+    const WorldData& world = worlds.Item(index + 1);
+    QLabel* label = list == PlayerWorldList ? PlayerLabel : CreatorLabel;
+    // One entry per world of this installation, in the desktop's applications menu.
+    const bool listed = DesktopEntries::Exists(state.gameDir, world.DirLabel());
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("WorldMenu"));
+    const QAction* entry = menu.addAction(listed ? QStringLiteral("Remove from Applications Menu")
+                                                 : QStringLiteral("Add to Applications Menu"));
+    if (menu.exec(globalPos) != entry)
+        return;
+    try {
+        if (listed)
+            DesktopEntries::Remove(state.gameDir, world.DirLabel());
+        else
+            DesktopEntries::Add(state.gameDir, world.DirLabel(), world.DisplayName(),
+                                QCoreApplication::applicationFilePath());
+    } catch (const FileSystemError& error) {
+        // A file of someone else's at the entry's place is never touched.
+        const QString reason =
+            error.systemError() == EEXIST || error.systemError() == 0
+                ? QStringLiteral("another file is in its place")
+                : QString::fromLocal8Bit(std::strerror(error.systemError())).toLower();
+        showMessage(label,
+                    (listed ? QStringLiteral("\"%1\" could not be removed from the "
+                                             "applications menu (%2).")
+                            : QStringLiteral("\"%1\" could not be added to the "
+                                             "applications menu (%2)."))
+                        .arg(world.DisplayName(), reason),
+                    error.message());
+    }
+}
+
 // Switching itself (SwitchWorldIn, SwitchWorldOut) is the module FolderSwitching; the
 // launch path (LaunchPlayerWorld, PlayerLaunchBtn_Click, SwitchSavedWorldOut,
 // LaunchWorldProgram) lives in Form1_launch.cpp.
