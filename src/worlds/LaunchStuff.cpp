@@ -387,8 +387,7 @@ qint64 RecordedRunningChild(const QString& recordFile) {
     const QString temp = ChildRecordTempPath(recordFile);
     if (const QString kind = SafeFiles::SpecialKind(temp); !kind.isEmpty())
         throw FileSystemError(
-            QStringLiteral("%1 is %2, not a regular file. Remove it, then start the launcher "
-                           "again.")
+            QStringLiteral("%1 is %2, not a regular file. Remove it, then try again.")
                 .arg(temp, kind));
     const std::optional<QByteArray> content = SafeFiles::ReadRegularFile(recordFile);
     if (!content)
