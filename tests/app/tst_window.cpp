@@ -519,6 +519,12 @@ void WindowTest::commandLineAnswersWithoutTheWindow() {
         QVERIFY2(output.contains(c.output), qPrintable(output));
     }
     QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    // The window's Fusion gives way to a style the toolkit took from -style, if it has it.
+    for (const auto& [chosen, used] : {std::pair{"Windows", "windows"}, {"bogus", "fusion"}}) {
+        QApplication::setStyle("Windows");
+        LauncherFont::apply(chosen);
+        QCOMPARE(QApplication::style()->name().toLower(), QString(used));
+    }
 }
 
 // A launch from the desktop has no terminal: its failure is shown in a message box,

@@ -26,12 +26,15 @@ bool familyAvailable() {
 
 } // namespace
 
-bool apply() {
+bool apply(const QString& chosenStyle) {
     if (!familyAvailable()) {
         for (const char* file : kFontFiles)
             QFontDatabase::addApplicationFont(QString::fromLatin1(file));
     }
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+    // A style the toolkit does not have is one it has already warned of.
+    const bool chosen =
+        !chosenStyle.isEmpty() && QStyleFactory::keys().contains(chosenStyle, Qt::CaseInsensitive);
+    if (QStyle* fusion = chosen ? nullptr : QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
     const bool found = familyAvailable();
     QApplication::setFont(font(kRegularPoints));

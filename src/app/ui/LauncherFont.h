@@ -19,10 +19,11 @@ constexpr qreal kLargePoints = 9.75;
 
 // Makes the family available (from the package's files when the font database does
 // not list it), sets the application font to it at kRegularPoints and selects the Fusion
-// style. Call after the QApplication exists and before the window is built. Returns
-// false when the family could not be found; the platform's font is used then, and
-// long texts may not fit their boxes.
-bool apply();
+// style, unless chosenStyle names a style the toolkit has (the user's -style, which
+// QApplication already took). Call after the QApplication exists and before the window
+// is built. Returns false when the family could not be found; the platform's font is
+// used then, and long texts may not fit their boxes.
+bool apply(const QString& chosenStyle = QString());
 
 // The launcher's font at a size given in points at 96 dots per inch, as pixels.
 QFont font(qreal points, bool bold = false);
