@@ -24,6 +24,13 @@ struct CommandLine {
                          // display name, any letter case
     bool editor = false; // --editor: the world editor instead of the game
     QString gameDir;     // --game-dir: this directory for this run only ("" for "KVDir")
+    // The toolkit's own options (-platform NAME, -style NAME, -reverse, …), taken out before
+    // ours are read: each name with one dash, its value as the next argument, the way
+    // QApplication takes them.
+    QStringList toolkitArguments;
+
+    // The value last given to the toolkit's option name ("platform"), or "" when none was.
+    QString toolkitValue(const QString& name) const;
 
     // arguments as the program got them, the program's own name first.
     static CommandLine parse(const QStringList& arguments);
@@ -31,7 +38,8 @@ struct CommandLine {
 
 // The exit statuses of the command line besides the game's own.
 namespace ExitStatus {
-constexpr int kFailed = 1;         // a menu entry that could not be written or removed
+constexpr int kFailed = 1;         // the window could not open (no display), or a menu entry
+                                   // could not be written or removed
 constexpr int kUsage = 2;          // a bad option, or a world that is unknown or ambiguous
 constexpr int kCannotLaunch = 125; // nothing was started, or a folder was not put back
                                    // afterwards; the reason is on standard error

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -20,8 +21,10 @@ void printLine(std::FILE* stream, const QString& text) {
 }
 
 // --world, --list-worlds, --recover, --add-to-menu, --remove-from-menu: no window and no
-// display.
-int runWithoutWindow(int argc, char* argv[], const CommandLine& command) {
+// display. The toolkit's options are ignored here.
+int runWithoutWindow(char* program, const CommandLine& command) {
+    int argc = 1;
+    char* argv[] = {program, nullptr};
     QStringList said; // what went wrong, for a player without a terminal
     const int status = [&] {
         QCoreApplication app(argc, argv);
@@ -51,6 +54,35 @@ int runWithoutWindow(int argc, char* argv[], const CommandLine& command) {
     return status;
 }
 
+// QApplication's arguments: the program's name, then the toolkit's options. They live
+// as long as this object, which outlives the application.
+class ToolkitArgv {
+public:
+    ToolkitArgv(char* program, const QStringList& options) {
+        for (const QString& option : options)
+            m_bytes.push_back(option.toLocal8Bit());
+        m_pointers.push_back(program);
+        for (QByteArray& bytes : m_bytes)
+            m_pointers.push_back(bytes.data());
+        argc = int(m_pointers.size());
+        m_pointers.push_back(nullptr);
+    }
+    int argc = 0;
+    char** argv() { return m_pointers.data(); }
+
+private:
+    std::vector<QByteArray> m_bytes;
+    std::vector<char*> m_pointers;
+};
+
+int runWindow(char* program, const CommandLine& command) {
+    ToolkitArgv toolkit(program, command.toolkitArguments);
+    QApplication app(toolkit.argc, toolkit.argv());
+    QApplication::setApplicationName(kApplicationName);
+    LauncherFont::apply(command.toolkitValue(QStringLiteral("style")));
+    return RunLauncher();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -71,12 +103,9 @@ int main(int argc, char* argv[]) {
     case CommandLine::Action::Recover:
     case CommandLine::Action::AddToMenu:
     case CommandLine::Action::RemoveFromMenu:
-        return runWithoutWindow(argc, argv, command);
+        return runWithoutWindow(argv[0], command);
     case CommandLine::Action::OpenWindow:
         break;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(kApplicationName);
-    LauncherFont::apply();
-    return RunLauncher();
+    return runWindow(argv[0], command);
 }
