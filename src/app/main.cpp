@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <mutex>
 #include <unistd.h>
 #include <vector>
 
@@ -19,6 +20,10 @@ void printLine(std::FILE* stream, const QString& text) {
     std::fputs(qPrintable(text + QLatin1Char('\n')), stream);
     std::fflush(stream);
 }
+
+const QString kNoDisplayText = QStringLiteral(
+    "korvath2-launcher: there is no display to open the window on; --world and --list-worlds "
+    "work without one.");
 
 // --world, --list-worlds, --recover, --add-to-menu, --remove-from-menu: no window and no
 // display. The toolkit's options are ignored here.
@@ -75,9 +80,66 @@ private:
     std::vector<char*> m_pointers;
 };
 
+// What the toolkit says while it looks for a display: said only once one opened.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+std::mutex heldMessagesLock; // the toolkit's threads may speak too
+QtMessageHandler toolkitHandler = nullptr;
+
+void sayHeldMessages() {
+    std::vector<HeldMessage> messages;
+    {
+        const std::lock_guard<std::mutex> lock(heldMessagesLock);
+        messages.swap(heldMessages);
+    }
+    for (const HeldMessage& message : messages)
+        toolkitHandler(message.type,
+                       QMessageLogContext(nullptr, 0, nullptr, message.category.constData()),
+                       message.text);
+}
+
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    {
+        const std::lock_guard<std::mutex> lock(heldMessagesLock);
+        heldMessages.push_back({type, context.category, text});
+    }
+    if (type == QtFatalMsg) // the program ends after this one: all is said
+        sayHeldMessages();
+}
+
 int runWindow(char* program, const CommandLine& command) {
+    // Unless the user chose a platform, the toolkit's own ones are tried and then the
+    // offscreen one: no display to open then ends in our one line, not the toolkit's
+    // abort and its plugin messages.
+    const bool chosen = !command.toolkitValue(QStringLiteral("platform")).isEmpty() ||
+                        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (!chosen) {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            command.toolkitValue(QStringLiteral("display")).isEmpty()) {
+            printLine(stderr, kNoDisplayText);
+            return ExitStatus::kFailed;
+        }
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+                                       ? "xcb;offscreen"
+                                       : "wayland;xcb;offscreen");
+        toolkitHandler = qInstallMessageHandler(holdMessage);
+    }
     ToolkitArgv toolkit(program, command.toolkitArguments);
     QApplication app(toolkit.argc, toolkit.argv());
+    if (!chosen) {
+        qunsetenv("QT_QPA_PLATFORM"); // the programs the launcher starts choose their own
+        qInstallMessageHandler(toolkitHandler);
+        if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+            printLine(stderr, kNoDisplayText);
+            return ExitStatus::kFailed;
+        }
+        sayHeldMessages();
+    }
     QApplication::setApplicationName(kApplicationName);
     LauncherFont::apply(command.toolkitValue(QStringLiteral("style")));
     return RunLauncher();

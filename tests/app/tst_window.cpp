@@ -513,6 +513,8 @@ void WindowTest::commandLineAnswersWithoutTheWindow() {
         {{"-platform", "xcb", "--help-all", "-reverse"}, 0, "--world <.*--platform <.*" + statuses},
         {{"-v", "--style=Windows", "-qwindowtitle", "T"}, 0, "^korvath2-launcher 1\\.0\n$"},
         {{"--platform", "offscreen", "-display", ":9", "--list-worlds"}, 125, "no Korvath II dir"},
+        {{"-style", "Windows", "-reverse"}, 1, "no display.*--world and --list-worlds"},
+        {{"-display", ":31999"}, 1, "no display"}, // one the toolkit cannot open
         {{"-platform", "offscreen", "--help", "-bogus"}, 2, "Unknown options: b, o, g"},
         {{"--list-worlds", "-platform"}, 2, "Missing value after '-platform'"},
         {{"--world-peace"}, 2, "korvath2-launcher: Unknown option 'world-peace'."},
