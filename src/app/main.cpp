@@ -9,6 +9,7 @@
 #include "worlds/LaunchStuff.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <cstdio>
 #include <mutex>
 #include <unistd.h>
@@ -34,6 +35,9 @@ int runWithoutWindow(char* program, const CommandLine& command) {
     const int status = [&] {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(kApplicationName);
+        // Each failure is said once, in the launcher's message; the log of the same
+        // failure only where QT_LOGGING_RULES asks for it (those rules come after these).
+        QLoggingCategory::setFilterRules(QStringLiteral("korvath.*=false"));
         IniSettingsStore settings;
         QProcessRunner runner;
         runner.setChildRecordFile(InstanceLock::childRecordPath(settings.fileName()));

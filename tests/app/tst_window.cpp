@@ -500,7 +500,8 @@ void WindowTest::directoryPanel() {
 // neither the settings nor the single-instance lock are touched. The toolkit's options
 // are taken in every mode; each failure is said once.
 void WindowTest::commandLineAnswersWithoutTheWindow() {
-    QTemporaryDir home;
+    QTemporaryDir home, broken; // broken: the settings file is a folder
+    QVERIFY(QDir().mkpath(broken.path() + "/Korvath II Launcher.conf"));
     const QString statuses = "\nExit status[^\n]*:\n  0 .*\n  1 .*no display.*\n  2 .*\n  125 .*"
                              "\n  126 .*\n  127 [^\n]*$";
     const struct {
@@ -513,6 +514,7 @@ void WindowTest::commandLineAnswersWithoutTheWindow() {
         {{"-platform", "xcb", "--help-all", "-reverse"}, 0, "--world <.*--platform <.*" + statuses},
         {{"-v", "--style=Windows", "-qwindowtitle", "T"}, 0, "^korvath2-launcher 1\\.0\n$"},
         {{"--platform", "offscreen", "-display", ":9", "--list-worlds"}, 125, "no Korvath II dir"},
+        {{"--world", "x"}, 125, "^[^\n]*The settings could not be read", broken.path()},
         {{"-style", "Windows", "-reverse"}, 1, "no display.*--world and --list-worlds"},
         {{"-display", ":31999"}, 1, "no display"}, // one the toolkit cannot open
         {{"-platform", "offscreen", "--help", "-bogus"}, 2, "Unknown options: b, o, g"},
