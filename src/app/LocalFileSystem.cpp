@@ -249,9 +249,15 @@ QStringList LocalFileSystem::fileNames(const QString& folderPath) {
 FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
     DIR* dir = ::opendir(encode(folderPath).constData());
     if (!dir) {
+        // A folder that is there but cannot be read is said as such, not as missing.
         const int err = errno;
-        throw FileSystemError(
-            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, errorText(err)), err);
+        QString reason = errorText(err);
+        if (!reason.isEmpty())
+            reason[0] = reason[0].toLower();
+        throw FileSystemError(err == ENOENT
+                                  ? QStringLiteral("Path not found: %1").arg(folderPath)
+                                  : QStringLiteral("%1 cannot be read: %2").arg(folderPath, reason),
+                              err);
     }
     FolderListing listing;
     const int fd = ::dirfd(dir);

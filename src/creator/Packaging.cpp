@@ -170,11 +170,11 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
                                         "installer was made."),
                          compiler);
     } else if (exitCode == 0 && madeAnew) {
-        QString text = QStringLiteral("The installer is ready: setup.exe in %1")
-                           .arg(shownFolder(outputFolder, sep));
+        const QString shown = shownFolder(outputFolder, sep);
+        QString text = QStringLiteral("The installer is ready: setup.exe in %1").arg(shown);
         if (workFolder != launcherFolder)
             text += QStringLiteral(" (the launcher's folder cannot be written)");
-        outcome = Outcome{text + QLatin1Char('.'), installer, false, true};
+        outcome = Outcome{text + QLatin1Char('.'), installer, false, true, outputFolder, shown};
     } else if (exitCode == 0) {
         outcome = failed(QStringLiteral("The installer compiler made no setup.exe, so no "
                                         "installer was made."),

@@ -25,6 +25,9 @@ struct Outcome {
     QString details;            // the system's own words and paths, for the tooltip
     bool dirLabelSaved = false; // "lastDirLabel" now names the request's world
     bool ready = false;         // a new setup.exe was made
+    // The folder that holds it, and the words in text that name it (for a link).
+    QString folder = QString();
+    QString folderShown = QString();
 };
 
 // Why the request cannot be packaged (a name the compiler cannot read, in the

@@ -3,6 +3,8 @@
 #include "app/Logging.h"
 #include "gamedir/KVDirStuff.h"
 
+#include <cerrno>
+
 AutofindWalk::AutofindWalk(FileSystem& fileSystem, Hooks hooks, int yieldIntervalMs)
     : m_fs(fileSystem), m_hooks(std::move(hooks)), m_yieldIntervalMs(yieldIntervalMs),
       m_separator(fileSystem.separator()) {}
@@ -74,6 +76,14 @@ QString AutofindWalk::SearchFolders(const QString& parentPath, const FolderListi
         FolderListing contents;
         try {
             contents = m_fs.listFolder(path);
+        } catch (const FileSystemError& error) {
+            // Folders this user may not read are expected on any machine.
+            const bool expected = error.systemError() == EACCES || error.systemError() == EPERM;
+            if (expected)
+                qCInfo(lcGameDir).noquote() << "Autofind passed over a folder:" << error.message();
+            else
+                qCWarning(lcGameDir).noquote()
+                    << "Autofind passed over a folder:" << error.message();
         } catch (const LauncherError& error) {
             qCWarning(lcGameDir).noquote() << "Autofind passed over a folder:" << error.message();
         }

@@ -193,8 +193,13 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
         writeOwnRecord(tempPath.constData(), recordPath.constData(), holdPath.constData());
     });
 #endif
+    m_startError.clear();
     process.start();
     if (!process.waitForStarted(-1)) {
+        // "execvp: Permission denied": the system's part, as the launcher words reasons.
+        m_startError = process.errorString().section(QStringLiteral(": "), -1);
+        if (!m_startError.isEmpty())
+            m_startError[0] = m_startError[0].toLower();
         if (recording)
             QFile::remove(m_recordFile);
         return -1;
@@ -299,7 +304,7 @@ bool IsWindowsProgram(const QString& path) {
 
 int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& program,
                const QStringList& arguments, const QString& workingDirectory,
-               const QMap<QString, QString>& environment, StartProblem* problem) {
+               const QMap<QString, QString>& environment, StartProblem* problem, QString* reason) {
     StartProblem unused;
     StartProblem& why = problem ? *problem : unused;
     why = StartProblem::None;
@@ -339,7 +344,11 @@ int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& pro
         runner.RunAndWait(executable, executableArguments, workingDirectory, programEnvironment);
     if (result == -1) {
         why = StartProblem::NotStarted;
-        qCWarning(lcWorlds).noquote() << "could not start" << executable << executableArguments;
+        const QString error = runner.startError();
+        if (reason)
+            *reason = error;
+        qCWarning(lcWorlds).noquote()
+            << QStringLiteral("could not start \"%1\" (%2)").arg(executable, error);
     }
     return result;
 }

@@ -22,6 +22,9 @@ public:
     // on are to be noted in, so that the installation stays held while one runs even
     // when the launcher is gone ("" for none).
     virtual void setHoldFile(const QString& holdFile) { Q_UNUSED(holdFile) }
+    // Why the last RunAndWait started nothing, in the system's own words, lower-cased
+    // ("permission denied"); "" when it started or the runner cannot tell.
+    virtual QString startError() const { return QString(); }
 };
 
 class QProcessRunner : public ProcessRunner {
@@ -34,6 +37,7 @@ public:
     // The child notes its own id in the hold file before its program runs, and the
     // launcher adds its start time once it runs.
     void setHoldFile(const QString& holdFile) override;
+    QString startError() const override { return m_startError; }
 
     // The child inherits the launcher's standard handles. A child ended by a signal
     // gives 128 + the signal's number, as a shell reports it.
@@ -44,6 +48,7 @@ public:
 private:
     QString m_recordFile;
     QString m_holdFile;
+    QString m_startError;
 };
 
 namespace LaunchStuff {
@@ -71,10 +76,12 @@ public:
 // program (a file that starts with "MZ") is started through Wine (WineProgram) on a
 // system that is not Windows, in the Wine prefix that holds it if any, and the call
 // waits for the program's end. Returns its
-// exit code, or -1 at once when nothing started; problem, when given, says why.
+// exit code, or -1 at once when nothing started; problem, when given, says why, and
+// reason, when given, the system's words for a program that could not be started.
 int RunAndWait(ProcessRunner& runner, FileSystem& fileSystem, const QString& program,
                const QStringList& arguments, const QString& workingDirectory,
-               const QMap<QString, QString>& environment = {}, StartProblem* problem = nullptr);
+               const QMap<QString, QString>& environment = {}, StartProblem* problem = nullptr,
+               QString* reason = nullptr);
 
 // The Wine program: $WINE where it is set, as Wine's own tools take it (a path, or a
 // name looked up on PATH), else wine on PATH; "" when that names no program.

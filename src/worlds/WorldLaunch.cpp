@@ -55,9 +55,9 @@ Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner
             if (beforeRun)
                 beforeRun();
             runner.setHoldFile(hold);
-            outcome.exitCode =
-                LaunchStuff::RunAndWait(runner, *state.fileSystem, state.gameDir + executableName,
-                                        {}, state.gameDir, {}, &outcome.problem);
+            outcome.exitCode = LaunchStuff::RunAndWait(
+                runner, *state.fileSystem, state.gameDir + executableName, {}, state.gameDir, {},
+                &outcome.problem, &outcome.startError);
             runner.setHoldFile(QString());
         });
     } catch (const SettingsError& error) {
@@ -76,14 +76,19 @@ Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner
         outcome.message = troubleMessage(
             SwitchRecords::SwitchInFailureText(*switched.notSwitchedIn), *switched.notSwitchedIn);
     else if (outcome.problem != LaunchStuff::StartProblem::None)
-        outcome.message = Message{StartProblemText(executableName, outcome.problem),
-                                  state.gameDir + executableName};
+        outcome.message =
+            Message{StartProblemText(executableName, outcome.problem,
+                                     state.gameDir + executableName, outcome.startError),
+                    outcome.problem == LaunchStuff::StartProblem::NotStarted
+                        ? QString()
+                        : state.gameDir + executableName};
     if (outcome.message)
         qCWarning(lcWorlds).noquote() << outcome.message->text << outcome.message->details;
     return outcome;
 }
 
-QString StartProblemText(const QString& executableName, LaunchStuff::StartProblem problem) {
+QString StartProblemText(const QString& executableName, LaunchStuff::StartProblem problem,
+                         const QString& program, const QString& reason) {
     switch (problem) {
     case LaunchStuff::StartProblem::None:
         break;
@@ -100,7 +105,9 @@ QString StartProblemText(const QString& executableName, LaunchStuff::StartProble
                               "Launch again.")
             .arg(executableName);
     case LaunchStuff::StartProblem::NotStarted:
-        return QStringLiteral("\"%1\" could not be started.").arg(executableName);
+        return QStringLiteral("Could not start \"%1\" (%2).")
+            .arg(program.isEmpty() ? executableName : program,
+                 reason.isEmpty() ? QStringLiteral("the system gave no reason") : reason);
     }
     return QString();
 }

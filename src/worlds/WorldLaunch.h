@@ -48,13 +48,16 @@ struct Outcome {
     int exitCode = -1;              // its exit code; -1 when it did not start
     std::optional<Message> message; // what went wrong, the weightiest first
     LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
+    QString startError;       // the system's words for a program that could not start
     bool notRestored = false; // a folder could not be put back afterwards
 };
 Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner,
             const KVDirStuff::GameFolderTable& table, const QString& executableName,
             const std::function<void()>& beforeRun = {});
 
-// Why executableName of the game directory was not started.
-QString StartProblemText(const QString& executableName, LaunchStuff::StartProblem problem);
+// Why executableName of the game directory was not started (program: its full path,
+// reason: the system's words, for a program that could not be started).
+QString StartProblemText(const QString& executableName, LaunchStuff::StartProblem problem,
+                         const QString& program = QString(), const QString& reason = QString());
 
 } // namespace WorldLaunch

@@ -104,6 +104,7 @@ private slots:
     void directoryPanel();
     void commandLineAnswersWithoutTheWindow();
     void failedDesktopLaunchesAreShown();
+    void tabKeysOnARealXServer();
 };
 
 void WindowTest::initTestCase() {
@@ -598,6 +599,45 @@ void WindowTest::failedDesktopLaunchesAreShown() {
             QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
             QCOMPARE(launcher.exitCode(), 125);
         }
+    }
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab as an X server delivers them for a real keyboard (XTest
+// through xdotool): this test runs itself again under Xvfb on the xcb platform.
+void WindowTest::tabKeysOnARealXServer() {
+    if (QGuiApplication::platformName() != "xcb") {
+        for (const char* tool : {"xvfb-run", "xdotool"}) {
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(QString(tool) + " is not installed"));
+        }
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start("xvfb-run", {"-a", QCoreApplication::applicationFilePath(), "-platform", "xcb",
+                                 "tabKeysOnARealXServer"});
+        QVERIFY(child.waitForFinished(120000));
+        QVERIFY2(child.exitCode() == 0, child.readAll());
+        return;
+    }
+    QTemporaryDir tmp;
+    WindowFixture fixture(tmp.path());
+    QCOMPARE(InstallationBuilder::build(tmp.path() + "/Game"), QString());
+    fixture.presetSetting("KVDir", tmp.path() + "/Game/");
+    Form1& w = fixture.createShown();
+    QProcess::execute("xdotool", {"windowfocus", "--sync", QString::number(w.winId())});
+    QTRY_VERIFY(w.isActiveWindow());
+    // From the world list (tab 0), the directory list (tab 1) and the About tab: the next
+    // enabled tab and back, wrapping round.
+    for (const auto& [keys, tab] : {std::pair{"ctrl+Tab", 1},
+                                    {"ctrl+Tab", 2},
+                                    {"ctrl+Tab", 0},
+                                    {"ctrl+shift+Tab", 2},
+                                    {"ctrl+shift+Tab", 1},
+                                    {"ctrl+shift+Tab", 0}}) {
+        QProcess::execute("xdotool", {"key", keys});
+        QTRY_COMPARE(w.LauncherTabs->Tab(), tab);
     }
 }
 

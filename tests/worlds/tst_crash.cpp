@@ -144,6 +144,7 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
     QProcessRunner runner;
     runner.setChildRecordFile(record);
     StartProblem why = StartProblem::None;
+    QString reason;
     // Runs the game directory's KORVATH2.EXE (absent when content is empty) by the
     // name the launcher uses.
     const auto run = [&](const QByteArray& content, bool executable) {
@@ -152,7 +153,7 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
         if (!content.isEmpty())
             write(game + "/KORVATH2.EXE", content, executable);
         return LaunchStuff::RunAndWait(runner, fs, game + "/korvath2.exe", {"one two", "*"}, game,
-                                       {{"KV_OUT", tmp.path()}}, &why);
+                                       {{"KV_OUT", tmp.path()}}, &why, &reason);
     };
 
     // Arguments arrive as given, never split or expanded, and the exit code returns.
@@ -179,6 +180,7 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
     QCOMPARE(why, StartProblem::Missing);
     QCOMPARE(run("#!/bin/sh\n", false), -1);
     QCOMPARE(why, StartProblem::NotStarted);
+    QCOMPARE(reason, "permission denied");
     // A Windows program runs in the Wine prefix that holds it (the nearest folder above
     // with drive_c and system.reg); elsewhere the user's own prefix stays. $WINE, where
     // set, is the Wine to use; one that names no program is no Wine.

@@ -4,6 +4,7 @@
 #include "app/QuoteStuff.h"
 #include "app/SettingsStore.h"
 #include "app/Version.h"
+#include "app/ui/AccessibleNames.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/TabControl.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -21,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QUrl>
 
 namespace {
 
@@ -44,6 +47,7 @@ template <class W> W* place(W* widget, const QString& name, const QRect& geometr
 QLabel* makeLabel(QWidget* parent, const QString& name, const QRect& geometry, const QString& text,
                   const QFont& font) {
     auto* label = place(new QLabel(text, parent), name, geometry);
+    label->setTextFormat(Qt::PlainText);
     label->setFont(font);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -132,8 +136,11 @@ void Form1::connectShortcuts() {
     const QList<QKeySequence> next =
         keys(QKeySequence::NextChild,
              {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
+    // An X server delivers Ctrl+Shift+Tab as Backtab with Shift, which the toolkit
+    // matches as Ctrl+Shift+Tab; a synthetic Backtab is matched as it is.
     const QList<QKeySequence> previous =
-        keys(QKeySequence::PreviousChild, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+        keys(QKeySequence::PreviousChild, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
                                            QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
     for (const auto& [sequences, step] : {std::pair(next, 1), std::pair(previous, -1)}) {
         auto* shortcut = new QShortcut(this);
@@ -157,6 +164,7 @@ void Form1::createControls() {
     // The pictures are compiled into the static window library; its resources must be
     // registered by name, or the linker may leave them out of the program.
     Q_INIT_RESOURCE(resources);
+    AccessibleNames::Install();
     const QFont regular = uiFont(LauncherFont::kRegularPoints);
     const QFont bold = uiFont(LauncherFont::kRegularPoints, true);
     const QFont large = uiFont(LauncherFont::kLargePoints);
@@ -282,6 +290,9 @@ void Form1::createControls() {
                             "a speech bubble that holds his advice"));
     QuoteLabel = makeLabel(tab2, QStringLiteral("QuoteLabel"), twips(375, 645, 1605, 1620),
                            QString(), regular);
+    // Both start with a line break for their place in the box, which is not read out.
+    for (QLabel* label : {QuoteLabel, KVDirErrorLabel})
+        label->setProperty("kvTrimmedName", true);
     Line1 = place(new QFrame(tab2), QStringLiteral("Line1"),
                   QRect(2310 / 15, 540 / 15, 1, (3690 - 540) / 15));
     Line1->setFrameShape(QFrame::VLine);
@@ -316,12 +327,23 @@ void Form1::connectControls() {
     // own selections there (at start-up and by the rules) raise them as well.
     connect(InterfaceOption1, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption1_Click));
     connect(InterfaceOption2, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption2_Click));
+    // Tab into the group lands on the checked option, and leaves the group from there;
+    // the arrow keys move between the options.
+    for (QRadioButton* option : {InterfaceOption1, InterfaceOption2}) {
+        connect(option, &QRadioButton::toggled, option, [option](bool checked) {
+            option->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+        });
+        option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    }
     connect(CreatorCombo, QOverload<int>::of(&QComboBox::activated), this,
             handle(&Form1::CreatorCombo_Click));
     connect(CreatorWorldList, &QListWidget::itemSelectionChanged, this,
             handle(&Form1::CreatorWorldList_Click));
     connect(CreatorTomeList, &QListWidget::itemSelectionChanged, this,
             handle(&Form1::CreatorTomeList_Click));
+    // A link in a label (the installer's folder) opens in the desktop's own program.
+    connect(CreatorLabel, &QLabel::linkActivated, this,
+            [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
     for (ListBox* list : {PlayerWorldList, CreatorWorldList})
         connect(list, &ListBox::ContextMenu, this, [this, list](int index, const QPoint& at) {
             runHandler([=] { WorldList_ContextMenu(list, index, at); });
@@ -349,6 +371,9 @@ void Form1::runHandler(const std::function<void()>& handler) {
 void Form1::showMessage(QLabel* label, const QString& text, const QString& details) {
     if (!label)
         return;
+    // Texts are shown as they are: a world's name is never read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
     label->setText(text);
     label->setToolTip(details);
 }

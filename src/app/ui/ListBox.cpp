@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QPainter>
 
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     setSortingEnabled(false);
@@ -87,4 +88,24 @@ void ListBox::contextMenuOfCurrentLine() {
         return;
     scrollTo(line);
     emit ContextMenu(line.row(), viewport()->mapToGlobal(visualRect(line).center()));
+}
+
+bool ListBox::event(QEvent* event) {
+    const bool handled = QListWidget::event(event);
+    if (event->type() == QEvent::Paint && hasFocus()) {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Highlight));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    return handled;
+}
+
+void ListBox::focusInEvent(QFocusEvent* event) {
+    QListWidget::focusInEvent(event);
+    update();
+}
+
+void ListBox::focusOutEvent(QFocusEvent* event) {
+    QListWidget::focusOutEvent(event);
+    update();
 }

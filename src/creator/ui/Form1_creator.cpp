@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QUrl>
 
 namespace {
 
@@ -136,6 +137,19 @@ void Form1::creatorPackage() {
     if (outcome.dirLabelSaved)
         state.dirLabel = request.input.label;
     showMessage(CreatorLabel, outcome.text, outcome.details);
+    if (!outcome.ready)
+        return;
+    // The folder's name is a link (by mouse, or Tab and Enter) that opens it in the
+    // desktop's file manager: the data folder is hidden from most users.
+    QString html = outcome.text.toHtmlEscaped();
+    const QString shown = outcome.folderShown.toHtmlEscaped();
+    html.replace(html.lastIndexOf(shown), shown.size(),
+                 QStringLiteral("<a href=\"%1\">%2</a>")
+                     .arg(QUrl::fromLocalFile(outcome.folder).toString(QUrl::FullyEncoded), shown));
+    CreatorLabel->setTextFormat(Qt::RichText);
+    CreatorLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                          Qt::LinksAccessibleByKeyboard);
+    CreatorLabel->setText(html);
 }
 
 Packaging::Request Form1::packagingRequest(bool worldScript) {

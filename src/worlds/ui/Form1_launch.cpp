@@ -198,10 +198,9 @@ void Form1::returnFromLaunch(bool showAgain) {
 
 void Form1::restoreLaunchLabels() {
     // While a recorded switch is still in place, that is what the panels say.
-    for (const auto& [label, usualText] : launchLabelTexts) {
-        label->setText(switchNotice.isEmpty() ? usualText : switchNotice);
-        label->setToolTip(switchNotice.isEmpty() ? QString() : switchNoticeDetails);
-    }
+    for (const auto& [label, usualText] : launchLabelTexts)
+        showMessage(label, switchNotice.isEmpty() ? usualText : switchNotice,
+                    switchNotice.isEmpty() ? QString() : switchNoticeDetails);
 }
 
 void Form1::gameDirAccepted() {
