@@ -4,7 +4,9 @@
 #   (cd build && cpack -G DEB)                 build/korvath2-launcher_<version>_<arch>.deb
 include(GNUInstallDirs)
 
-set(KV_APP_ID "org.korvath2.Launcher")
+# The AppStream id. Releases up to 1.0 used org.korvath2.Launcher; the metainfo says
+# it replaces that id, so software centres keep treating it as the same application.
+set(KV_APP_ID "org.korvath2.launcher")
 set(KV_RELEASE_DATE "2026-12-06")
 set(KV_RELEASE_DATE_RFC2822 "Sun, 06 Dec 2026 12:00:00 +0000")
 # Where the project is published; the metainfo's screenshots are looked for below it.
@@ -19,7 +21,7 @@ foreach(size 16 22 24 32 48 64 128 256)
     install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/hicolor/${size}x${size}/apps/korvath2-launcher.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps COMPONENT launcher)
 endforeach()
-configure_file(${CMAKE_SOURCE_DIR}/resources/korvath2-launcher.metainfo.xml.in
+configure_file(${CMAKE_SOURCE_DIR}/resources/${KV_APP_ID}.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/packaging/${KV_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/${KV_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT launcher)

@@ -16,7 +16,7 @@ endif()
 set(expected
     usr/bin/korvath2-launcher
     usr/share/applications/korvath2-launcher.desktop
-    usr/share/metainfo/org.korvath2.Launcher.metainfo.xml)
+    usr/share/metainfo/org.korvath2.launcher.metainfo.xml)
 foreach(size 16 22 24 32 48 64 128 256)
     list(APPEND expected usr/share/icons/hicolor/${size}x${size}/apps/korvath2-launcher.png)
 endforeach()
@@ -45,7 +45,7 @@ endforeach()
 
 foreach(check
         "desktop-file-validate;${STAGING}/usr/share/applications/korvath2-launcher.desktop"
-        "appstreamcli;validate;--no-net;${STAGING}/usr/share/metainfo/org.korvath2.Launcher.metainfo.xml")
+        "appstreamcli;validate;--no-net;${STAGING}/usr/share/metainfo/org.korvath2.launcher.metainfo.xml")
     execute_process(COMMAND ${check} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
     if(NOT result EQUAL 0 OR out MATCHES "(^|\n)(E|W): |error")
         message(FATAL_ERROR "${check}: ${result}\n${out}")
