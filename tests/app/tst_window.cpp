@@ -260,9 +260,7 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
         // A button is named by its caption; the rest need a name of their own (a combo
         // box would otherwise be read out by the text it shows).
         QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
-        const QString name = qobject_cast<QAbstractButton*>(control)
-                                 ? reader->text(QAccessible::Name)
-                                 : control->accessibleName();
+        const QString name = reader->text(QAccessible::Name);
         if ((picture || qobject_cast<QAbstractItemView*>(control) ||
              qobject_cast<QComboBox*>(control) || qobject_cast<QAbstractButton*>(control)) &&
             !control->objectName().isEmpty() && // not the parts Qt builds inside a control
@@ -273,6 +271,15 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     // "Current Setting:" labels the directory shown beside it. Qt announces a label's
     // new text only while the label has no fixed name: the messages keep none.
     QCOMPARE(w.KVDirSettingLabel->buddy(), w.KVDirDirLabel);
+    // A drop-down list is read by its purpose; the quote without its line break; Tab
+    // reaches the checked interface option only.
+    const auto read = [](QWidget* control) {
+        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+    };
+    QCOMPARE(read(w.CreatorCombo) + '|' + read(w.KVDirDrive), "Action|Drive");
+    w.QuoteLabel->setText("\r\nLook before you leap.");
+    QCOMPARE(read(w.QuoteLabel), "Look before you leap.");
+    QCOMPARE(w.InterfaceOption2->focusPolicy(), Qt::ClickFocus);
 
     for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
         QCOMPARE(it.key()->font().family(), LauncherFont::kFamily);
