@@ -1,79 +1,101 @@
 #include "app/ui/SingleInstance.h"
 
 #include <QCryptographicHash>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFileInfo>
 #include <QThread>
 #include <QWidget>
+
+namespace {
+
+const QString kObjectPath = QStringLiteral("/org/korvath2/launcher");
+const QString kInterface = QStringLiteral("org.korvath2.launcher.Instance");
+// How long a second launcher keeps asking a first one that does not listen (yet): one
+// that has just taken the lock listens a moment later.
+constexpr int kListenGraceMs = 1000;
+
+// The session bus, where the desktop has one. Looking for it starts no bus (libdbus
+// would launch one for a bare X display) and waits for none.
+bool sessionBusThere() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
+
+QDBusConnection* sessionBus() {
+    if (!sessionBusThere())
+        return nullptr;
+    static QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() ? &bus : nullptr;
+}
+
+} // namespace
 
 SingleInstance::SingleInstance(const QString& settingsFile, QObject* parent)
     : QObject(parent), InstanceLock(settingsFile) {}
 
 SingleInstance::~SingleInstance() {
-    if (m_server)
-        m_server->close();
+    if (QDBusConnection* bus = m_serving ? sessionBus() : nullptr) {
+        bus->unregisterService(serviceName(settingsFile()));
+        bus->unregisterObject(kObjectPath);
+    }
 }
 
-QString SingleInstance::serverName(const QString& settingsFile) {
-    // A short name of its own for each settings home (socket paths are short).
+QString SingleInstance::serviceName(const QString& settingsFile) {
+    // One name of its own for each settings home.
     const QByteArray hash =
         QCryptographicHash::hash(lockFilePath(settingsFile).toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(24);
-    return QStringLiteral("korvath2-launcher-") + QString::fromLatin1(hash);
+    return QStringLiteral("org.korvath2.launcher.i") + QString::fromLatin1(hash);
 }
 
-namespace {
-// How long a second launcher waits for the first to take its request.
-constexpr int kFrontRequestTimeoutMs = 2000;
-// How long it keeps asking a first launcher that does not listen (yet): one that has
-// just taken the lock listens a moment later.
-constexpr int kListenGraceMs = 1000;
-} // namespace
-
 bool SingleInstance::askRunningToFront() {
-    QLocalSocket socket;
+    QDBusConnection* bus = sessionBus();
+    if (!bus)
+        return false;
+    const QString name = serviceName(settingsFile());
     const QDeadlineTimer grace(kListenGraceMs);
-    for (;;) {
-        socket.connectToServer(serverName(settingsFile()));
-        if (socket.waitForConnected(kFrontRequestTimeoutMs))
-            break;
+    while (!bus->interface()->isServiceRegistered(name).value()) {
         if (grace.hasExpired())
             return false;
         QThread::msleep(50);
     }
-    socket.write("front\n");
-    const bool written = socket.waitForBytesWritten(kFrontRequestTimeoutMs);
-    socket.disconnectFromServer();
-    return written;
+    QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    if (token.isEmpty())
+        token = qEnvironmentVariable("DESKTOP_STARTUP_ID");
+    QDBusMessage request =
+        QDBusMessage::createMethodCall(name, kObjectPath, kInterface, QStringLiteral("Activate"));
+    request.setArguments({token});
+    request.setAutoStartService(false);
+    request.setDelayedReply(false);
+    return bus->send(request);
 }
 
 void SingleInstance::serve(QWidget* window) {
     m_window = window;
-    if (m_server)
+    QDBusConnection* bus = sessionBus();
+    if (m_serving || !bus)
         return;
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString name = serverName(settingsFile());
-    if (!m_server->listen(name)) {
-        // A socket left by a launcher that is gone; the lock says it is ours now.
-        QLocalServer::removeServer(name);
-        if (!m_server->listen(name))
-            return; // no bring-to-front then; the lock still guards the folders
-    }
-    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::answerRequests);
+    // The lock says this launcher is the one of its settings home; a name left by
+    // one that is gone went with its connection.
+    m_serving = bus->registerObject(kObjectPath, this, QDBusConnection::ExportScriptableSlots) &&
+                bus->registerService(serviceName(settingsFile()));
 }
 
-void SingleInstance::answerRequests() {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        socket->disconnectFromServer();
-        if (m_window && m_window->isVisible()) {
-            m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
-            m_window->raise();
-            m_window->activateWindow();
-        }
-        emit frontRequested();
+void SingleInstance::Activate(const QString& token) {
+    if (m_window && m_window->isVisible()) {
+        // The desktop lets a window take the focus with the token it gave the second
+        // launcher.
+        if (!token.isEmpty())
+            qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+        m_window->raise();
+        m_window->activateWindow();
     }
+    emit frontRequested();
 }
