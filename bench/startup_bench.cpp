@@ -21,7 +21,8 @@
 //   page faults  minor + major, to then
 //   shared objects  the distinct shared libraries and plugins mapped at that moment
 // Every run has a fresh settings home ($XDG_CONFIG_HOME, whose settings file points at the
-// installation) and the same environment otherwise, so each starts cold in the same way.
+// installation) and the same environment otherwise, so each starts cold in the same way;
+// all share a session bus of their own (dbus-daemon, when installed), as on a desktop.
 // --libs also lists the shared objects the launcher maps and the bare window does not.
 // Run it on a quiet machine: the load average before and after is printed.
 #include "InstallationBuilder.h"
@@ -43,6 +44,7 @@
 #include <poll.h>
 #include <set>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,6 +55,22 @@ extern char** environ;
 namespace {
 
 constexpr int kRunTimeoutMs = 60000;
+
+// Set by an interrupt (or a closed output): the benchmark stops after the current run
+// and cleans up its servers and temp files.
+volatile std::sig_atomic_t stopping = 0;
+
+void stop(int) {
+    stopping = 1;
+}
+
+void stopOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = stop; // no SA_RESTART: a wait for a run ends at once
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaction(signal, &action, nullptr);
+}
 
 struct Options {
     int runs = 7;
@@ -202,31 +220,41 @@ int waitForChild(pid_t pid, int timeoutMs) {
     return -1;
 }
 
-// Xvfb, started once for all the X runs.
-class XServer {
+// A server started once for all the runs (Xvfb, a session bus). It says it is ready by
+// writing one line to a pipe whose number it is given.
+class Server {
 public:
-    ~XServer() { endChild(m_pid); }
+    ~Server() { endChild(m_pid); }
 
-    // Starts the server; "" on success, else why there is none.
-    std::string start(const std::string& logPath) {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (program.isEmpty())
-            return "Xvfb is not installed";
+    // Starts program with arguments, "{fd}" in them standing for the pipe's number; "" on
+    // success, else why there is none.
+    std::string start(const char* program, std::vector<std::string> arguments,
+                      const std::string& logPath) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(program));
+        if (found.isEmpty())
+            return std::string(program) + " is not installed";
         int ready[2];
         if (pipe(ready) != 0)
             return std::strerror(errno);
-        const std::string path = program.toStdString();
-        const std::string fd = std::to_string(ready[1]);
+        const std::string path = found.toStdString();
+        std::vector<char*> argv = {const_cast<char*>(program)};
+        for (std::string& argument : arguments) {
+            const size_t at = argument.find("{fd}");
+            if (at != std::string::npos)
+                argument.replace(at, 4, std::to_string(ready[1]));
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
         m_pid = fork();
         if (m_pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM); // also when the benchmark is cut short
             close(ready[0]);
             const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (log >= 0) {
                 dup2(log, STDOUT_FILENO);
                 dup2(log, STDERR_FILENO);
             }
-            execl(path.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-                  "-nolisten", "tcp", static_cast<char*>(nullptr));
+            execv(path.c_str(), argv.data());
             _exit(127);
         }
         close(ready[1]);
@@ -234,27 +262,27 @@ public:
             close(ready[0]);
             return std::strerror(errno);
         }
-        // The server writes its display number once it takes connections.
-        std::string number;
+        std::string line;
         pollfd readable{ready[0], POLLIN, 0};
         char c = 0;
         while (poll(&readable, 1, 20000) > 0 && read(ready[0], &c, 1) == 1 && c != '\n')
-            number += c;
+            line += c;
         close(ready[0]);
-        if (number.empty() || c != '\n') {
+        if (line.empty() || c != '\n') {
             endChild(m_pid);
             m_pid = -1;
-            return "Xvfb did not start: " + readFile(logPath);
+            return std::string(program) + " did not start: " + readFile(logPath);
         }
-        m_display = ":" + number;
+        m_line = line;
         return std::string();
     }
 
-    const std::string& display() const { return m_display; }
+    // What the server wrote when it was ready.
+    const std::string& line() const { return m_line; }
 
 private:
     pid_t m_pid = -1;
-    std::string m_display;
+    std::string m_line;
 };
 
 class Bench {
@@ -281,9 +309,11 @@ public:
         return error;
     }
 
+    void setDisplay(const std::string& display) { m_display = display; }
+    void setSessionBus(const std::string& address) { m_bus = address; }
+
     // One run of program; false (after saying why) when it did not show a window.
-    bool run(const std::string& program, const std::string& platform, const std::string& display,
-             int worlds, Sample& sample) {
+    bool run(const std::string& program, const std::string& platform, int worlds, Sample& sample) {
         const int number = ++m_runCount;
         const QString home = m_root + QStringLiteral("/home-%1").arg(number);
         const std::string out =
@@ -317,11 +347,13 @@ public:
         environment.push_back("XDG_CONFIG_HOME=" + home.toStdString());
         // The launcher's single-instance channel lies in the temp folder: one of ours.
         environment.push_back("TMPDIR=" + (m_root + QStringLiteral("/tmp")).toStdString());
+        if (!m_bus.empty())
+            environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_bus);
         std::vector<std::string> arguments = {program};
         if (platform == "offscreen") {
             environment.push_back("QT_QPA_PLATFORM=offscreen");
         } else {
-            environment.push_back("DISPLAY=" + display);
+            environment.push_back("DISPLAY=" + m_display);
             arguments.push_back("-platform");
             arguments.push_back("xcb");
         }
@@ -337,6 +369,7 @@ public:
         const long long startNs = bootTimeNs();
         const pid_t pid = fork();
         if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int nullFd = open("/dev/null", O_RDONLY);
             if (logFd >= 0) {
@@ -358,6 +391,8 @@ public:
             endChild(pid);
         const bool parsed = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
                             parse(readFile(out), startNs, sample);
+        if (!parsed && stopping)
+            return false;
         if (!parsed) {
             std::fprintf(stderr,
                          "startup-bench: %s (%s, %d worlds) showed no window%s; its output:\n%s\n"
@@ -416,6 +451,8 @@ private:
 
     const Options& m_options;
     QString m_root;
+    std::string m_display; // the X server's, for the xcb runs
+    std::string m_bus;     // the session bus's address, "" for none
     std::map<int, QString> m_gameDirs;
     int m_runCount = 0;
 };
@@ -474,6 +511,7 @@ void printExtraLibraries(const Sample& launcher, const Sample& bare) {
 
 int main(int argc, char* argv[]) {
     const Options options = parseOptions(argc, argv);
+    stopOnSignals();
     for (const std::string& file : {options.launcher, options.bare, options.probe})
         if (access(file.c_str(), R_OK) != 0) {
             std::fprintf(stderr, "startup-bench: %s is missing: build the project first\n",
@@ -497,16 +535,31 @@ int main(int argc, char* argv[]) {
             return 1;
         }
     }
-    XServer xServer;
+    // A desktop session has a session bus: without one the toolkit would try to start
+    // one in every run. A private one keeps the runs apart from the caller's session.
+    const std::string rootPath = root.path().toStdString();
+    Server bus;
+    const std::string busError =
+        bus.start("dbus-daemon",
+                  {"--session", "--nofork", "--nosyslog",
+                   "--address=unix:path=" + rootPath + "/bus", "--print-address={fd}"},
+                  rootPath + "/dbus.log");
+    if (busError.empty())
+        bench.setSessionBus(bus.line());
+    else
+        std::printf("No session bus, so the runs have none: %s\n", busError.c_str());
+    Server xServer;
     std::vector<std::string> platforms;
     for (const std::string& platform : options.platforms) {
         if (platform == "xcb") {
-            const std::string error =
-                xServer.start((root.path() + QStringLiteral("/xvfb.log")).toStdString());
+            const std::string error = xServer.start(
+                "Xvfb", {"-displayfd", "{fd}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                rootPath + "/xvfb.log");
             if (!error.empty()) {
                 std::printf("No X server, so no runs on one: %s\n", error.c_str());
                 continue;
             }
+            bench.setDisplay(":" + xServer.line());
         }
         platforms.push_back(platform);
     }
@@ -522,14 +575,16 @@ int main(int argc, char* argv[]) {
             std::vector<Sample> launcher, bare;
             Sample sample;
             for (int i = 0; i <= options.runs; ++i) {
-                if (!bench.run(options.launcher, platform, xServer.display(), worlds, sample))
+                if (!bench.run(options.launcher, platform, worlds, sample))
                     return 1;
                 if (i > 0)
                     launcher.push_back(sample);
-                if (!bench.run(options.bare, platform, xServer.display(), worlds, sample))
+                if (!bench.run(options.bare, platform, worlds, sample))
                     return 1;
                 if (i > 0)
                     bare.push_back(sample);
+                if (stopping)
+                    return 1;
             }
             printTable(platform == "xcb" ? "X server (Xvfb)" : platform, worlds, launcher, bare);
             if (options.libs)
