@@ -23,7 +23,13 @@
 // Every run has a fresh settings home ($XDG_CONFIG_HOME, whose settings file points at the
 // installation) and the same environment otherwise, so each starts cold in the same way;
 // all share a session bus of their own (dbus-daemon, when installed), as on a desktop.
-// --libs also lists the shared objects the launcher maps and the bare window does not.
+// Everything lies in a temp folder below $TMPDIR, the settings homes too: on tmpfs the
+// launcher's synced writes (its lock, its settings) cost nothing, on a disk they cost what
+// they cost a player.
+//
+// --libs also lists the shared objects the launcher maps and the bare window does not;
+// --launcher times another build of the launcher; --keep keeps the temp folder (the
+// installations, and each run's settings home, probe output and log).
 // Run it on a quiet machine: the load average before and after is printed.
 #include "InstallationBuilder.h"
 
