@@ -97,11 +97,11 @@ struct Sample {
     std::set<std::string> libraries;
 };
 
+const char kUsage[] = "usage: startup-bench [--runs N] [--worlds 0,500] "
+                      "[--platforms offscreen,xcb] [--launcher PATH] [--libs] [--keep]\n";
+
 [[noreturn]] void usage(const char* why) {
-    std::fprintf(stderr,
-                 "startup-bench: %s\nusage: startup-bench [--runs N] [--worlds 0,500] "
-                 "[--platforms offscreen,xcb] [--launcher PATH] [--libs] [--keep]\n",
-                 why);
+    std::fprintf(stderr, "startup-bench: %s\n%s", why, kUsage);
     std::exit(2);
 }
 
@@ -137,7 +137,10 @@ Options parseOptions(int argc, char* argv[]) {
                 usage((option + " wants a value").c_str());
             return argv[++i];
         };
-        if (option == "--runs") {
+        if (option == "--help" || option == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (option == "--runs") {
             options.runs = parseCount(value(), 1, "--runs");
         } else if (option == "--worlds") {
             options.worlds.clear();
