@@ -28,12 +28,15 @@ QByteArray encode(const QString& path) {
 // come back with U+FFFD in it, and a path built from that leads nowhere or to
 // another entry; such names are left out of every listing and every lookup.
 bool decodeName(const char* raw, QString& name) {
-    name = QFile::decodeName(raw);
-    for (const char* p = raw; *p; ++p) {
-        if (static_cast<unsigned char>(*p) >= 0x80)
-            return QFile::encodeName(name) == raw;
+    const char* p = raw;
+    while (*p && static_cast<unsigned char>(*p) < 0x80)
+        ++p;
+    if (!*p) {
+        name = QString::fromLatin1(raw, p - raw); // plain ASCII, as most names are
+        return true;
     }
-    return true; // plain ASCII, as most names are
+    name = QFile::decodeName(raw);
+    return QFile::encodeName(name) == raw;
 }
 
 QString errorText(int err) {

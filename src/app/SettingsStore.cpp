@@ -511,6 +511,10 @@ void IniSettingsStore::write(const QString& section,
     for (const auto& [key, value] : keysAndValues)
         next.set(normalizedKey(section, key), value);
     const QByteArray content = next.bytes();
+    // The same values again (the interface mode and the directory, at every start):
+    // the file on disk already holds them.
+    if (stampOf(m_file) && content == m_document->bytes())
+        return;
     try {
         if (!QDir().mkpath(folder()))
             throw FileSystemError(QStringLiteral("Cannot create the folder %1").arg(folder()));

@@ -208,7 +208,9 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     QTemporaryDir tmp;
     WindowFixture fixture(tmp.path());
     fixture.presetSetting("KVDir", m_tmp.path() + "/Games/Korvath 2/");
-    Form1& w = fixture.create();
+    // The About tab's pictures come just after the first frame.
+    Form1& w = fixture.createShown();
+    QTRY_VERIFY(!w.Image1->pixmap().isNull() && !w.Image2->pixmap().isNull());
     // What a launch can say: the longest table entries and reasons, a long directory.
     const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y", {}};
     const SwitchRecords::Record farAway{

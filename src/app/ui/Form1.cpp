@@ -17,12 +17,14 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -71,17 +73,25 @@ void styleFrame(QGroupBox* frame) {
         " left: 8px; padding: 0 3px; }"));
 }
 
+// A PNG of the resources. Read as PNG and nothing else: guessing the format would load
+// every image plugin of the system before the first frame.
+QPixmap png(const QString& path) {
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 // One of the window's pictures, drawn twice as large for a screen with more than
 // one device pixel per pixel (a plain pixmap from the resources would not pick it).
 QPixmap picture(const QWidget* widget, const QString& name) {
     if (widget->devicePixelRatioF() > 1) {
-        QPixmap sharp(QStringLiteral(":/%1@2x.png").arg(name));
+        QPixmap sharp = png(QStringLiteral(":/%1@2x.png").arg(name));
         if (!sharp.isNull()) {
             sharp.setDevicePixelRatio(2);
             return sharp;
         }
     }
-    return QPixmap(QStringLiteral(":/%1.png").arg(name));
+    return png(QStringLiteral(":/%1.png").arg(name));
 }
 
 // What a screen reader says for a control that shows no text of its own.
@@ -115,7 +125,6 @@ Form1::Form1(LauncherServices launcherServices, QWidget* parent)
     : QWidget(parent), services(std::move(launcherServices)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kApplicationName);
-    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     setFixedSize(kClientWidth, kClientHeight);
     setFont(uiFont(LauncherFont::kRegularPoints));
     createControls();
@@ -284,7 +293,6 @@ void Form1::createControls() {
 
     // About tab
     Image1 = place(new QLabel(tab2), QStringLiteral("Image1"), twips(240, 510, 1860, 3210));
-    Image1->setPixmap(picture(this, QStringLiteral("mascot")));
     describe(Image1, QStringLiteral("Gustav the Marmoset"),
              QStringLiteral("Gustav the Marmoset, the launcher's mascot, sits on a branch below "
                             "a speech bubble that holds his advice"));
@@ -298,7 +306,9 @@ void Form1::createControls() {
     Line1->setFrameShape(QFrame::VLine);
     Line1->setFrameShadow(QFrame::Plain);
     Image2 = place(new QLabel(tab2), QStringLiteral("Image2"), twips(2475, 540, 3930, 3150));
-    Image2->setPixmap(picture(this, QStringLiteral("credits")));
+    // The About tab's pictures and the window's icon are not in the first frame: they
+    // are read just after it, or as soon as the About tab is chosen.
+    tab2->installEventFilter(this);
     describe(Image2, QStringLiteral("Credits"),
              QStringLiteral("Korvath II World Launcher, version %1. Launcher: The Korvath II "
                             "Launcher Team. Mascot: Gustav the Marmoset, as himself.")
@@ -451,6 +461,30 @@ void Form1::CreatorQuitBtn_Click() {
 void Form1::LauncherTabs_Click(int /*previousTab*/) {
     if (LauncherTabs->Tab() == kAboutTab)
         QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
+}
+
+void Form1::loadLateArtwork() {
+    if (lateArtworkLoaded)
+        return;
+    lateArtworkLoaded = true;
+    Image1->setPixmap(picture(this, QStringLiteral("mascot")));
+    Image2->setPixmap(picture(this, QStringLiteral("credits")));
+    setWindowIcon(QIcon(png(QStringLiteral(":/icon.png"))));
+}
+
+void Form1::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // Queued from the first frame itself, so that the frame is on the screen first.
+    if (!lateArtworkLoaded && !lateArtworkQueued) {
+        lateArtworkQueued = true;
+        QTimer::singleShot(0, this, &Form1::loadLateArtwork);
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched == LauncherTabs->page(kAboutTab))
+        loadLateArtwork();
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -151,6 +151,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
@@ -170,6 +172,10 @@ private:
     static void showMessage(QLabel* label, const QString& text, const QString& details = {});
 
     bool windowClosed = false; // set once the window has been closed
+    // The pictures the first frame does not show, read once it is on the screen.
+    bool lateArtworkLoaded = false;
+    bool lateArtworkQueued = false;
+    void loadLateArtwork();
 
     LauncherServices services;
     LauncherState state;

@@ -111,11 +111,10 @@ void DirListBox::fill(const QString& path) {
     } catch (const LauncherError&) {
     }
 
-    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
     clear();
+    m_chainSize = int(chainPaths.size());
     for (int i = 0; i < chainPaths.size(); ++i) {
-        auto* line = new QListWidgetItem(openIcon, chainNames[i], this);
+        auto* line = new QListWidgetItem(chainNames[i], this);
         line->setData(PathRole, chainPaths[i]);
         line->setData(LevelRole, i);
         line->setToolTip(chainPaths[i]);
@@ -123,11 +122,14 @@ void DirListBox::fill(const QString& path) {
     const int currentRow = count() - 1;
     for (const Folder& folder : subFolders) {
         const QString folderPath = KVDirStuff::NormalisePath(folder.Path(), separator);
-        auto* line = new QListWidgetItem(closedIcon, folder.Name(), this);
+        auto* line = new QListWidgetItem(folder.Name(), this);
         line->setData(PathRole, folderPath);
         line->setData(LevelRole, chainPaths.size());
         line->setToolTip(folderPath);
     }
+    m_iconsPending = true;
+    if (isVisible())
+        applyIcons();
     if (currentRow >= 0) {
         setCurrentRow(currentRow);
         // Show from the root down when that fits; a deep path keeps its current
@@ -146,4 +148,19 @@ void DirListBox::openLine(QListWidgetItem* line) {
         // The folder went away since the list was drawn: show what is there now.
         showPathQuietly(m_path);
     }
+}
+
+void DirListBox::showEvent(QShowEvent* event) {
+    QListWidget::showEvent(event);
+    applyIcons();
+}
+
+void DirListBox::applyIcons() {
+    if (!m_iconsPending)
+        return;
+    m_iconsPending = false;
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    for (int i = 0; i < count(); ++i)
+        item(i)->setIcon(i < m_chainSize ? openIcon : closedIcon);
 }

@@ -34,7 +34,16 @@ public:
 signals:
     void Change();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // The folder icons: looking them up in the desktop's icon theme takes a while, so
+    // a list that is not on the screen gets them when it is shown.
+    void applyIcons();
+    int m_chainSize = 0;
+    bool m_iconsPending = false;
+
     // The folder's path as it is on disk, normalised; throws FileSystemError.
     QString resolve(const QString& path) const;
     void fill(const QString& path);

@@ -15,10 +15,12 @@
 void Form1::ScanWorlds() {
     WorldList& worlds = state.Worlds();
     WorldCatalogue::ReadWorlds(*state.fileSystem, state.gameDir, worlds);
-    for (const WorldData& world : worlds) {
-        PlayerWorldList->addItem(world.DisplayName());
-        CreatorWorldList->addItem(world.DisplayName());
-    }
+    QStringList names;
+    names.reserve(worlds.Count());
+    for (const WorldData& world : worlds)
+        names.append(world.DisplayName());
+    PlayerWorldList->addItems(names);
+    CreatorWorldList->addItems(names);
     PlayerWorldList->SetSelected(0, true);
     // Raises the Creator panel's reaction to a selection change.
     CreatorWorldList->SetSelected(0, true);
