@@ -14,7 +14,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -55,26 +54,6 @@ bool isDirectory(const QString& path) {
 bool exists(const QString& path) {
     struct stat st;
     return ::lstat(encode(path).constData(), &st) == 0;
-}
-
-// Renames without ever replacing an existing entry (a plain rename() would
-// silently replace an empty folder).
-int renameNoReplace(const QByteArray& from, const QByteArray& to) {
-#if defined(SYS_renameat2)
-    const long r = ::syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
-                             1u /* RENAME_NOREPLACE */);
-    if (r == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return -1;
-#endif
-    // The file system cannot rename without replacing: refuse any existing target.
-    struct stat st;
-    if (::lstat(to.constData(), &st) == 0) {
-        errno = EEXIST;
-        return -1;
-    }
-    return ::rename(from.constData(), to.constData());
 }
 
 class LocalTextWriter : public TextWriter {
@@ -329,24 +308,14 @@ void LocalFileSystem::renameFolder(const QString& folderPath, const QString& new
     if (i < 0 || from == QLatin1String("/"))
         throw FileSystemError(QStringLiteral("Cannot rename %1").arg(folderPath));
     const QString to = from.left(i + 1) + newName;
-    if (renameNoReplace(encode(from), encode(to)) != 0) {
-        const int err = errno;
+    if (const int err = SafeFiles::RenameNoReplace(encode(from), encode(to))) {
         throw FileSystemError(
             QStringLiteral("Cannot rename %1 to %2 (%3)").arg(from, newName, errorText(err)), err);
     }
 }
 
-int LocalFileSystem::syncFolderAt(const QString& folderPath) {
-    const int fd = ::open(encode(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int err = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return err == EINVAL ? 0 : err;
-}
-
 void LocalFileSystem::syncFolder(const QString& folderPath) {
-    if (const int err = syncFolderAt(folderPath))
+    if (const int err = SafeFiles::SyncFolder(encode(folderPath)))
         throw FileSystemError(QStringLiteral("Cannot sync %1 (%2)").arg(folderPath, errorText(err)),
                               err);
 }

@@ -29,10 +29,6 @@ public:
     FolderListing listFolder(const QString& folderPath) override;
     FolderId folderId(const QString& folderPath) override;
 
-    // Syncs a folder so that the renames made in it survive a power cut: errno, or 0.
-    // A file system that keeps no folder to sync (EINVAL) owes nothing.
-    static int syncFolderAt(const QString& folderPath);
-
     // Where mount points are read from; tests may point it at a prepared file.
     void setMountInfoPath(const QString& path) { m_mountInfoPath = path; }
 

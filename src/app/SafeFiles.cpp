@@ -67,39 +67,6 @@ QByteArray folderOf(const QByteArray& path) {
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-// errno, or 0. A folder we may write in but not open, and a file system that keeps
-// nothing to sync for a folder, owe nothing.
-int syncFolder(const QByteArray& folder) {
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == EACCES ? 0 : errno;
-    const int err = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return err == EINVAL ? 0 : err;
-}
-
-// 0, or errno (EEXIST when anything is at to).
-int renameNoReplace(const QByteArray& from, const QByteArray& to) {
-#if defined(SYS_renameat2)
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
-                  1u /* RENAME_NOREPLACE */) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-#endif
-    // A file system that cannot rename without replacing: a hard link never replaces.
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());
-        return 0;
-    }
-    if (errno == EEXIST)
-        return EEXIST;
-    struct stat st;
-    if (::lstat(to.constData(), &st) == 0)
-        return EEXIST;
-    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-}
-
 int writeAll(int fd, const QByteArray& content) {
     qsizetype done = 0;
     while (done < content.size()) {
@@ -253,16 +220,49 @@ void Write(const QString& path, const QByteArray& content, Mode mode, Sync sync)
     if (mode == Mode::Replace)
         err = ::rename(temp.constData(), target.constData()) == 0 ? 0 : errno;
     else
-        err = renameNoReplace(temp, target);
+        err = RenameNoReplace(temp, target);
     if (err != 0)
         fail(QStringLiteral("renaming %1 to %2").arg(decode(temp), decode(target)), err);
     if (sync == Sync::Everything) {
         const QByteArray folder = folderOf(target);
-        if (const int folderErr = syncFolder(folder))
+        // A folder this user may write in but not open owes nothing.
+        const int synced = SyncFolder(folder);
+        if (const int folderErr = synced == EACCES ? 0 : synced)
             throw FileSystemError(QStringLiteral("Cannot write %1 (syncing %2: %3)")
                                       .arg(path, decode(folder), errorText(folderErr)),
                                   folderErr);
     }
+}
+
+int SyncFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int err = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return err == EINVAL ? 0 : err;
+}
+
+int RenameNoReplace(const QByteArray& from, const QByteArray& to) {
+#if defined(SYS_renameat2)
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
+                  1u /* RENAME_NOREPLACE */) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+#endif
+    // A file system that cannot rename without replacing: a hard link never replaces
+    // (a folder cannot be linked, and is then renamed once nothing is in the way).
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return EEXIST;
+    struct stat st;
+    if (::lstat(to.constData(), &st) == 0)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
 }
 
 QString SpecialKind(const QString& path) {

@@ -52,6 +52,13 @@ void Write(const QString& path, const QByteArray& content, Mode mode, Sync sync)
 void Write(const QString& path, const QByteArray& content, Mode mode = Mode::Replace,
            bool durable = true);
 
+// Syncs a folder, so that the renames made in it survive a power cut: 0, or errno. A
+// file system that keeps nothing to sync for a folder (EINVAL) owes nothing.
+int SyncFolder(const QByteArray& folder);
+// Renames from to to, never replacing anything at to (a plain rename() would replace
+// a file or an empty folder): 0, or errno (EEXIST when anything is in the way).
+int RenameNoReplace(const QByteArray& from, const QByteArray& to);
+
 // What is at path, for messages: "" for a regular file or nothing; otherwise
 // "a pipe (FIFO)", "a socket", "a device", "a folder", "a special file" (a link is
 // followed).
