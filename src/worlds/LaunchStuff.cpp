@@ -83,6 +83,16 @@ int openRegular(const char* path, int flags) {
     return fd;
 }
 
+// Adds a line to the hold file, a regular file only (async-signal-safe).
+bool appendToHold(const char* holdPath, const char* line, size_t size) {
+    const int fd = openRegular(holdPath, O_APPEND);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, line, size) == ssize_t(size);
+    ::close(fd);
+    return written;
+}
+
 // Runs in a new child between fork and exec, so only async-signal-safe calls: writes
 // the child's own id to the record before its program can run, and notes it in the
 // hold file (when given) as "game=<pid>".
@@ -102,15 +112,10 @@ void writeOwnRecord(const char* tempPath, const char* recordPath, const char* ho
         }
     }
     if (holdPath[0] != 0) {
-        const int fd = openRegular(holdPath, O_APPEND);
-        if (fd >= 0) {
-            char line[48] = "game=";
-            const int size = 5 + writeDigits(line + 5, static_cast<unsigned long>(::getpid()));
-            line[size] = '\n';
-            [[maybe_unused]] const ssize_t ignored =
-                ::write(fd, line, static_cast<size_t>(size + 1));
-            ::close(fd);
-        }
+        char line[48] = "game=";
+        const int size = 5 + writeDigits(line + 5, static_cast<unsigned long>(::getpid()));
+        line[size] = '\n';
+        appendToHold(holdPath, line, static_cast<size_t>(size + 1));
     }
 }
 
@@ -219,11 +224,8 @@ int QProcessRunner::RunAndWait(const QString& program, const QStringList& argume
         const LaunchStuff::ProcessStamp game = LaunchStuff::StampOf(process.processId());
         const QByteArray line =
             "game=" + QByteArray::number(game.pid) + ' ' + game.startTime + '\n';
-        const int fd = openRegular(holdPath.constData(), O_APPEND);
-        if (fd < 0 || ::write(fd, line.constData(), size_t(line.size())) != line.size())
+        if (!appendToHold(holdPath.constData(), line.constData(), size_t(line.size())))
             qCWarning(lcWorlds).noquote() << "the game could not be noted in" << m_holdFile;
-        if (fd >= 0)
-            ::close(fd);
 #endif
     }
     process.waitForFinished(-1);
@@ -357,12 +359,19 @@ QString ChildRecordTempPath(const QString& recordFile) {
     return recordFile + QStringLiteral(".new");
 }
 
-ProcessStamp StampOf(qint64 pid) {
+namespace {
+// The boot this launcher runs in ("" where the system does not tell).
+const QByteArray& currentBootId() {
     static const QByteArray bootId = [] {
         QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
         return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
     }();
-    return ProcessStamp{pid, processFacts(pid).startTime, bootId};
+    return bootId;
+}
+} // namespace
+
+ProcessStamp StampOf(qint64 pid) {
+    return ProcessStamp{pid, processFacts(pid).startTime, currentBootId()};
 }
 
 ProcessStamp OwnProcess() {
@@ -372,13 +381,12 @@ ProcessStamp OwnProcess() {
 bool StillRuns(const ProcessStamp& stamp) {
     if (stamp.pid <= 0)
         return false;
-    const ProcessStamp now = StampOf(stamp.pid);
     // Another boot: every process of the recorded one has ended.
-    if (!stamp.bootId.isEmpty() && !now.bootId.isEmpty() && stamp.bootId != now.bootId)
+    const QByteArray& bootId = currentBootId();
+    if (!stamp.bootId.isEmpty() && !bootId.isEmpty() && stamp.bootId != bootId)
         return false;
-    if (!processFacts(stamp.pid).running)
-        return false;
-    return stamp.startTime.isEmpty() || now.startTime == stamp.startTime;
+    const ProcessFacts facts = processFacts(stamp.pid);
+    return facts.running && (stamp.startTime.isEmpty() || facts.startTime == stamp.startTime);
 }
 
 void WriteChildRecord(const QString& recordFile, qint64 pid) {

@@ -114,7 +114,8 @@ void removeLeftoverTemps(FileSystem& fileSystem, const Look& look) {
     for (const QString& file : it->files) {
         const QRegularExpressionMatch match = temp.match(file);
         if (!match.hasMatch() || it->notRegular.contains(file) ||
-            LaunchStuff::StillRuns(LaunchStuff::StampOf(match.captured(1).toLongLong())))
+            LaunchStuff::StillRuns(
+                LaunchStuff::ProcessStamp{match.captured(1).toLongLong(), {}, {}}))
             continue;
         try {
             fileSystem.removeFile(look.gameDir + file);
