@@ -164,11 +164,12 @@ QList<Section> worldSections(const ScriptInput& input, FileSystem& fileSystem) {
     const QString& D = input.gameDir;
     const QString& L = input.label;
     QList<Section> sections;
+    // The world's own versions, by the rule that switches them in.
+    const FolderSwitching::Look look =
+        L.isEmpty() ? FolderSwitching::Look() : FolderSwitching::LookAt(fileSystem, D, table);
     for (size_t i = 0; i < table.relativePath.size(); ++i) {
         const QString& P = table.relativePath[i];
-        // The world's own version, by the rule that switches it in.
-        const QString folder =
-            L.isEmpty() ? D + P : FolderSwitching::WorldFolder(fileSystem, D, P, L);
+        const QString folder = L.isEmpty() ? D + P : FolderSwitching::WorldFolder(look, P, L);
         if (folder.isEmpty() || !fileSystem.FolderExists(folder))
             continue;
         const QString installed = installedPath(P, input.separator);

@@ -123,22 +123,22 @@ QStringList Look::worldLabels() const {
     return it == listings.end() ? QStringList() : labelsOfWorldFiles(it->files);
 }
 
+QString WorldFolder(const Look& look, const QString& P, const QString& dirLabel) {
+    const FolderListing* listing = parentListing(look, P);
+    if (!listing || dirLabel.isEmpty())
+        return QString();
+    QStringList others = look.worldLabels();
+    others.removeAll(dirLabel);
+    const QStringList versions = versionCandidates(*listing, P, dirLabel, others);
+    return versions.size() == 1 ? look.paths[parentOf(P)] + versions.first() : QString();
+}
+
 QString WorldFolder(FileSystem& fileSystem, const QString& gameDir, const QString& P,
                     const QString& dirLabel) {
-    try {
-        const QString dir = KVDirStuff::ResolveGameDir(fileSystem, gameDir);
-        if (dir.isEmpty() || dirLabel.isEmpty())
-            return QString();
-        const FolderListing top = fileSystem.listFolder(dir);
-        const QString parent = dir + (parentOf(P).isEmpty() ? QString() : parentOf(P) + '/');
-        const FolderListing listing = parentOf(P).isEmpty() ? top : fileSystem.listFolder(parent);
-        QStringList others = labelsOfWorldFiles(top.files);
-        others.removeAll(dirLabel);
-        const QStringList versions = versionCandidates(listing, P, dirLabel, others);
-        return versions.size() == 1 ? parent + versions.first() : QString();
-    } catch (const FileSystemError&) {
-        return QString();
-    }
+    // A look at the folders on the way to that one entry only.
+    KVDirStuff::GameFolderTable entry;
+    entry.relativePath.fill(P);
+    return WorldFolder(LookAt(fileSystem, gameDir, entry), P, dirLabel);
 }
 
 Look LookAt(FileSystem& fileSystem, const QString& gameDir,

@@ -78,8 +78,10 @@ struct Look {
 Look LookAt(FileSystem& fileSystem, const QString& gameDir,
             const KVDirStuff::GameFolderTable& table);
 
-// The path of world dirLabel's own version of entry P in gameDir, found by the rule
-// the switch-in uses; "" when the world has none, or more than one folder could be it.
+// The path of world dirLabel's own version of entry P, found by the rule the switch-in
+// uses; "" when the world has none, or more than one folder could be it. The second
+// form looks at the folders on the way to P only.
+QString WorldFolder(const Look& look, const QString& P, const QString& dirLabel);
 QString WorldFolder(FileSystem& fileSystem, const QString& gameDir, const QString& P,
                     const QString& dirLabel);
 
