@@ -68,16 +68,6 @@ QStringList versionCandidates(const FolderListing& listing, const QString& P,
     return versions;
 }
 
-QStringList labelsOfWorldFiles(const QStringList& files) {
-    QStringList labels;
-    for (const QString& file : files) {
-        const QString label = WorldCatalogue::DirLabelOf(file);
-        if (WorldCatalogue::IsWorldFileName(file) && IsWorldLabel(label))
-            labels.append(label);
-    }
-    return labels;
-}
-
 const FolderListing* parentListing(const Look& look, const QString& P) {
     const auto it = look.listings.find(parentOf(P));
     return it == look.listings.end() ? nullptr : &*it;
@@ -119,8 +109,14 @@ bool Look::hasFile(const QString& name) const {
 }
 
 QStringList Look::worldLabels() const {
+    QStringList labels;
     const auto it = listings.find(QString());
-    return it == listings.end() ? QStringList() : labelsOfWorldFiles(it->files);
+    for (const QString& file : it == listings.end() ? QStringList() : it->files) {
+        const QString label = WorldCatalogue::DirLabelOf(file);
+        if (WorldCatalogue::IsWorldFileName(file) && IsWorldLabel(label))
+            labels.append(label);
+    }
+    return labels;
 }
 
 QString WorldFolder(const Look& look, const QString& P, const QString& dirLabel) {

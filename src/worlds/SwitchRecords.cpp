@@ -415,15 +415,21 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
             std::any_of(lookedAt.begin(), lookedAt.end(),
                         [&](const auto& seen) { return seen.first == directory; }))
             continue;
-        Settled settled = Settle(fileSystem, settings, table, directory);
+        // Another spelling of an installation already looked at is not looked at again.
+        FolderId id;
+        try {
+            const QString resolved = KVDirStuff::ResolveGameDir(fileSystem, directory);
+            if (!resolved.isEmpty())
+                id = fileSystem.folderId(resolved);
+        } catch (const FileSystemError&) {
+        }
         int index = -1;
         for (int k = 0; k < outcome.settled.size(); ++k) {
-            const Settled& other = outcome.settled[k];
-            if (settled.state != Settled::State::Unreachable && other.id.isKnown() &&
-                other.id == settled.id)
+            if (id.isKnown() && outcome.settled[k].id == id)
                 index = k;
         }
         if (index < 0) {
+            const Settled settled = Settle(fileSystem, settings, table, directory);
             index = int(outcome.settled.size());
             outcome.settled.append(settled);
             for (const QString& world : settled.putBack)
