@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -124,7 +125,7 @@ int createTemp(const QString& path, const QByteArray& temp) {
 
 } // namespace
 
-std::optional<QByteArray> ReadRegularFile(const QString& path) {
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
     const QByteArray name = QFile::encodeName(path);
     // Looked at before it is opened, so that no device is ever opened; fstat below
     // holds against a swap in between.
@@ -152,18 +153,29 @@ std::optional<QByteArray> ReadRegularFile(const QString& path) {
         ::close(fd);
         throwNotRegular(path, st.st_mode);
     } else {
-        content.reserve(qsizetype(st.st_size));
-        char buffer[65536];
+        // Read straight into the result: the size the file has (one byte more, to see
+        // its end), growing should it grow meanwhile, never past the limit.
+        const auto capped = [limit](qint64 size) {
+            return limit < 0 ? size : std::min(size, limit);
+        };
+        content.resize(qsizetype(capped(qint64(st.st_size) + 1)));
+        qsizetype got = 0;
         for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (got == content.size()) {
+                if (limit >= 0 && got >= limit)
+                    break;
+                content.resize(qsizetype(capped(qint64(content.size()) * 2 + 4096)));
+            }
+            const ssize_t n = ::read(fd, content.data() + got, size_t(content.size() - got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
                 err = n < 0 ? errno : 0;
                 break;
             }
-            content.append(buffer, n);
+            got += n;
         }
+        content.truncate(got);
     }
     ::close(fd);
     if (err != 0)

@@ -16,7 +16,8 @@ namespace SafeFiles {
 // socket, device or folder at path, with a message that names the path and what is
 // there (for example: "/home/u/.config/Korvath II Launcher.conf is a pipe (FIFO), not
 // a regular file"); systemError() is then EISDIR for a folder, EINVAL for the others.
-std::optional<QByteArray> ReadRegularFile(const QString& path);
+// With a limit, at most that many bytes are read (a huge file costs no more).
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit = -1);
 
 enum class Mode { Replace, CreateNew };
 

@@ -1,14 +1,11 @@
 #include "worlds/INIFileStuff.h"
 
-#include <QByteArray>
-#include <QFile>
-#include <QStringDecoder>
+#include "app/LauncherError.h"
+#include "app/SafeFiles.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QByteArray>
+#include <QList>
+#include <QStringDecoder>
 
 namespace INIFileStuff {
 
@@ -70,34 +67,16 @@ QString cutValue(const QString& value) {
 QString ReadIniString(const QString& section, const QString& key, const QString& path,
                       const QString& defaultValue) {
     // Only a regular file is read: a folder or a pipe named like a world file must
-    // neither fail nor block the launcher. (Read with the system's own calls: a start
-    // reads every world's file before its first frame.)
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return defaultValue;
-    struct stat st = {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // neither fail nor block the launcher.
     QByteArray content;
-    if (regular) {
-        content.resize(qsizetype(std::min<qint64>(st.st_size + 1, kMaxFileBytes)));
-        qsizetype got = 0;
-        while (got < content.size()) {
-            const ssize_t n = ::read(fd, content.data() + got, size_t(content.size() - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        // A line cut by the bound is not a line of the file.
-        const bool cut = got == kMaxFileBytes && st.st_size > kMaxFileBytes;
-        content.truncate(got);
-        if (cut)
-            content.truncate(content.lastIndexOf('\n') + 1);
-    }
-    ::close(fd);
-    if (!regular)
+    try {
+        content = SafeFiles::ReadRegularFile(path, kMaxFileBytes + 1).value_or(QByteArray());
+    } catch (const FileSystemError&) {
         return defaultValue;
+    }
+    // A line cut by the bound is not a line of the file.
+    if (content.size() > kMaxFileBytes)
+        content.truncate(content.lastIndexOf('\n', kMaxFileBytes - 1) + 1);
     if (content.startsWith("\xEF\xBB\xBF"))
         content.remove(0, 3);
 
