@@ -178,6 +178,16 @@ private:
         return matches.size() == 1 ? matches.first() : refuseName(worlds, !matches.isEmpty());
     }
 
+    // Reads the catalogue and finds the world NAME names: its catalogue position, or 0
+    // with status set to the exit status (the reason is said).
+    int namedWorld(int& status) {
+        status = ExitStatus::kCannotLaunch;
+        if (!readCatalogue())
+            return 0;
+        status = ExitStatus::kUsage;
+        return findWorld(m_state.Worlds());
+    }
+
     // The lock of this settings home, and no program of an earlier launch running.
     bool takeOver(InstanceLock& lock) {
         if (lock.acquire() == InstanceLock::Outcome::HeldByAnother) {
@@ -198,12 +208,11 @@ private:
 
     int launch() {
         // The world is known before anything is renamed.
-        if (!readCatalogue())
-            return ExitStatus::kCannotLaunch;
-        WorldList& worlds = m_state.Worlds();
-        const int world = findWorld(worlds);
+        int status = 0;
+        const int world = namedWorld(status);
         if (world == 0)
-            return ExitStatus::kUsage;
+            return status;
+        WorldList& worlds = m_state.Worlds();
 
         InstanceLock lock(m_services.settingsFile);
         if (!takeOver(lock))
@@ -286,16 +295,14 @@ private:
     }
 
     int addToMenu() {
-        if (!readCatalogue())
-            return ExitStatus::kCannotLaunch;
-        WorldList& worlds = m_state.Worlds();
-        const int world = findWorld(worlds);
+        int status = 0;
+        const int world = namedWorld(status);
         if (world == 0)
-            return ExitStatus::kUsage;
+            return status;
+        const WorldData& named = m_state.Worlds().Item(world);
         try {
-            m_services.print(DesktopEntries::Add(m_state.gameDir, worlds.Item(world).DirLabel(),
-                                                 worlds.Item(world).DisplayName(),
-                                                 m_services.launcherProgram));
+            m_services.print(DesktopEntries::Add(m_state.gameDir, named.DirLabel(),
+                                                 named.DisplayName(), m_services.launcherProgram));
         } catch (const FileSystemError& error) {
             return fail(error.message(), ExitStatus::kFailed);
         }
