@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
             SwitchRecords::SwitchedLaunch(state, disk, table, [&](const QString&) {
                 stowed = int(FolderSwitching::StowedFolders(state, table).size());
             });
-        clean = clean && before.notRestored.isEmpty() && outcome.started && !outcome.notRestored &&
-                SwitchRecords::Pending(disk).isEmpty();
+        clean = clean && before.in(SwitchRecords::Settled::State::Blocked).isEmpty() &&
+                outcome.started && !outcome.notRestored && SwitchRecords::Pending(disk).isEmpty();
     };
     launch();
     std::printf("folders switched: %d, in %s\n", stowed, qPrintable(game));

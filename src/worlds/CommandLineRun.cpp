@@ -280,18 +280,20 @@ private:
                                "installation was moved, run korvath2-launcher --recover "
                                "--game-dir with its new place.")
                     .arg(record.gameDir, record.dirLabel));
-        for (const SwitchRecords::Settled& held : outcome.held)
+        using State = SwitchRecords::Settled::State;
+        const QList<SwitchRecords::Settled> held = outcome.in(State::Held);
+        const QList<SwitchRecords::Settled> blocked = outcome.in(State::Blocked);
+        for (const SwitchRecords::Settled& running : held)
             fail(QStringLiteral("Korvath II is running from %1, so nothing was renamed there. "
                                 "Run korvath2-launcher --recover again once it has ended.")
-                     .arg(held.gameDir));
-        for (const SwitchRecords::Settled& settled : outcome.notRestored)
+                     .arg(running.gameDir));
+        for (const SwitchRecords::Settled& settled : blocked)
             fail(withDetails(forTerminal(SwitchRecords::RestoreFailureText(*settled.trouble), true),
                              settled.trouble->details.join(QLatin1Char('\n'))));
         if (outcome.putBack.isEmpty() && outcome.unreachable.isEmpty() &&
-            outcome.elsewhere.isEmpty() && outcome.held.isEmpty() && outcome.notRestored.isEmpty())
+            outcome.elsewhere.isEmpty() && held.isEmpty() && blocked.isEmpty())
             m_services.print(QStringLiteral("Nothing to put back: no launch was cut short."));
-        return outcome.notRestored.isEmpty() && outcome.held.isEmpty() ? 0
-                                                                       : ExitStatus::kCannotLaunch;
+        return held.isEmpty() && blocked.isEmpty() ? 0 : ExitStatus::kCannotLaunch;
     }
 
     int addToMenu() {

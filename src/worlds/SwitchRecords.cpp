@@ -399,6 +399,15 @@ const Settled* RestoreOutcome::find(const QString& gameDir) const {
     return nullptr;
 }
 
+QList<Settled> RestoreOutcome::in(Settled::State state) const {
+    QList<Settled> found;
+    for (const Settled& one : settled) {
+        if (one.state == state)
+            found.append(one);
+    }
+    return found;
+}
+
 RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
                                 const KVDirStuff::GameFolderTable& table,
                                 const QStringList& gameDirs) {
@@ -434,10 +443,6 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
             outcome.settled.append(settled);
             for (const QString& world : settled.putBack)
                 outcome.putBack.append(PutBack{settled.gameDir, world});
-            if (settled.state == Settled::State::Held)
-                outcome.held.append(settled);
-            else if (settled.state == Settled::State::Blocked)
-                outcome.notRestored.append(settled);
         }
         lookedAt.append({directory, index});
     }

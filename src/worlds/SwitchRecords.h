@@ -72,13 +72,14 @@ struct PutBack {
     QString dirLabel;
 };
 struct RestoreOutcome {
-    QList<PutBack> putBack;     // folders put back, by installation and world
-    QList<Record> unreachable;  // kept: the installation cannot be reached
-    QList<Record> elsewhere;    // dropped: the path leads to another installation now
-    QList<Settled> notRestored; // something stays switched in there (trouble says why)
-    QList<Settled> held;        // a program runs from there: nothing was touched
-    QList<Settled> settled;     // every installation looked at, in order
+    QList<PutBack> putBack;    // folders put back, by installation and world
+    QList<Record> unreachable; // kept: the installation cannot be reached
+    QList<Record> elsewhere;   // dropped: the path leads to another installation now
+    QList<Settled> settled;    // every installation looked at, in order
     const Settled* find(const QString& gameDir) const; // one of settled, by its path
+    // Those where something stays switched in (Blocked: trouble says why), or where a
+    // program runs (Held: nothing was touched).
+    QList<Settled> in(Settled::State state) const;
 };
 RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
                                 const KVDirStuff::GameFolderTable& table,

@@ -72,8 +72,10 @@ void Form1::restoreRecordedSwitches() {
 
 void Form1::noteWaitingSwitches(const SwitchRecords::RestoreOutcome& restored) {
     // Folders that could not be put back come first: the player can mend that now.
-    if (!restored.notRestored.isEmpty()) {
-        const FolderSwitching::Trouble& trouble = *restored.notRestored.first().trouble;
+    const QList<SwitchRecords::Settled> blocked =
+        restored.in(SwitchRecords::Settled::State::Blocked);
+    if (!blocked.isEmpty()) {
+        const FolderSwitching::Trouble& trouble = *blocked.first().trouble;
         switchNotice = SwitchRecords::RestoreFailureText(trouble);
         switchNoticeDetails = (QStringList(trouble.gameDir) + trouble.details).join('\n');
         return;
