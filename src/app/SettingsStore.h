@@ -24,8 +24,6 @@ public:
     // default is SaveSetting.
     virtual void SaveLosableSetting(const QString& section, const QString& key,
                                     const QString& value);
-    // The folder that holds the store's file; "" for a store that keeps none.
-    virtual QString folder() const { return QString(); }
 };
 
 extern const QString kApplicationName; // "Korvath II Launcher"
@@ -63,7 +61,7 @@ public:
                             const QString& value) override;
 
     QString fileName() const;
-    QString folder() const override;
+    QString folder() const; // the folder that holds the file
 
 private:
     class Document;

@@ -105,11 +105,6 @@ public:
     // One write, as the real store makes it: all the values or none.
     void SaveSettings(const QString& section,
                       const QList<QPair<QString, QString>>& keysAndValues) override;
-    QString folder() const override {
-        return folderShown.isNull() ? m_inner.folder() : folderShown;
-    }
-
-    QString folderShown; // the folder the store says it keeps its file in, when set
 
 private:
     SettingsStore& m_inner;
