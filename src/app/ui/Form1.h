@@ -197,8 +197,8 @@ private:
     // listed as at a start with it. Without one, the lists are emptied.
     void gameDirAccepted();
     void gameDirRejected();
-    void showWorldsOfGameDir();
-    void clearWorlds();
+    // The catalogue, the lists and the panels' texts of gameDir (empty without one).
+    void listWorldsOfGameDir();
     // Recorded switches that are still in place (their folders could not be put back,
     // or their installation could not be reached): what the panels say about them,
     // and the details for the tooltip ("" when there are none).

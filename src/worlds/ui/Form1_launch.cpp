@@ -210,32 +210,30 @@ void Form1::gameDirAccepted() {
         return;
     settledGameDir = state.gameDir;
     restoreRecordedSwitches();
-    showWorldsOfGameDir();
+    listWorldsOfGameDir();
 }
 
 void Form1::gameDirRejected() {
     if (state.loading || settledGameDir.isEmpty())
         return;
     settledGameDir.clear();
-    clearWorlds();
+    listWorldsOfGameDir();
 }
 
-void Form1::clearWorlds() {
+void Form1::listWorldsOfGameDir() {
     for (ListBox* list : {PlayerWorldList, CreatorWorldList, CreatorTomeList}) {
         const QSignalBlocker quiet(list);
         list->clear();
     }
     state.worlds.reset();
     state.creatorWorldIndex = 0;
-    launchLabelTexts = {{PlayerLabel, QString()}, {CreatorLabel, kNoDirectoryText}};
-    restoreLaunchLabels();
-}
-
-void Form1::showWorldsOfGameDir() {
-    clearWorlds();
-    ScanWorlds();
-    FillTomeList();
-    launchLabelTexts = {{PlayerLabel, kPlayerWorldsText}, {CreatorLabel, kCreatorWorldsText}};
+    if (state.gameDir.isEmpty()) {
+        launchLabelTexts = {{PlayerLabel, QString()}, {CreatorLabel, kNoDirectoryText}};
+    } else {
+        ScanWorlds();
+        FillTomeList();
+        launchLabelTexts = {{PlayerLabel, kPlayerWorldsText}, {CreatorLabel, kCreatorWorldsText}};
+    }
     restoreLaunchLabels();
 }
 
@@ -281,10 +279,7 @@ void Form1::continueAfterEarlierGame() {
     restoreRecordedSwitches();
     // The worlds of the game directory as it is now, also one chosen meanwhile.
     settledGameDir = state.gameDir;
-    if (state.gameDir.isEmpty())
-        clearWorlds();
-    else
-        showWorldsOfGameDir();
+    listWorldsOfGameDir();
     PlayerLaunchBtn->setEnabled(true);
     CreatorLaunchBtn->setEnabled(true);
 }
