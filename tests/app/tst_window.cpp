@@ -8,6 +8,7 @@
 #include "app/ui/FailureDialog.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/Pictures.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
@@ -105,6 +106,8 @@ private slots:
     void commandLineAnswersWithoutTheWindow();
     void failedDesktopLaunchesAreShown();
     void tabKeysOnARealXServer();
+    void picturesStaySharpOnHiDpiScreens_data();
+    void picturesStaySharpOnHiDpiScreens();
 };
 
 void WindowTest::initTestCase() {
@@ -648,6 +651,23 @@ void WindowTest::tabKeysOnARealXServer() {
         QProcess::execute("xdotool", {"key", keys});
         QTRY_COMPARE(w.LauncherTabs->Tab(), tab);
     }
+}
+
+void WindowTest::picturesStaySharpOnHiDpiScreens_data() {
+    QTest::addColumn<QString>("file");
+    for (const char* file : {"banner.ppm", "mascot.png", "credits.png"})
+        QTest::newRow(file) << QString::fromLatin1(file);
+}
+
+// Each picture the window shows has its version twice as large in the program, and
+// comes at the same size on the screen.
+void WindowTest::picturesStaySharpOnHiDpiScreens() {
+    QFETCH(QString, file);
+    const QPixmap plain = Pictures::Load(file);
+    const QPixmap sharp = Pictures::Load(file, 2);
+    QVERIFY(!plain.isNull());
+    QCOMPARE(sharp.size(), plain.size() * 2);
+    QCOMPARE(sharp.deviceIndependentSize(), plain.deviceIndependentSize());
 }
 
 QTEST_MAIN(WindowTest)

@@ -7,6 +7,7 @@
 #include "app/ui/AccessibleNames.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/Pictures.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
@@ -17,7 +18,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -71,27 +71,6 @@ void styleFrame(QGroupBox* frame) {
         "QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: 6px; }"
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
         " left: 8px; padding: 0 3px; }"));
-}
-
-// A PNG of the resources. Read as PNG and nothing else: guessing the format would load
-// every image plugin of the system before the first frame.
-QPixmap png(const QString& path) {
-    QImageReader reader(path, "png");
-    reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
-}
-
-// One of the window's pictures, drawn twice as large for a screen with more than
-// one device pixel per pixel (a plain pixmap from the resources would not pick it).
-QPixmap picture(const QWidget* widget, const QString& name) {
-    if (widget->devicePixelRatioF() > 1) {
-        QPixmap sharp = png(QStringLiteral(":/%1@2x.png").arg(name));
-        if (!sharp.isNull()) {
-            sharp.setDevicePixelRatio(2);
-            return sharp;
-        }
-    }
-    return png(QStringLiteral(":/%1.png").arg(name));
 }
 
 // What a screen reader says for a control that shows no text of its own.
@@ -181,7 +160,7 @@ void Form1::createControls() {
     // The banner with the product's title, drawn at the top left above the tabs.
     auto* banner =
         place(new QLabel(this), QStringLiteral("Banner"), QRect(0, 0, kClientWidth, kBannerHeight));
-    banner->setPixmap(picture(this, QStringLiteral("banner")));
+    banner->setPixmap(Pictures::Load(QStringLiteral("banner.ppm"), devicePixelRatioF()));
     describe(banner, QStringLiteral("Korvath II World Launcher"),
              QStringLiteral("The title KORVATH II, WORLD LAUNCHER, over mountains at night"));
     banner->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -467,9 +446,9 @@ void Form1::loadLateArtwork() {
     if (lateArtworkLoaded)
         return;
     lateArtworkLoaded = true;
-    Image1->setPixmap(picture(this, QStringLiteral("mascot")));
-    Image2->setPixmap(picture(this, QStringLiteral("credits")));
-    setWindowIcon(QIcon(png(QStringLiteral(":/icon.png"))));
+    Image1->setPixmap(Pictures::Load(QStringLiteral("mascot.png"), devicePixelRatioF()));
+    Image2->setPixmap(Pictures::Load(QStringLiteral("credits.png"), devicePixelRatioF()));
+    setWindowIcon(QIcon(Pictures::Load(QStringLiteral("icon.png"))));
 }
 
 void Form1::paintEvent(QPaintEvent* event) {
