@@ -156,12 +156,10 @@ struct Packed {
     }
     // Writes the game directory's files; false when one cannot be made.
     bool make() const {
-        QStringList files = world + QStringList{"Tomes/Back/Sea\\Charts.txt",
-                                                "Tomes/Empty/Sub/",
-                                                "Tomes/Latin/",
-                                                "Tomes/Pipe/",
-                                                "Tomes/Socket/",
-                                                "Tomes/Device/"};
+        QStringList files =
+            world + QString("Tomes/Back/Sea\\Charts.txt|Tomes/Empty/Sub/|Tomes/Latin/|"
+                            "Tomes/Pipe/|Tomes/Socket/|Tomes/Device/")
+                        .split('|');
         for (const QString& file : ofDefault)
             files << "T" + file.mid(1);
         if (!TestSupport::makeTree(game, files) || !QDir().mkpath(launcher) || !QDir().mkpath(data))
@@ -262,32 +260,28 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
     if (!TestSupport::runsUnprivileged())
         return;
     QFETCH(int, row);
-    Packed packed;
-    qInfo("hostile names from seed %d (set KV_SEED to replay)", packed.seed);
-    QVERIFY(packed.make());
-    const Packed::Run run = packed.runs()[row];
+    Packed p;
+    qInfo("hostile names from seed %d (set KV_SEED to replay)", p.seed);
+    QVERIFY(p.make());
+    const Packed::Run run = p.runs()[row];
     KVDirStuff::GameFolderTable table;
     KVDirStuff::FillGameFolderPaths(table);
     KVDirStuff::FillGameFolderNames(table);
-    Packaging::Request request{
-        {packed.game, '/', &table, {}, {}, {}, {}}, true, packed.launcher, packed.data};
-    request.input.label = run.label;
-    request.input.displayName = run.name;
-    request.input.tomes = run.tomes;
-    request.worldScript = run.tomes.isEmpty();
+    const ScriptWriters::ScriptInput input{p.game, '/', &table, run.label, run.name, run.tomes, {}};
+    const Packaging::Request request{input, run.tomes.isEmpty(), p.launcher, p.data};
     for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
         qunsetenv(name);
     const auto restorePath = qScopeGuard([path = qgetenv("PATH")] { qputenv("PATH", path); });
     run.prepare();
-    for (const TestSupport::FolderLock& lock : packed.locks)
+    for (const TestSupport::FolderLock& lock : p.locks)
         QVERIFY(lock.isSet());
     LocalFileSystem fs;
-    IniSettingsStore settings(packed.tmp.path() + "/settings.conf");
+    IniSettingsStore settings(p.tmp.path() + "/settings.conf");
     settings.SaveSetting("Settings", "lastDirLabel", "before");
     QProcessRunner runner;
     const Packaging::Outcome outcome = Packaging::Package(request, fs, settings, runner);
     const QString said = outcome.text;
-    const QString folder = packed.locks.empty() ? packed.launcher : packed.data;
+    const QString folder = p.locks.empty() ? p.launcher : p.data;
     if (!said.startsWith("The installer is ready")) {
         for (const QString& part : run.expected) // in the message, or in its tooltip
             QVERIFY2((said + '\n' + outcome.details).contains(part), qPrintable(said));
@@ -296,9 +290,8 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
                  said.startsWith("Nothing was packaged") ? "before" : run.label);
         return;
     }
-    QCOMPARE(said,
-             "The installer is ready: setup.exe in " + folder + "/output" +
-                 (packed.locks.empty() ? "." : " (the launcher's folder cannot be written)."));
+    QCOMPARE(said, "The installer is ready: setup.exe in " + folder + "/output" +
+                       (p.locks.empty() ? "." : " (the launcher's folder cannot be written)."));
     // 7-Zip's listing of the installer: every path (a name may end in a space).
     QProcess lister;
     lister.start("7zz", {"l", "-ba", "-slt", folder + "/output/setup.exe"});

@@ -199,7 +199,7 @@ void CrashTest::runsAProgramAsGiven() {
 
 // A Windows program runs in the Wine prefix that holds it (the nearest folder above
 // with drive_c and system.reg); elsewhere the user's own prefix stays. $WINE, where
-// set, is the Wine to use; one that names no program is no Wine.
+// set, is the Wine to use; with no Wine at all, nothing is started.
 void CrashTest::windowsProgramsRunInTheirWinePrefix() {
     Starter s;
     const QString tmp = s.tmp.path();
@@ -227,8 +227,6 @@ void CrashTest::windowsProgramsRunInTheirWinePrefix() {
                              '\n');
         }
     }
-    qputenv("WINE", "/nowhere/wine");
-    QVERIFY(s.run("MZ", false) == -1 && s.why == StartProblem::NeedsWine);
     qunsetenv("WINE");
     qputenv("PATH", QFile::encodeName(tmp));
     QCOMPARE(s.run("MZ", false), -1);

@@ -268,6 +268,11 @@ struct Decides {
     WorldLaunch::Preparation prepare(SettingsStore& settings, const QString& dir) {
         return WorldLaunch::Prepare(fs, settings, table, dir);
     }
+    // Why a launch from settings would be refused here; "" when it would not.
+    QString refusal(SettingsStore& settings) {
+        const WorldLaunch::Preparation ready = prepare(settings, game);
+        return ready.refusal ? ready.refusal->text : QString();
+    }
     // The markers of Roster and Tomes that the game sees, or why it was not started.
     QString launch(const QString& dir, SettingsStore& settings, const QString& world) {
         LauncherState state = stateFor(dir.chopped(1));
@@ -317,12 +322,12 @@ void SwitchingTest::heldWhileItsLauncherOrGameRuns() {
         QVERIFY(write(d.record, readText(d.record).toUtf8() + holder +
                                     QByteArray::number(stamp.pid) + ' ' + stamp.startTime + ' ' +
                                     stamp.bootId + '\n'));
-        QCOMPARE(d.prepare(*d.second, d.game).refusal->text, SR::kHeldText);
+        QCOMPARE(d.refusal(*d.second), SR::kHeldText);
         QCOMPARE(snapshot(d.game).filter(d.notRecord), switchedIn);
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished());
     }
-    QVERIFY(!d.prepare(*d.second, d.game).refusal);
+    QCOMPARE(d.refusal(*d.second), QString());
     QCOMPARE(snapshot(d.game), d.resting);
 }
 
@@ -353,7 +358,7 @@ void SwitchingTest::anEarlierReleasesLabelsAreTrustedOnlyAsGuids() {
     const QString evil = R"([{"gameDir":")" + game + R"(","dirLabel":"Frostmarch",)" +
                          R"("backupLabel":"x/../../outside"}])";
     d.first->SaveSetting(kSettingsSection, "pendingSwitches", evil);
-    QVERIFY(!d.prepare(*d.first, game).refusal);
+    QCOMPARE(d.refusal(*d.first), QString());
     QVERIFY(QFileInfo(d.tmp.path() + "/outside").isDir() && QFileInfo(game + "Roster").isDir());
     QCOMPARE(d.first->GetSetting(kSettingsSection, "pendingSwitches"), evil);
 }
@@ -365,22 +370,18 @@ void SwitchingTest::anUnreadableRecordOrUnknownStowedFoldersAreRefused() {
     Decides d;
     QVERIFY(d.cutShort(d.game, *d.first));
     const QStringList stuck = snapshot(d.game).filter(d.notRecord);
-    const auto refusal = [&](SettingsStore& settings) {
-        const auto ready = d.prepare(settings, d.game);
-        return ready.refusal ? ready.refusal->text : QString();
-    };
     QVERIFY(write(d.record, "damaged"));
-    QVERIFY(refusal(*d.second).startsWith(
+    QVERIFY(d.refusal(*d.second).startsWith(
         "The launcher's record cannot be read (it is damaged), and 3 folders"));
     QCOMPARE(snapshot(d.game).filter(d.notRecord), stuck);
     QVERIFY(QFile::remove(d.record));
-    QVERIFY(refusal(*d.second).startsWith(
+    QVERIFY(d.refusal(*d.second).startsWith(
         "A launch that the launcher has no record of stored away \"Roster\" and 2 more"));
-    QCOMPARE(refusal(*d.first), QString()); // its labels are in the first home
+    QCOMPARE(d.refusal(*d.first), QString()); // its labels are in the first home
     QVERIFY(write(d.record, "damaged"));
-    QVERIFY(refusal(*d.second).isEmpty() && !QFile::exists(d.record));
+    QVERIFY(d.refusal(*d.second).isEmpty() && !QFile::exists(d.record));
     QVERIFY(::mkfifo(QFile::encodeName(d.record), 0600) == 0);
-    QVERIFY(refusal(*d.second).startsWith(
+    QVERIFY(d.refusal(*d.second).startsWith(
         "The launcher's record cannot be read (it is not a regular file). Remove it"));
     QVERIFY(QFile::remove(d.record));
     QCOMPARE(snapshot(d.game), d.resting);
