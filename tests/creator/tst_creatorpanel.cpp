@@ -36,28 +36,25 @@ private:
     QUrl& m_url;
 };
 
-} // namespace
-
-class CreatorPanelTest : public QObject {
-    Q_OBJECT
-private slots:
-    void selectionRulesDispatchAndRefusals();
-};
-
-void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
+// The demo installation with an old tome in the default Tomes, in the Creator interface.
+struct Panel {
     QTemporaryDir tmp;
-    TestSupport::WindowFixture fixture(tmp.path());
+    TestSupport::WindowFixture fixture{tmp.path()};
     const QString game = tmp.path() + "/Game/";
-    QCOMPARE(InstallationBuilder::build(game), QString());
-    InstallationBuilder::writeFile(game + "Tomes/Old_Maps/coast.txt", "Coast.\n");
-    fixture.presetSetting("KVDir", game);
-    fixture.presetSetting("interfaceType", "1");
-    auto choose = [&](int action) {
+
+    Panel() {
+        if (!InstallationBuilder::build(game).isEmpty())
+            qFatal("no installation");
+        InstallationBuilder::writeFile(game + "Tomes/Old_Maps/coast.txt", "Coast.\n");
+        fixture.presetSetting("KVDir", game);
+        fixture.presetSetting("interfaceType", "1");
+    }
+    void choose(int action) {
         fixture.window->CreatorCombo->setCurrentIndex(action);
         emit fixture.window->CreatorCombo->activated(action);
-    };
+    }
     // Clicks Launch; returns the panel's message, or why it does not fit its label.
-    auto launch = [&] {
+    QString launch() {
         QTest::mouseClick(fixture.window->CreatorLaunchBtn, Qt::LeftButton);
         QLabel* label = fixture.window->CreatorLabel;
         const QString said = label->textFormat() == Qt::RichText
@@ -68,22 +65,41 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
         label->setTextFormat(said == shown ? Qt::PlainText : Qt::RichText);
         label->setText(shown);
         return overflow.isEmpty() ? said : overflow;
-    };
-    // Frost March left switched in, its version's name taken meanwhile: the stowed
-    // Roster cannot come back, so nothing may write "lastDirLabel".
-    const QString backup = QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
-    QVERIFY(QDir(game).rename("Roster", "Roster-" + backup));
-    QVERIFY(QDir(game).rename("Roster_Frostmarch", "Roster"));
-    QVERIFY(QDir().mkpath(game + "Roster_Frostmarch"));
-    fixture.presetSetting("lastDirLabel", "Frostmarch");
-    fixture.presetSetting("lastBackupLabel", backup);
-    fixture.createShown();
-    choose(2);
-    QVERIFY(launch().contains("Could not restore \"Roster\""));
-    QCOMPARE(fixture.storedSetting("lastDirLabel"), "Frostmarch");
-    QVERIFY(QDir(game).rmdir("Roster_Frostmarch")); // the name is free again
+    }
+};
 
-    Form1& w = fixture.createShown();
+} // namespace
+
+class CreatorPanelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { fatalErrors().clear(); }
+    void cleanup() { QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n'))); }
+    void aWorldThatCannotBeRestoredIsNotSaved();
+    void theTomeListFollowsTheSelection();
+    void actionsRunWithTheWorldSwitchedIn();
+};
+
+// Frost March left switched in, its version's name taken meanwhile: the stowed
+// Roster cannot come back, so nothing may write "lastDirLabel".
+void CreatorPanelTest::aWorldThatCannotBeRestoredIsNotSaved() {
+    Panel p;
+    const QString backup = QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
+    QVERIFY(QDir(p.game).rename("Roster", "Roster-" + backup));
+    QVERIFY(QDir(p.game).rename("Roster_Frostmarch", "Roster"));
+    QVERIFY(QDir().mkpath(p.game + "Roster_Frostmarch"));
+    p.fixture.presetSetting("lastDirLabel", "Frostmarch");
+    p.fixture.presetSetting("lastBackupLabel", backup);
+    p.fixture.createShown();
+    p.choose(2);
+    QVERIFY(p.launch().contains("Could not restore \"Roster\""));
+    QCOMPARE(p.fixture.storedSetting("lastDirLabel"), "Frostmarch");
+}
+
+void CreatorPanelTest::theTomeListFollowsTheSelection() {
+    Panel p;
+    const QString game = p.game;
+    Form1& w = p.fixture.createShown();
     ListBox* worlds = w.CreatorWorldList;
     ListBox* tomes = w.CreatorTomeList;
     // The tomes (a selected one in brackets); whether they can be chosen; the selected
@@ -104,7 +120,7 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
     QTest::mouseClick(worlds->viewport(), Qt::LeftButton, {}, last.center() + QPoint(0, 20));
     QCOMPARE(panel(), "Bestiary,Herbalism,Old_Maps, 0 0 0");
     // Packaging enables the tome list; another world lists its own tomes.
-    choose(2);
+    p.choose(2);
     clickRow(worlds, 1);
     QCOMPARE(panel(), "Bestiary,Sea Charts, 1 1 1");
     // Tomes take the world's selection away; clearing the last tome selects world
@@ -118,10 +134,10 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
     // Another action while tomes are selected: tomes cleared, list disabled, the
     // world back with its tomes listed afresh.
     clickRow(tomes, 1);
-    choose(1);
+    p.choose(1);
     QCOMPARE(panel(), "Bestiary,Sea Charts, 0 1 1");
     // A selection of tomes never carries over to another world (keys act as clicks).
-    choose(2);
+    p.choose(2);
     clickRow(tomes, 0);
     QTest::keyClick(worlds, Qt::Key_Down);
     QCOMPARE(panel(), "Frost Lore, 1 2 2");
@@ -130,12 +146,19 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
     clickRow(worlds, 0);
     clickRow(worlds, 2);
     QCOMPARE(panel(), "Bestiary,Herbalism,Old_Maps, 1 2 2");
+}
 
-    // The game and the editor run with the world switched in; the packaging compiler
-    // runs in the launcher's folder with the window disabled (a click meanwhile is
-    // not acted on), for the selected world or the selected tomes only.
-    const QString launcher = fixture.launcherFolder;
-    TestSupport::RecordingProcessRunner& runner = fixture.runner;
+// The game and the editor run with the world switched in; the packaging compiler
+// runs in the launcher's folder with the window disabled (a click meanwhile is
+// not acted on), for the selected world or the selected tomes only.
+void CreatorPanelTest::actionsRunWithTheWorldSwitchedIn() {
+    Panel p;
+    const QString game = p.game;
+    Form1& w = p.fixture.createShown();
+    ListBox* worlds = w.CreatorWorldList;
+    clickRow(worlds, 2);
+    const QString launcher = p.fixture.launcherFolder;
+    TestSupport::RecordingProcessRunner& runner = p.fixture.runner;
     QStringList seen;
     runner.onRun = [&](const TestSupport::RecordingProcessRunner::Call& call) {
         seen << QStringLiteral("%1 %2 in %3: %4, %5")
@@ -147,13 +170,13 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
             QTest::mouseClick(w.CreatorLaunchBtn, Qt::LeftButton);
         InstallationBuilder::writeFile(launcher + "/output/setup.exe", "MZ");
     };
-    choose(1);
-    launch();
-    choose(0);
-    launch();
-    choose(2);
+    p.choose(1);
+    p.launch();
+    p.choose(0);
+    p.launch();
+    p.choose(2);
     clickRow(worlds, 1);
-    QCOMPARE(launch(), "The installer is ready: setup.exe in " + launcher + "/output.");
+    QCOMPARE(p.launch(), "The installer is ready: setup.exe in " + launcher + "/output.");
     // The folder's name opens the folder, also from the keyboard.
     QUrl opened;
     UrlCatcher catcher(opened);
@@ -171,15 +194,14 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
                           "File \"" + game + "dawn.ini\""}));
     // The selected tomes of the default world.
     clickRow(worlds, 0);
-    clickRow(tomes, 0);
-    QVERIFY(launch().startsWith("The installer is ready"));
+    clickRow(w.CreatorTomeList, 0);
+    QVERIFY(p.launch().startsWith("The installer is ready"));
     QCOMPARE(seen,
              (QStringList{"worldforge2.exe  in Game: Frostmarch Roster_Frostmarch, 0",
                           "korvath2.exe  in Game: Frostmarch Roster_Frostmarch, 0",
                           "makensis -WX -Okvii.log kvii.nsi in launcher: Valmora Roster, 0",
                           "makensis -WX -Okvii.log kvii.nsi in launcher: Valmora Roster, 0"}));
-    QCOMPARE(fixture.storedSetting("Herbalism", "PackageTomeDirs"), "<missing>");
-    QVERIFY2(fatalErrors().isEmpty(), qPrintable(fatalErrors().join('\n')));
+    QCOMPARE(p.fixture.storedSetting("Herbalism", "PackageTomeDirs"), "<missing>");
 }
 
 QTEST_MAIN(CreatorPanelTest)

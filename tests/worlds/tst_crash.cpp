@@ -21,8 +21,13 @@
 class CrashTest : public QObject {
     Q_OBJECT
 private slots:
-    void runsAProgramAndRecordsTheChild();
-    void killedLaunchersAreRepairedNeverUnderARunningGame();
+    void runsAProgramAsGiven();
+    void windowsProgramsRunInTheirWinePrefix();
+    void aRecordedChildCountsWhileItRuns();
+    void aKilledWindowIsRepairedOnceItsGameHasEnded();
+    void theCommandLineExitsWithTheGamesStatusOrWhy_data();
+    void theCommandLineExitsWithTheGamesStatusOrWhy();
+    void aKilledCommandLineIsRepairedWhenReachableAgain();
     void twoHomesAPathThroughALinkAndSpecialFiles();
     void aFullDiskStopsTheLaunchBeforeAnyRename();
 };
@@ -131,92 +136,108 @@ struct Home {
 
 } // namespace
 
-void CrashTest::runsAProgramAndRecordsTheChild() {
+namespace {
+// A game directory whose path holds spaces, a wine on the PATH that records how it is
+// called, and the game directory's KORVATH2.EXE started by the name the launcher uses.
+struct Starter {
     QTemporaryDir tmp;
     const QString game = tmp.path() + "/Korvath 2 Games/Korvath 2", out = tmp.path() + "/seen";
     const QString record = tmp.path() + "/child.record";
-    // Spaces in the path, and a wine on PATH.
-    QVERIFY(write(tmp.path() + "/bin/wine", recorder("seen", 7), true));
-    QVERIFY(QDir().mkpath(game));
-    const auto restorePath = qScopeGuard([path = qgetenv("PATH")] { qputenv("PATH", path); });
-    qputenv("PATH", QFile::encodeName(tmp.path()) + "/bin:/usr/bin:/bin");
+    const QByteArray searchPath = qgetenv("PATH");
     LocalFileSystem fs;
     QProcessRunner runner;
-    runner.setChildRecordFile(record);
     StartProblem why = StartProblem::None;
     QString reason;
-    // Runs the game directory's KORVATH2.EXE (absent when content is empty) by the
-    // name the launcher uses.
-    const auto run = [&](const QByteArray& content, bool executable) {
+
+    Starter() {
+        write(tmp.path() + "/bin/wine", recorder("seen", 7), true);
+        QDir().mkpath(game);
+        qputenv("PATH", QFile::encodeName(tmp.path()) + "/bin:/usr/bin:/bin");
+        runner.setChildRecordFile(record);
+    }
+    ~Starter() { qputenv("PATH", searchPath); }
+    // Runs KORVATH2.EXE with content (none when content is empty).
+    int run(const QByteArray& content, bool executable) {
         QFile::remove(game + "/KORVATH2.EXE");
         QFile::remove(out);
         if (!content.isEmpty())
             write(game + "/KORVATH2.EXE", content, executable);
         return LaunchStuff::RunAndWait(runner, fs, game + "/korvath2.exe", {"one two", "*"}, game,
                                        {{"KV_OUT", tmp.path()}}, &why, &reason);
-    };
+    }
+};
+} // namespace
 
+void CrashTest::runsAProgramAsGiven() {
+    Starter s;
     // Arguments arrive as given, never split or expanded, and the exit code returns.
-    QCOMPARE(run(recorder("seen", 3), true), 3);
-    QCOMPARE(readText(out), game + "\narg:one two\narg:*\n");
+    QCOMPARE(s.run(recorder("seen", 3), true), 3);
+    QCOMPARE(readText(s.out), s.game + "\narg:one two\narg:*\n");
     // A Windows program runs through wine, which is given its path as it is on disk.
-    QCOMPARE(run("MZ\x90", false), 7);
-    QCOMPARE(readText(out), game + "\narg:" + game + "/KORVATH2.EXE\narg:one two\narg:*\n");
+    QCOMPARE(s.run("MZ\x90", false), 7);
+    QCOMPARE(readText(s.out), s.game + "\narg:" + s.game + "/KORVATH2.EXE\narg:one two\narg:*\n");
     // As a shell reports a child ended by a signal: 128 + SIGTERM; never -1, which
     // means "not started".
-    QCOMPARE(run("#!/bin/sh\nkill -TERM $$\n", true), 128 + 15);
-    QCOMPARE(why, StartProblem::None);
+    QCOMPARE(s.run("#!/bin/sh\nkill -TERM $$\n", true), 128 + 15);
+    QCOMPARE(s.why, StartProblem::None);
     // The child's id is in the record before its program runs; the record goes once
     // the child has ended.
-    QCOMPARE(run("#!/bin/sh\ncat \"$KV_OUT/child.record\" > \"$KV_OUT/seen\"\necho $$ >> "
-                 "\"$KV_OUT/seen\"\n",
-                 true),
+    QCOMPARE(s.run("#!/bin/sh\ncat \"$KV_OUT/child.record\" > \"$KV_OUT/seen\"\necho $$ >> "
+                   "\"$KV_OUT/seen\"\n",
+                   true),
              0);
-    const QStringList lines = readText(out).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = readText(s.out).split('\n', Qt::SkipEmptyParts);
     QVERIFY(lines.size() == 2 && lines.first().section(' ', 0, 0) == lines.last());
-    QVERIFY(!QFile::exists(record));
+    QVERIFY(!QFile::exists(s.record));
     // Nothing started: -1, and why.
-    QCOMPARE(run("", false), -1);
-    QCOMPARE(why, StartProblem::Missing);
-    QCOMPARE(run("#!/bin/sh\n", false), -1);
-    QCOMPARE(why, StartProblem::NotStarted);
-    QCOMPARE(reason, "permission denied");
-    // A Windows program runs in the Wine prefix that holds it (the nearest folder above
-    // with drive_c and system.reg); elsewhere the user's own prefix stays. $WINE, where
-    // set, is the Wine to use; one that names no program is no Wine.
+    QCOMPARE(s.run("", false), -1);
+    QCOMPARE(s.why, StartProblem::Missing);
+    QCOMPARE(s.run("#!/bin/sh\n", false), -1);
+    QCOMPARE(s.why, StartProblem::NotStarted);
+    QCOMPARE(s.reason, "permission denied");
+}
+
+// A Windows program runs in the Wine prefix that holds it (the nearest folder above
+// with drive_c and system.reg); elsewhere the user's own prefix stays. $WINE, where
+// set, is the Wine to use; with no Wine at all, nothing is started.
+void CrashTest::windowsProgramsRunInTheirWinePrefix() {
+    Starter s;
+    const QString tmp = s.tmp.path();
     const auto restoreWine = qScopeGuard([] { qunsetenv("WINEPREFIX"), qunsetenv("WINE"); });
     qputenv("WINEPREFIX", "/home/player/.wine");
-    const QString other = tmp.path() + "/bin/other-wine";
+    const QString other = tmp + "/bin/other-wine";
     QVERIFY(
         write(other, "#!/bin/sh\necho \"$WINEPREFIX $0\" > \"$KV_OUT/prefix\"\nexit 5\n", true));
     for (const auto& [folder, registry, prefix] : {std::tuple{"p1/drive_c/Games/K2", true, "p1"},
                                                    {"p2/drive_c/a/b/c/K2", true, "p2"},
                                                    {"p3/drive_c/K2", false, ""},
                                                    {"K2", false, ""}}) {
-        const QString dir = tmp.path() + "/w/" + folder;
+        const QString dir = tmp + "/w/" + folder;
         QVERIFY(write(dir + "/game.exe", "MZ"));
         if (registry)
-            QVERIFY(write(tmp.path() + "/w/" + prefix + "/system.reg", ""));
+            QVERIFY(write(tmp + "/w/" + prefix + "/system.reg", ""));
         for (const QString& wine : {QString(), other}) {
             qputenv("WINE", wine.toUtf8());
-            QCOMPARE(LaunchStuff::RunAndWait(runner, fs, dir + "/game.exe", {}, dir,
-                                             {{"KV_OUT", tmp.path()}}, &why),
+            QCOMPARE(LaunchStuff::RunAndWait(s.runner, s.fs, dir + "/game.exe", {}, dir,
+                                             {{"KV_OUT", tmp}}, &s.why),
                      wine.isEmpty() ? 7 : 5);
             if (!wine.isEmpty())
-                QCOMPARE(readText(tmp.path() + "/prefix"),
-                         (*prefix ? tmp.path() + "/w/" + prefix : "/home/player/.wine") + ' ' +
-                             other + '\n');
+                QCOMPARE(readText(tmp + "/prefix"),
+                         (*prefix ? tmp + "/w/" + prefix : "/home/player/.wine") + ' ' + other +
+                             '\n');
         }
     }
-    qputenv("WINE", "/nowhere/wine");
-    QVERIFY(run("MZ", false) == -1 && why == StartProblem::NeedsWine);
     qunsetenv("WINE");
-    qputenv("PATH", QFile::encodeName(tmp.path()));
-    QCOMPARE(run("MZ", false), -1);
-    QCOMPARE(why, StartProblem::NeedsWine);
+    qputenv("PATH", QFile::encodeName(tmp));
+    QCOMPARE(s.run("MZ", false), -1);
+    QCOMPARE(s.why, StartProblem::NeedsWine);
+}
 
-    // A recorded child counts while that very process runs: not once it has ended
-    // (even before it is reaped), nor a process that got its id later.
+// A recorded child counts while that very process runs: not once it has ended (even
+// before it is reaped), nor a process that got its id later.
+void CrashTest::aRecordedChildCountsWhileItRuns() {
+    QTemporaryDir tmp;
+    const QString record = tmp.path() + "/child.record";
     QProcess child;
     child.start("/bin/sh", {"-c", "read line"});
     QVERIFY(child.waitForStarted());
@@ -235,41 +256,29 @@ void CrashTest::runsAProgramAndRecordsTheChild() {
     ::waitpid(zombie, nullptr, 0);
 }
 
-void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
+// The window plays Frost March; its game holds on. A second launcher meanwhile
+// changes nothing, though the lock looks ancient (a live launcher's lock is never
+// stale), nor does the command line, which says why. Killed mid-game: --recover
+// renames nothing while the game runs; once it has ended, it puts the folders back.
+void CrashTest::aKilledWindowIsRepairedOnceItsGameHasEnded() {
     QTemporaryDir tmp;
     Home home(tmp.path());
-    const QString other = home.addInstallation("Other");
-    QVERIFY(write(home.game + "/Cold.ini", "[WorldData]\nDisplayName=frostMARCH\n"));
-    const QStringList resting = snapshot(home.game), otherResting = snapshot(other);
-
-    // Unknown and ambiguous names on the command line: the worlds are listed, and
-    // nothing is renamed.
-    QByteArray printed;
-    for (const QString name : {"Nowhere", "FROSTMARCH"}) {
-        QCOMPARE(home.command({"--world", name}, &printed), 2);
-        QVERIFY(printed.contains("\nFrostmarch\tFrost March\n"));
-    }
-    QCOMPARE(snapshot(home.game), resting);
-
-    // The window plays Frost March; its game holds on. A second launcher meanwhile
-    // changes nothing, though the lock looks ancient (a live launcher's lock is never
-    // stale), nor does the command line, which says why.
+    const QStringList resting = snapshot(home.game);
     home.hold(true);
     QProcess* first = home.startDriver("Frost March");
     QTRY_COMPARE_WITH_TIMEOUT(readText(home.out + "seen"),
                               "Frostmarch Roster_Frostmarch\nFrostmarch Tomes_Frostmarch\n", 20000);
-    QStringList switchedIn = snapshot(home.game);
+    const QStringList switchedIn = snapshot(home.game);
     QFile lock(InstanceLock::lockFilePath(home.settingsFile));
     QVERIFY(lock.open(QIODevice::ReadWrite));
     QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-3 * 3600),
                              QFileDevice::FileModificationTime));
+    QByteArray printed;
     QCOMPARE(home.command({}), 0);
     QCOMPARE(home.command({"--world", "dawn"}, &printed), 125);
     QVERIFY(printed.contains("another Korvath II Launcher is running"));
     QCOMPARE(snapshot(home.game), switchedIn);
 
-    // Killed mid-game: --recover renames nothing while the game runs; once it has
-    // ended, it puts the folders back and says so.
     Home::kill(first);
     QCOMPARE(home.command({"--recover"}), 125);
     QCOMPARE(snapshot(home.game), switchedIn);
@@ -278,26 +287,81 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     QCOMPARE(home.command({"--recover"}, &printed), 0);
     QVERIFY(printed.contains("world \"Frostmarch\""));
     QCOMPARE(snapshot(home.game), resting);
+}
 
-    // A name taken during the game: not the game's exit code but 125, and what to do.
-    QVERIFY(write(home.out + "block", ""));
-    QCOMPARE(home.command({"--world", "Frost March"}, &printed), 125);
-    QVERIFY2(printed.contains("Could not restore \"Roster\" (\"Roster_Frostmarch\" is in the way). "
-                              "Fix that, then run korvath2-launcher --recover"),
-             printed);
-    QVERIFY(QFile::remove(home.out + "block") && QDir().rmdir(home.game + "/Roster_Frostmarch"));
-    QCOMPARE(home.command({"--recover"}), 0);
+// The command line's status: the game's own after a normal end, with the folders back;
+// 2 for a name that fits no world or several, with the worlds listed; 127 for an
+// editor that is not there (without the game the directory is no installation), 126
+// for a program that cannot be started; 125 with what to do for a folder whose name
+// was taken during the game. Nothing is left switched in.
+void CrashTest::theCommandLineExitsWithTheGamesStatusOrWhy_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file");       // below the home, replaced by content
+    QTest::addColumn<QByteArray>("content"); // none: removed; a script is executable
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    const QStringList play = {"--world", "Frost March"};
+    const QString game = "Game/korvath2.exe", worlds = "\nFrostmarch\tFrost March\n";
+    QTest::newRow("game's own status")
+        << play << game << QByteArray("#!/bin/sh\nexit 3\n") << 3 << "";
+    QTest::newRow("unknown world")
+        << QStringList{"--world", "Nowhere"} << "" << QByteArray() << 2 << worlds;
+    QTest::newRow("ambiguous world")
+        << QStringList{"--world", "FROSTMARCH"} << "Game/Cold.ini"
+        << QByteArray("[WorldData]\nDisplayName=frostMARCH\n") << 2 << worlds;
+    QTest::newRow("editor missing") << play + QStringList{"--editor"} << "Game/worldforge2.exe"
+                                    << QByteArray() << 127 << "worldforge2.exe";
+    QTest::newRow("game not executable")
+        << play << game << QByteArray("exit 3\n") << 126 << "permission denied";
+    QTest::newRow("Windows game without Wine")
+        << play << game << QByteArray("MZ") << 126 << "Windows program";
+    QTest::newRow("name taken during the game")
+        << play << "out/block" << QByteArray("") << 125
+        << "Could not restore \"Roster\" (\"Roster_Frostmarch\" is in the way). Fix that, then "
+           "run korvath2-launcher --recover";
+}
+
+void CrashTest::theCommandLineExitsWithTheGamesStatusOrWhy() {
+    if (!TestSupport::runsUnprivileged())
+        return;
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QTemporaryDir tmp;
+    Home home(tmp.path());
+    QFile::remove(home.root + '/' + file);
+    QVERIFY(content.isNull() || write(home.root + '/' + file, content, content.startsWith("#!")));
+    const QStringList resting = snapshot(home.game);
+    qputenv("WINE", "/nowhere/wine"); // no Wine
+    const auto unset = qScopeGuard([] { qunsetenv("WINE"); });
+    QByteArray printed;
+    QCOMPARE(home.command(arguments, &printed), status);
+    QVERIFY2(printed.contains(said.toUtf8()), printed);
+    if (file.endsWith("block")) {
+        QVERIFY(QDir().rmdir(home.game + "/Roster_Frostmarch"));
+        QCOMPARE(home.command({"--recover"}), 0);
+    }
     QCOMPARE(snapshot(home.game), resting);
+}
 
-    // The command line plays a world named in any letter case, and is killed
-    // mid-game: it too left a record of its game for --recover to respect. The game
-    // ends while its installation cannot be reached (the game moved away). A launch
-    // in the other installation keeps the record of the first one.
+// The command line plays a world named in any letter case, and is killed mid-game: it
+// too left a record of its game for --recover to respect. The game ends while its
+// installation cannot be reached (the game moved away). A launch in the other
+// installation keeps the record of the first one, and the window's next start puts
+// the first back once it can be reached.
+void CrashTest::aKilledCommandLineIsRepairedWhenReachableAgain() {
+    QTemporaryDir tmp;
+    Home home(tmp.path());
+    const QString other = home.addInstallation("Other");
+    QVERIFY(write(home.game + "/Cold.ini", "[WorldData]\nDisplayName=frostMARCH\n"));
+    const QStringList resting = snapshot(home.game), otherResting = snapshot(other);
     home.hold(true);
     QProcess* playing = home.start({"--world", "frost march"});
     QTRY_VERIFY_WITH_TIMEOUT(readText(home.out + "seen").startsWith("Frostmarch Roster_"), 20000);
     Home::kill(playing);
-    switchedIn = snapshot(home.game);
+    const QStringList switchedIn = snapshot(home.game);
     QCOMPARE(home.command({"--recover"}), 125);
     QVERIFY(QFile::rename(home.game + "/korvath2.exe", home.root + "/away.exe"));
     QVERIFY(write(home.out + "release", ""));

@@ -40,6 +40,7 @@ private slots:
     void launchButtonPlaysTheSelectedWorld();
     void launchProblemsAreSaidInTheLabel();
     void listsFillWhenADirectoryIsChosen();
+    void worldsGoIntoTheApplicationsMenuFromTheLists();
     void secondInstanceAsksTheFirstToTheFront();
 };
 
@@ -271,11 +272,15 @@ void LaunchTest::listsFillWhenADirectoryIsChosen() {
     game.selectWorld("Frost March");
     game.clickLaunch();
     QCOMPARE(game.runs(), 1);
+}
 
-    // A world in the desktop's applications menu from the lists' context menu: by a
-    // right click (which selects the line), out again by Shift+F10 on the current
-    // line. An entry that cannot be made (Menu key) is said in the label.
-    QTemporaryDir data;
+// A world in the desktop's applications menu from the lists' context menu: by a right
+// click (which selects the line), out again by Shift+F10 on the current line. An entry
+// that cannot be made (Menu key) is said in the label.
+void LaunchTest::worldsGoIntoTheApplicationsMenuFromTheLists() {
+    QTemporaryDir tmp, data;
+    Installation game(tmp.path());
+    Form1& window = game.fixture.createShown();
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
     const auto unset = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
     const QString entry = DesktopEntries::PathFor(game.dir, "Frostmarch");

@@ -26,7 +26,12 @@ private slots:
     void switchesTheWorldsFoldersInAndOut();
     void everyStepInEveryMode_data();
     void everyStepInEveryMode();
-    void theInstallationDecides();
+    void aSwitchCutShortThroughALinkIsFinishedFromAnotherHome();
+    void heldWhileItsLauncherOrGameRuns();
+    void anEarlierReleasesLabelsAreTrustedOnlyAsGuids();
+    void anUnreadableRecordOrUnknownStowedFoldersAreRefused();
+    void aMovedInstallationIsFinishedWhereItLies();
+    void namesThatDifferOnlyInCase();
 };
 
 namespace {
@@ -227,94 +232,114 @@ void SwitchingTest::everyStepInEveryMode() {
     QVERIFY(leftDamaged >= replaced);
 }
 
+namespace {
 // Whatever the settings say or fail to say, however the path is spelled: what the
 // installation holds decides what is put back, and a launch never lands on a switch
-// that is not finished, nor under a program that still runs.
-void SwitchingTest::theInstallationDecides() {
+// that is not finished, nor under a program that still runs. An installation, resting,
+// and two settings homes.
+struct Decides {
     QTemporaryDir tmp;
     const KVDirStuff::GameFolderTable table = gameFolderTable();
     LocalFileSystem fs;
-    const QString B = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
     int homes = 0;
-    // A settings home of its own; an installation, resting.
-    const auto home = [&] {
+    const QString game = install("Game");
+    const QStringList resting = snapshot(game);
+    const std::unique_ptr<SettingsStore> first = home(), second = home();
+    const QString record = game + InstallationRecord::kFileName;
+    const QRegularExpression notRecord{"^(?!\\.korvath2-launcher)"};
+
+    // A settings home of its own.
+    std::unique_ptr<SettingsStore> home() {
         return std::make_unique<IniSettingsStore>(
             QString("%1/home%2/Korvath II Launcher.conf").arg(tmp.path()).arg(++homes));
-    };
-    const auto install = [&](const QString& name) {
-        const QString game = tmp.path() + '/' + name + '/';
-        if (!InstallationBuilder::build(game).isEmpty())
+    }
+    QString install(const QString& name) const {
+        const QString dir = tmp.path() + '/' + name + '/';
+        if (!InstallationBuilder::build(dir).isEmpty())
             qFatal("no installation");
-        return game;
-    };
+        return dir;
+    }
     // Frost March switched in by a launch that was cut short, through path.
-    const auto cutShort = [&](const QString& path, SettingsStore& settings) {
+    bool cutShort(const QString& path, SettingsStore& settings) const {
         LauncherState state = stateFor(path.chopped(1));
         state.dirLabel = "Frostmarch";
         return !FS::SwitchWorldIn(state, settings, table).refused;
-    };
-    const auto prepare = [&](SettingsStore& settings, const QString& game) {
-        return WorldLaunch::Prepare(fs, settings, table, game);
-    };
-    const auto launch = [&](const QString& game, SettingsStore& settings, const QString& world) {
-        LauncherState state = stateFor(game.chopped(1));
+    }
+    WorldLaunch::Preparation prepare(SettingsStore& settings, const QString& dir) {
+        return WorldLaunch::Prepare(fs, settings, table, dir);
+    }
+    // Why a launch from settings would be refused here; "" when it would not.
+    QString refusal(SettingsStore& settings) {
+        const WorldLaunch::Preparation ready = prepare(settings, game);
+        return ready.refusal ? ready.refusal->text : QString();
+    }
+    // The markers of Roster and Tomes that the game sees, or why it was not started.
+    QString launch(const QString& dir, SettingsStore& settings, const QString& world) {
+        LauncherState state = stateFor(dir.chopped(1));
         state.dirLabel = world;
         QStringList seen;
         const SR::LaunchOutcome outcome = SR::SwitchedLaunch(state, settings, table, [&](auto) {
             for (const char* folder : {"Roster", "Tomes"})
-                seen << markerOf(KVDirStuff::ResolveGameDir(fs, game) + folder);
+                seen << markerOf(KVDirStuff::ResolveGameDir(fs, dir) + folder);
         });
         return outcome.notSwitchedIn ? SR::SwitchInFailureText(*outcome.notSwitchedIn)
                                      : seen.join(',');
-    };
+    }
+};
+} // namespace
 
-    // Cut short through a link, finished by a launcher with another settings home
-    // through the real path; the first home's record then goes too.
-    const QString game = install("Game");
-    const QStringList resting = snapshot(game);
-    QVERIFY(QFile::link(game, tmp.path() + "/link"));
-    const auto first = home(), second = home();
-    QVERIFY(cutShort(tmp.path() + "/link/", *first));
-    QCOMPARE(markerOf(game + "Roster"), "Frostmarch Roster_Frostmarch");
-    WorldLaunch::Preparation ready = prepare(*second, game);
+// Cut short through a link, finished by a launcher with another settings home
+// through the real path; the first home's record then goes too.
+void SwitchingTest::aSwitchCutShortThroughALinkIsFinishedFromAnotherHome() {
+    Decides d;
+    QVERIFY(QFile::link(d.game, d.tmp.path() + "/link"));
+    QVERIFY(d.cutShort(d.tmp.path() + "/link/", *d.first));
+    QCOMPARE(markerOf(d.game + "Roster"), "Frostmarch Roster_Frostmarch");
+    WorldLaunch::Preparation ready = d.prepare(*d.second, d.game);
     QVERIFY(!ready.refusal);
     QCOMPARE(ready.restored.putBack.size(), 1);
-    QCOMPARE(snapshot(game), resting);
-    SR::RestoreReachable(fs, *first, table);
-    QVERIFY(SR::Pending(*first).isEmpty());
+    QCOMPARE(snapshot(d.game), d.resting);
+    SR::RestoreReachable(d.fs, *d.first, d.table);
+    QVERIFY(SR::Pending(*d.first).isEmpty());
+    // A directory spelled in another letter case is the same installation.
+    QCOMPARE(d.launch(d.tmp.path() + "/GAME/", *d.first, "Frostmarch"),
+             "Frostmarch Roster_Frostmarch,Frostmarch Tomes_Frostmarch");
+    QCOMPARE(snapshot(d.game), d.resting);
+    QVERIFY(SR::Pending(*d.first).isEmpty());
+}
 
-    // Held while the launcher that wrote the record, or the program it started, runs:
-    // nothing renamed, the launch refused; finished once both have ended.
-    const QString record = game + InstallationRecord::kFileName;
-    QVERIFY(cutShort(game, *first));
-    const QStringList switchedIn = snapshot(game);
-    const QRegularExpression notRecord("^(?!\\.korvath2-launcher)");
+// Held while the launcher that wrote the record, or the program it started, runs:
+// nothing renamed, the launch refused; finished once both have ended.
+void SwitchingTest::heldWhileItsLauncherOrGameRuns() {
+    Decides d;
+    QVERIFY(d.cutShort(d.game, *d.first));
+    const QStringList switchedIn = snapshot(d.game).filter(d.notRecord);
     for (const char* holder : {"launcher=", "game="}) {
         QProcess process;
         process.start("/bin/sh", {"-c", "read line"});
         QVERIFY(process.waitForStarted());
         const LaunchStuff::ProcessStamp stamp = LaunchStuff::StampOf(process.processId());
-        QVERIFY(write(record, readText(record).toUtf8() + holder + QByteArray::number(stamp.pid) +
-                                  ' ' + stamp.startTime + ' ' + stamp.bootId + '\n'));
-        QCOMPARE(prepare(*second, game).refusal->text, SR::kHeldText);
-        QCOMPARE(snapshot(game).filter(notRecord), switchedIn.filter(notRecord));
+        QVERIFY(write(d.record, readText(d.record).toUtf8() + holder +
+                                    QByteArray::number(stamp.pid) + ' ' + stamp.startTime + ' ' +
+                                    stamp.bootId + '\n'));
+        QCOMPARE(d.refusal(*d.second), SR::kHeldText);
+        QCOMPARE(snapshot(d.game).filter(d.notRecord), switchedIn);
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished());
     }
-    QVERIFY(!prepare(*second, game).refusal);
-    QCOMPARE(snapshot(game), resting);
+    QCOMPARE(d.refusal(*d.second), QString());
+    QCOMPARE(snapshot(d.game), d.resting);
+}
 
-    // A directory spelled in another letter case is the same installation.
-    const QString spelled = tmp.path() + "/GAME/";
-    QCOMPARE(launch(spelled, *first, "Frostmarch"), "Frostmarch Roster_Frostmarch,Frostmarch "
-                                                    "Tomes_Frostmarch");
-    QCOMPARE(snapshot(game), resting);
-    QVERIFY(SR::Pending(*first).isEmpty());
-
-    // An earlier release's switch: labels only, "KVDir" without its closing separator,
-    // with no switch list or with an empty one.
+// An earlier release's switch: labels only, "KVDir" without its closing separator,
+// with no switch list or with an empty one. A stored label that is not a GUID never
+// builds a path: nothing outside the game directory is renamed, and the record stays
+// as it was.
+void SwitchingTest::anEarlierReleasesLabelsAreTrustedOnlyAsGuids() {
+    Decides d;
+    const QString B = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}", game = d.game;
     for (const char* list : {"<none>", ""}) {
-        const auto earlier = home();
+        const auto earlier = d.home();
         for (const QString folder : {"Roster", "Tomes"}) {
             QVERIFY(QDir().rename(game + folder, game + folder + '-' + B));
             QVERIFY(QDir().rename(game + folder + "_Frostmarch", game + folder));
@@ -325,75 +350,77 @@ void SwitchingTest::theInstallationDecides() {
         if (QString(list) != "<none>")
             earlier->SaveSetting(kSettingsSection, "pendingSwitches", list);
         SR::AdoptEarlierLabels(*earlier, game.chopped(1));
-        QVERIFY(!prepare(*earlier, game.chopped(1)).refusal);
-        QCOMPARE(snapshot(game), resting);
+        QVERIFY(!d.prepare(*earlier, game.chopped(1)).refusal);
+        QCOMPARE(snapshot(game), d.resting);
         QVERIFY(SR::Pending(*earlier).isEmpty());
     }
-
-    // A stored label that is not a GUID never builds a path: nothing outside the game
-    // directory is renamed, and the record stays as it was.
-    QVERIFY(QDir().mkpath(game + "Roster-x") && QDir().mkpath(tmp.path() + "/outside"));
-    const auto crafted = home();
+    QVERIFY(QDir().mkpath(game + "Roster-x") && QDir().mkpath(d.tmp.path() + "/outside"));
     const QString evil = R"([{"gameDir":")" + game + R"(","dirLabel":"Frostmarch",)" +
                          R"("backupLabel":"x/../../outside"}])";
-    crafted->SaveSetting(kSettingsSection, "pendingSwitches", evil);
-    QVERIFY(!prepare(*crafted, game).refusal);
-    QVERIFY(QFileInfo(tmp.path() + "/outside").isDir() && QFileInfo(game + "Roster").isDir());
-    QCOMPARE(crafted->GetSetting(kSettingsSection, "pendingSwitches"), evil);
-    QVERIFY(QDir().rmdir(game + "Roster-x"));
+    d.first->SaveSetting(kSettingsSection, "pendingSwitches", evil);
+    QCOMPARE(d.refusal(*d.first), QString());
+    QVERIFY(QFileInfo(d.tmp.path() + "/outside").isDir() && QFileInfo(game + "Roster").isDir());
+    QCOMPARE(d.first->GetSetting(kSettingsSection, "pendingSwitches"), evil);
+}
 
-    // A record that cannot be read, or folders stowed by a switch nobody knows of:
-    // refused, nothing renamed. Over a resting installation a damaged record goes; a
-    // pipe in its place stays, and nothing waits on it.
-    QVERIFY(cutShort(game, *first));
-    const QStringList stuck = snapshot(game).filter(notRecord);
-    QVERIFY(write(record, "damaged"));
-    QVERIFY(prepare(*second, game)
-                .refusal->text.startsWith(
-                    "The launcher's record cannot be read (it is damaged), and 3 folders"));
-    QCOMPARE(snapshot(game).filter(notRecord), stuck);
-    QVERIFY(QFile::remove(record));
-    QVERIFY(
-        prepare(*second, game)
-            .refusal->text.startsWith(
-                "A launch that the launcher has no record of stored away \"Roster\" and 2 more"));
-    QVERIFY(!prepare(*first, game).refusal); // its labels are in the first home
-    QVERIFY(write(record, "damaged"));
-    QVERIFY(!prepare(*second, game).refusal && !QFile::exists(record));
-    QVERIFY(::mkfifo(QFile::encodeName(record), 0600) == 0);
-    QVERIFY(prepare(*second, game)
-                .refusal->text.startsWith(
-                    "The launcher's record cannot be read (it is not a regular file). Remove it"));
-    QVERIFY(QFile::remove(record));
-    QCOMPARE(snapshot(game), resting);
+// A record that cannot be read, or folders stowed by a switch nobody knows of:
+// refused, nothing renamed. Over a resting installation a damaged record goes; a
+// pipe in its place stays, and nothing waits on it.
+void SwitchingTest::anUnreadableRecordOrUnknownStowedFoldersAreRefused() {
+    Decides d;
+    QVERIFY(d.cutShort(d.game, *d.first));
+    const QStringList stuck = snapshot(d.game).filter(d.notRecord);
+    QVERIFY(write(d.record, "damaged"));
+    QVERIFY(d.refusal(*d.second).startsWith(
+        "The launcher's record cannot be read (it is damaged), and 3 folders"));
+    QCOMPARE(snapshot(d.game).filter(d.notRecord), stuck);
+    QVERIFY(QFile::remove(d.record));
+    QVERIFY(d.refusal(*d.second).startsWith(
+        "A launch that the launcher has no record of stored away \"Roster\" and 2 more"));
+    QCOMPARE(d.refusal(*d.first), QString()); // its labels are in the first home
+    QVERIFY(write(d.record, "damaged"));
+    QVERIFY(d.refusal(*d.second).isEmpty() && !QFile::exists(d.record));
+    QVERIFY(::mkfifo(QFile::encodeName(d.record), 0600) == 0);
+    QVERIFY(d.refusal(*d.second).startsWith(
+        "The launcher's record cannot be read (it is not a regular file). Remove it"));
+    QVERIFY(QFile::remove(d.record));
+    QCOMPARE(snapshot(d.game), d.resting);
+}
 
-    // The path leads to a fresh installation now, the switched one moved away: nothing
-    // is said to be put back here, and the moved one is finished where it lies.
-    QVERIFY(cutShort(game, *first));
-    QVERIFY(QDir().rename(game, tmp.path() + "/Moved"));
-    install("Game");
-    SR::RestoreOutcome restored = SR::RestoreReachable(fs, *first, table, {game});
+// The path leads to a fresh installation now, the switched one moved away: nothing
+// is said to be put back here, and the moved one is finished where it lies.
+void SwitchingTest::aMovedInstallationIsFinishedWhereItLies() {
+    Decides d;
+    QVERIFY(d.cutShort(d.game, *d.first));
+    QVERIFY(QDir().rename(d.game, d.tmp.path() + "/Moved"));
+    d.install("Game");
+    SR::RestoreOutcome restored = SR::RestoreReachable(d.fs, *d.first, d.table, {d.game});
     QVERIFY(restored.putBack.isEmpty() && restored.elsewhere.size() == 1);
-    QCOMPARE(markerOf(tmp.path() + "/Moved/Roster"), "Frostmarch Roster_Frostmarch");
-    restored = SR::RestoreReachable(fs, *second, table, {tmp.path() + "/Moved/"});
+    QCOMPARE(markerOf(d.tmp.path() + "/Moved/Roster"), "Frostmarch Roster_Frostmarch");
+    restored = SR::RestoreReachable(d.fs, *d.second, d.table, {d.tmp.path() + "/Moved/"});
     QCOMPARE(restored.putBack.size(), 1);
-    QCOMPARE(snapshot(tmp.path() + "/Moved"), resting);
+    QCOMPARE(snapshot(d.tmp.path() + "/Moved"), d.resting);
+}
 
-    // Two worlds whose labels differ only in case are two worlds; a twin name is taken
-    // where it alone can be meant, and gets its own name back.
+// Two worlds whose labels differ only in case are two worlds; a twin name is taken
+// where it alone can be meant, and gets its own name back.
+void SwitchingTest::namesThatDifferOnlyInCase() {
+    Decides d;
+    const QString game = d.game;
     QVERIFY(write(game + "FROSTMARCH.ini", "[WorldData]\nDisplayName=Loud\n"));
     QVERIFY(write(game + "Tomes_FROSTMARCH/marker.txt", "FROSTMARCH Tomes\n"));
     const QStringList twins = snapshot(game);
-    QCOMPARE(launch(game, *first, "FROSTMARCH"), "Valmora Roster,FROSTMARCH Tomes");
+    QCOMPARE(d.launch(game, *d.first, "FROSTMARCH"), "Valmora Roster,FROSTMARCH Tomes");
     QCOMPARE(snapshot(game), twins);
     QVERIFY(QFile::remove(game + "FROSTMARCH.ini"));
     QVERIFY(QDir().rename(game + "Roster_Frostmarch", game + "roster_FROSTMARCH"));
     const QStringList lower = snapshot(game);
-    QCOMPARE(launch(game, *first, "Frostmarch"), "Frostmarch Roster_Frostmarch,Frostmarch "
-                                                 "Tomes_Frostmarch");
+    QCOMPARE(d.launch(game, *d.first, "Frostmarch"),
+             "Frostmarch Roster_Frostmarch,Frostmarch Tomes_Frostmarch");
     QCOMPARE(snapshot(game), lower);
     QVERIFY(QDir().mkdir(game + "ROSTER_frostmarch"));
-    QVERIFY(launch(game, *first, "Frostmarch").startsWith("Not started: names that differ only"));
+    QVERIFY(
+        d.launch(game, *d.first, "Frostmarch").startsWith("Not started: names that differ only"));
     QVERIFY(QDir().rmdir(game + "ROSTER_frostmarch"));
     QCOMPARE(snapshot(game), lower);
 }
