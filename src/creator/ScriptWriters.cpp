@@ -2,6 +2,7 @@
 
 #include "app/FileSystem.h"
 #include "app/SettingsStore.h"
+#include "worlds/FolderNames.h"
 #include "worlds/FolderSwitching.h"
 
 #include <QPair>
@@ -173,7 +174,8 @@ QList<Section> worldSections(const ScriptInput& input, FileSystem& fileSystem) {
         if (folder.isEmpty() || !fileSystem.FolderExists(folder))
             continue;
         const QString installed = installedPath(P, input.separator);
-        sections.append({table.shortName[i], L.isEmpty() ? installed : installed + '_' + L,
+        sections.append({table.shortName[i],
+                         L.isEmpty() ? installed : FolderNames::WorldVersion(installed, L),
                          fileSystem.resolveFolder(folder)});
     }
     if (!L.isEmpty()) {
@@ -189,14 +191,11 @@ QList<Section> worldSections(const ScriptInput& input, FileSystem& fileSystem) {
 QList<Section> tomeSections(const ScriptInput& input, FileSystem& fileSystem) {
     const QString& D = input.gameDir;
     const QString& L = input.label;
-    // One form for the whole script: the world's own tomes folder when it lies
-    // beside the default one, else the default tomes folder.
-    const QString stowed = FolderSwitching::WorldFolder(fileSystem, D, QStringLiteral("Tomes"), L);
-    const bool stowedForm = !stowed.isEmpty();
-    const QString tomesOnDisk =
-        folderOnDisk(fileSystem, stowedForm ? stowed : D + QStringLiteral("tomes"));
-    const QString installedFolder =
-        stowedForm ? QStringLiteral("tomes_") + L : QStringLiteral("tomes");
+    // One form for the whole script, from the folder the tome list shows: the world's
+    // own tomes folder when it lies beside the default one, else the default one.
+    const FolderSwitching::TomesFolder tomes = FolderSwitching::TomesOf(fileSystem, D, L);
+    const QString installedFolder = FolderNames::InstalledTomes(tomes.worldsOwn ? L : QString());
+    const QString tomesOnDisk = tomes.path.isEmpty() ? D + installedFolder : tomes.path;
     QList<Section> sections;
     for (const QString& tome : input.tomes)
         sections.append({tome, installedFolder + QLatin1Char('\\') + tome,

@@ -3,6 +3,7 @@
 #include "app/LauncherState.h"
 #include "app/Logging.h"
 #include "app/SettingsStore.h"
+#include "worlds/FolderNames.h"
 #include "worlds/GUIDStuff.h"
 #include "worlds/InstallationRecord.h"
 #include "worlds/SwitchRecords.h"
@@ -15,10 +16,10 @@ namespace FolderSwitching {
 
 namespace {
 
-// N: the last component of a table entry's relative path.
-QString folderName(const QString& P) {
-    return P.mid(P.lastIndexOf(QLatin1Char('/')) + 1);
-}
+using FolderNames::FolderName;
+using FolderNames::IsBackupLabel;
+using FolderNames::IsWorldLabel;
+using FolderNames::VersionName;
 
 // The relative path of the entry's parent folder ("" for the game directory).
 QString parentOf(const QString& P) {
@@ -62,9 +63,9 @@ QStringList versionCandidates(const FolderListing& listing, const QString& P,
     QStringList versions = caseTwins(listing, wanted);
     if (versions.contains(wanted))
         return QStringList{wanted};
-    const int labelStart = int(folderName(P).size()) + 1;
-    versions.removeIf(
-        [&](const QString& name) { return otherLabels.contains(name.mid(labelStart)); });
+    versions.removeIf([&](const QString& name) {
+        return otherLabels.contains(FolderNames::VersionLabel(name, FolderName(P)));
+    });
     return versions;
 }
 
@@ -74,34 +75,6 @@ const FolderListing* parentListing(const Look& look, const QString& P) {
 }
 
 } // namespace
-
-bool IsWorldLabel(const QString& label) {
-    if (label.isEmpty() || label == QLatin1String(".") || label == QLatin1String(".."))
-        return false;
-    return std::none_of(label.begin(), label.end(), [](QChar c) {
-        return c == QLatin1Char('/') || c == QLatin1Char('\\') ||
-               c.category() == QChar::Other_Control;
-    });
-}
-
-bool IsBackupLabel(const QString& label) {
-    if (label.size() != 38 || label.front() != QLatin1Char('{') || label.back() != QLatin1Char('}'))
-        return false;
-    for (int i = 1; i < 37; ++i) {
-        const QChar c = label.at(i);
-        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-        const bool hex = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-                         (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ||
-                         (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
-        if (dash ? c != QLatin1Char('-') : !hex)
-            return false;
-    }
-    return true;
-}
-
-QString VersionName(const QString& P, const QString& dirLabel) {
-    return folderName(P) + QLatin1Char('_') + dirLabel;
-}
 
 bool Look::hasFile(const QString& name) const {
     const auto it = listings.find(QString());
@@ -135,6 +108,18 @@ QString WorldFolder(FileSystem& fileSystem, const QString& gameDir, const QStrin
     KVDirStuff::GameFolderTable entry;
     entry.relativePath.fill(P);
     return WorldFolder(LookAt(fileSystem, gameDir, entry), P, dirLabel);
+}
+
+TomesFolder TomesOf(FileSystem& fileSystem, const QString& gameDir, const QString& dirLabel) {
+    const QString own = WorldFolder(fileSystem, gameDir, FolderNames::kTomes, dirLabel);
+    TomesFolder tomes{own.isEmpty() ? gameDir + FolderNames::kTomes : own, !own.isEmpty()};
+    try {
+        tomes.path =
+            fileSystem.FolderExists(tomes.path) ? fileSystem.resolveFolder(tomes.path) : QString();
+    } catch (const FileSystemError&) {
+        tomes.path.clear(); // gone since it was looked at
+    }
+    return tomes;
 }
 
 Look LookAt(FileSystem& fileSystem, const QString& gameDir,
@@ -198,14 +183,13 @@ QList<Stowed> StowedFolders(const Look& look, const KVDirStuff::GameFolderTable&
         const FolderListing* listing = parentListing(look, P);
         if (!listing)
             continue;
-        const QString N = folderName(P);
+        const QString N = FolderName(P);
         for (const FolderListing::SubFolder& folder : listing->subFolders) {
             const QString& name = folder.name;
-            if (name.size() == N.size() + 39 && name.at(N.size()) == QLatin1Char('-') &&
-                name.left(N.size()).compare(N, Qt::CaseInsensitive) == 0 &&
-                IsBackupLabel(name.mid(N.size() + 1)))
-                stowed.append(Stowed{P, look.paths[parentOf(P)], name, name.left(N.size()),
-                                     name.mid(N.size() + 1)});
+            const QString backupLabel = FolderNames::StowedLabel(name, N);
+            if (!backupLabel.isEmpty())
+                stowed.append(
+                    Stowed{P, look.paths[parentOf(P)], name, name.left(N.size()), backupLabel});
         }
     }
     return stowed;
@@ -233,7 +217,7 @@ Plan PlanSwitchIn(const Look& look, const KVDirStuff::GameFolderTable& table,
             continue;
         const QString parent = look.paths[parentOf(P)];
         // The default folder: its exact name, else its one twin in another case.
-        const QString N = folderName(P);
+        const QString N = FolderName(P);
         QStringList defaults = caseTwins(*listing, N);
         if (defaults.contains(N))
             defaults = QStringList{N};
@@ -261,7 +245,7 @@ void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QS
                     Failures* failures) {
     const QString& P = placement.relativePath;
     const QString& gameDir = placement.gameDir;
-    const QString stowedName = placement.defaultName + QLatin1Char('-') + backupLabel;
+    const QString stowedName = FolderNames::StowedName(placement.defaultName, backupLabel);
     const bool stowed = rename(fileSystem, gameDir, P, placement.parent + placement.defaultName,
                                stowedName, failures);
     const bool placed = rename(fileSystem, gameDir, P, placement.parent + placement.versionName,

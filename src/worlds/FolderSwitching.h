@@ -22,16 +22,9 @@ class SettingsStore;
 // letter case is taken where it alone could be meant (roster for Roster, or
 // Roster_frostmarch for world Frostmarch while no world is called frostmarch), and
 // every folder gets its own name back when the world is switched out. Every rename
-// goes through the file-system service and never replaces a folder.
+// goes through the file-system service and never replaces a folder. The names
+// themselves come from FolderNames.
 namespace FolderSwitching {
-
-// A world label is a name a world file can have without ".ini": not empty, no
-// separator, no control character, not "." or "..".
-bool IsWorldLabel(const QString& label);
-// A backup label is a GUID in braces, 38 characters.
-bool IsBackupLabel(const QString& label);
-// N & "_" & L: the name of entry P's version for world L.
-QString VersionName(const QString& P, const QString& dirLabel);
 
 // A folder that could not be renamed or looked into, and why.
 struct Trouble {
@@ -72,7 +65,8 @@ struct Look {
 
     // Whether the game directory holds a file (or anything but a folder) of that name.
     bool hasFile(const QString& name) const;
-    // The labels of the world files in the game directory that pass IsWorldLabel.
+    // The labels of the world files in the game directory that pass
+    // FolderNames::IsWorldLabel.
     QStringList worldLabels() const;
 };
 Look LookAt(FileSystem& fileSystem, const QString& gameDir,
@@ -84,6 +78,14 @@ Look LookAt(FileSystem& fileSystem, const QString& gameDir,
 QString WorldFolder(const Look& look, const QString& P, const QString& dirLabel);
 QString WorldFolder(FileSystem& fileSystem, const QString& gameDir, const QString& P,
                     const QString& dirLabel);
+
+// Where world dirLabel's tomes lie while it rests, for the tome list and the tome
+// script alike: its own tomes folder when WorldFolder finds one, else the default one.
+struct TomesFolder {
+    QString path;           // as it is on disk; "" when that folder does not exist
+    bool worldsOwn = false; // the world's own folder, not the default one
+};
+TomesFolder TomesOf(FileSystem& fileSystem, const QString& gameDir, const QString& dirLabel);
 
 // A default folder stowed under a backup label: N-B, or its on-disk spelling.
 struct Stowed {

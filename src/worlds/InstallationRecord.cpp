@@ -1,6 +1,6 @@
 #include "worlds/InstallationRecord.h"
 
-#include "worlds/FolderSwitching.h"
+#include "worlds/FolderNames.h"
 
 #include <QList>
 
@@ -77,15 +77,15 @@ std::optional<Record> Decode(const QByteArray& content, const KVDirStuff::GameFo
     }
     // Both labels once each; the backup label a GUID; the world label one a world
     // file can have, or "" for the default world.
-    if (labels != 2 || !FolderSwitching::IsBackupLabel(record.backupLabel) ||
-        (!record.dirLabel.isEmpty() && !FolderSwitching::IsWorldLabel(record.dirLabel)))
+    if (labels != 2 || !FolderNames::IsBackupLabel(record.backupLabel) ||
+        (!record.dirLabel.isEmpty() && !FolderNames::IsWorldLabel(record.dirLabel)))
         return std::nullopt;
     // A version's name is its entry's world name in another letter case, nothing else.
     for (auto it = record.versionNames.begin(); it != record.versionNames.end(); ++it) {
         const auto entry =
             std::find(table.relativePath.begin(), table.relativePath.end(), it.key());
         if (entry == table.relativePath.end() || record.dirLabel.isEmpty() ||
-            it.value().compare(FolderSwitching::VersionName(*entry, record.dirLabel),
+            it.value().compare(FolderNames::VersionName(*entry, record.dirLabel),
                                Qt::CaseInsensitive) != 0)
             return std::nullopt;
     }

@@ -4,6 +4,7 @@
 #include "app/LauncherState.h"
 #include "app/Logging.h"
 #include "app/SettingsStore.h"
+#include "worlds/FolderNames.h"
 #include "worlds/InstallationRecord.h"
 
 #include <QJsonArray>
@@ -61,8 +62,8 @@ bool sameLabel(const QString& a, const QString& b) {
 // A stored record is used only when its labels pass their checks; one that fails is
 // left where it is, never used to build a path.
 bool usable(const Record& record) {
-    if (FolderSwitching::IsWorldLabel(record.dirLabel) &&
-        FolderSwitching::IsBackupLabel(record.backupLabel))
+    if (FolderNames::IsWorldLabel(record.dirLabel) &&
+        FolderNames::IsBackupLabel(record.backupLabel))
         return true;
     qCWarning(lcWorlds).noquote() << "a switch record whose labels fail their check is left "
                                      "alone:"
@@ -75,7 +76,7 @@ bool usable(const Record& record) {
 std::optional<Switch> knownSwitch(SettingsStore& settings, const QString& backupLabel) {
     const QString lastBackup = settings.GetSetting(kSettingsSection, kLastBackupLabelKey);
     const QString lastDir = settings.GetSetting(kSettingsSection, kLastDirLabelKey);
-    if (sameLabel(lastBackup, backupLabel) && FolderSwitching::IsWorldLabel(lastDir))
+    if (sameLabel(lastBackup, backupLabel) && FolderNames::IsWorldLabel(lastDir))
         return Switch{lastDir, backupLabel, {}};
     const QList<Record> pending = Pending(settings);
     for (auto i = pending.size() - 1; i >= 0; --i) {

@@ -1,7 +1,7 @@
 #include "worlds/WorldCatalogue.h"
 
 #include "app/FileSystem.h"
-#include "worlds/FolderSwitching.h"
+#include "worlds/FolderNames.h"
 #include "worlds/INIFileStuff.h"
 #include "worlds/WorldList.h"
 
@@ -33,7 +33,7 @@ void ReadWorlds(FileSystem& fileSystem, const QString& gameDir, WorldList& world
     for (const FileItem& file : files) {
         // Only a world whose label can name its folders, so that every world switched
         // in can be switched back.
-        if (!IsWorldFileName(file.Name) || !FolderSwitching::IsWorldLabel(DirLabelOf(file.Name)))
+        if (!IsWorldFileName(file.Name) || !FolderNames::IsWorldLabel(DirLabelOf(file.Name)))
             continue;
         const QString displayName = INIFileStuff::ReadIniString(
             QStringLiteral("WorldData"), QStringLiteral("DisplayName"), file.Path, QString());

@@ -156,9 +156,11 @@ struct Packed {
     }
     // Writes the game directory's files; false when one cannot be made.
     bool make() const {
+        // Beside a twin in another case ("tomes"), the default tomes are packed from the
+        // folder the tome list shows them from, the one named exactly.
         QStringList files =
             world + QString("Tomes/Back/Sea\\Charts.txt|Tomes/Empty/Sub/|Tomes/Latin/|"
-                            "Tomes/Pipe/|Tomes/Socket/|Tomes/Device/")
+                            "Tomes/Pipe/|Tomes/Socket/|Tomes/Device/|tomes/Decoy/decoy.txt")
                         .split('|');
         for (const QString& file : ofDefault)
             files << "T" + file.mid(1);

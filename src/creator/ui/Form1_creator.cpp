@@ -40,12 +40,9 @@ void Form1::FillTomeList() {
         return;
     const QString L = worlds.Item(k + 1).DirLabel();
     FileSystem& fileSystem = *state.fileSystem;
-    QString folder =
-        FolderSwitching::WorldFolder(fileSystem, state.gameDir, QStringLiteral("Tomes"), L);
-    if (folder.isEmpty())
-        folder = state.gameDir + QStringLiteral("Tomes");
+    const QString folder = FolderSwitching::TomesOf(fileSystem, state.gameDir, L).path;
     // A world without a tomes folder (or one that cannot be read) has no tomes.
-    if (!fileSystem.FolderExists(folder))
+    if (folder.isEmpty())
         return;
     QList<Folder> tomes;
     try {
