@@ -52,9 +52,12 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
     InstallationBuilder::writeFile(game + "Tomes/Old_Maps/coast.txt", "Coast.\n");
     fixture.presetSetting("KVDir", game);
     fixture.presetSetting("interfaceType", "1");
-    auto choose = [&](int action) {
-        fixture.window->CreatorCombo->setCurrentIndex(action);
-        emit fixture.window->CreatorCombo->activated(action);
+    // Picks the action with this caption, as the user does.
+    auto choose = [&](const QString& action) {
+        QComboBox* chooser = fixture.window->CreatorCombo;
+        chooser->setCurrentIndex(chooser->findText(action));
+        QCOMPARE(chooser->currentText(), action);
+        emit chooser->activated(chooser->currentIndex());
     };
     // Clicks Launch; returns the panel's message, or why it does not fit its label.
     auto launch = [&] {
@@ -78,7 +81,7 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
     fixture.presetSetting("lastDirLabel", "Frostmarch");
     fixture.presetSetting("lastBackupLabel", backup);
     fixture.createShown();
-    choose(2);
+    choose("Launch Packaging Utility");
     QVERIFY(launch().contains("Could not restore \"Roster\""));
     QCOMPARE(fixture.storedSetting("lastDirLabel"), "Frostmarch");
     QVERIFY(QDir(game).rmdir("Roster_Frostmarch")); // the name is free again
@@ -104,7 +107,7 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
     QTest::mouseClick(worlds->viewport(), Qt::LeftButton, {}, last.center() + QPoint(0, 20));
     QCOMPARE(panel(), "Bestiary,Herbalism,Old_Maps, 0 0 0");
     // Packaging enables the tome list; another world lists its own tomes.
-    choose(2);
+    choose("Launch Packaging Utility");
     clickRow(worlds, 1);
     QCOMPARE(panel(), "Bestiary,Sea Charts, 1 1 1");
     // Tomes take the world's selection away; clearing the last tome selects world
@@ -118,10 +121,10 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
     // Another action while tomes are selected: tomes cleared, list disabled, the
     // world back with its tomes listed afresh.
     clickRow(tomes, 1);
-    choose(1);
+    choose("Launch Korvath II Creator");
     QCOMPARE(panel(), "Bestiary,Sea Charts, 0 1 1");
     // A selection of tomes never carries over to another world (keys act as clicks).
-    choose(2);
+    choose("Launch Packaging Utility");
     clickRow(tomes, 0);
     QTest::keyClick(worlds, Qt::Key_Down);
     QCOMPARE(panel(), "Frost Lore, 1 2 2");
@@ -147,11 +150,11 @@ void CreatorPanelTest::selectionRulesDispatchAndRefusals() {
             QTest::mouseClick(w.CreatorLaunchBtn, Qt::LeftButton);
         InstallationBuilder::writeFile(launcher + "/output/setup.exe", "MZ");
     };
-    choose(1);
+    choose("Launch Korvath II Creator");
     launch();
-    choose(0);
+    choose("Launch Korvath II");
     launch();
-    choose(2);
+    choose("Launch Packaging Utility");
     clickRow(worlds, 1);
     QCOMPARE(launch(), "The installer is ready: setup.exe in " + launcher + "/output.");
     // The folder's name opens the folder, also from the keyboard.
