@@ -1,6 +1,6 @@
 // launcher-screenshots OUTDIR
 // Starts the launcher exactly as the program does (settings from $XDG_CONFIG_HOME),
-// selects each tab the way a click does and saves the window as OUTDIR/<tab>.png.
+// selects each tab the way a click does and saves the window as OUTDIR/<tab name>.png.
 // tools/screenshot runs it under Xvfb.
 #include "app/SettingsStore.h"
 #include "app/ui/Form1.h"
@@ -28,8 +28,6 @@ int main(int argc, char* argv[]) {
         err << "cannot create " << out.path() << '\n';
         return 1;
     }
-    const QStringList names = {QStringLiteral("launcher"), QStringLiteral("configuration"),
-                               QStringLiteral("about")};
     bool shown = false;
     int failures = 0;
     const int status = RunLauncher([&](Form1& window) {
@@ -37,14 +35,15 @@ int main(int argc, char* argv[]) {
         // Once the window is on the screen, take the shots and end the event loop.
         QTimer::singleShot(300, &window, [&] {
             QTabBar* bar = window.LauncherTabs->tabBar();
-            for (int i = 0; i < names.size(); ++i) {
+            for (int i = 0; i < Form1::tabs().size(); ++i) {
+                const QString& name = Form1::tabs()[i].name;
                 if (!window.LauncherTabs->TabEnabled(i)) {
-                    err << names[i] << " tab: unavailable (no valid game directory), skipped\n";
+                    err << name << " tab: unavailable (no valid game directory), skipped\n";
                     continue;
                 }
                 bar->setCurrentIndex(i);
                 QApplication::processEvents();
-                const QString path = out.filePath(names[i] + QStringLiteral(".png"));
+                const QString path = out.filePath(name + QStringLiteral(".png"));
                 if (window.grab().save(path)) {
                     QTextStream(stdout) << path << '\n';
                 } else {

@@ -193,7 +193,7 @@ void WindowTest::startup() {
     // Without a valid game directory: the Configuration tab in front, the Launcher tab
     // unavailable.
     QCOMPARE(dirPanelMismatch(fixture, valid ? game + "/" : QString()), QString());
-    QCOMPARE(w.LauncherTabs->Tab(), valid ? 0 : 1);
+    QCOMPARE(w.LauncherTabs->Tab(), Form1::tabIndex(valid ? u"launcher" : u"configuration"));
     QCOMPARE(w.PlayerLabel->text().isEmpty(), !valid);
     // The directory panel: the lists on the game directory, or still on the opening
     // directory, which the label then names. The focus starts in the tab in front.
@@ -255,21 +255,25 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
         {w.CreatorLabel, QStringList(w.CreatorLabel->text()) + launchTexts},
     };
     // Every text label is in the table above; every list, combo box, button and
-    // picture has a name for a screen reader, and pictures say what they show.
+    // picture has a name for a screen reader, and pictures say what they show. Every
+    // control lies whole in its container.
     QStringList failures;
     for (QWidget* control : w.findChildren<QWidget*>()) {
         auto* label = qobject_cast<QLabel*>(control);
         const bool picture = label && !label->pixmap().isNull();
         if (label && !picture && !texts.contains(label))
             failures << "no texts for " + label->objectName();
+        // Not the parts Qt builds inside a control.
+        if (control->objectName().isEmpty() || control->objectName().startsWith("qt_"))
+            continue;
+        if (!control->isHidden() && !control->parentWidget()->rect().contains(control->geometry()))
+            failures << control->objectName() + " lies outside its container";
         // A button is named by its caption; the rest need a name of their own (a combo
         // box would otherwise be read out by the text it shows).
         QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
         const QString name = reader->text(QAccessible::Name);
         if ((picture || qobject_cast<QAbstractItemView*>(control) ||
              qobject_cast<QComboBox*>(control) || qobject_cast<QAbstractButton*>(control)) &&
-            !control->objectName().isEmpty() && // not the parts Qt builds inside a control
-            !control->objectName().startsWith("qt_") &&
             (name.trimmed().isEmpty() || (picture && control->accessibleDescription().isEmpty())))
             failures << "no name for " + control->objectName();
     }
@@ -318,48 +322,49 @@ void WindowTest::optionButtonsAndTabsByMouseAndKeys() {
     QCOMPARE(w.launcherState().interfaceType, QStringLiteral("0"));
     TabControl* tabs = w.LauncherTabs;
     QSignalSpy clicks(tabs, &TabControl::Click);
+    // The tab selected, its page the only one shown, and the quote.
     auto shown = [&] {
-        return qMakePair(tabs->Tab(), int(m_quotes.indexOf(w.QuoteLabel->text())));
+        bool onePage = true;
+        for (int i = 0; i < tabs->count(); ++i)
+            onePage = onePage && tabs->page(i)->isVisible() == (i == tabs->Tab());
+        return Form1::tabs().value(tabs->Tab()).name + (onePage ? " " : " and another page ") +
+               QString::number(m_quotes.indexOf(w.QuoteLabel->text()));
     };
     // Only the user's selection of the About tab draws a quote, each time, by mouse or
     // keys; the keys go round the row past the disabled tab. A step: what the user
-    // does ("" nothing, "tab N" a click, else keys), the draw a quote would take, and
+    // does ("" nothing, "tab NAME" a click, else keys), the draw a quote would take, and
     // the tab and quote shown after it.
     const struct {
         const char* action;
         float draw;
-        int tab, quote;
-    } steps[] = {{"", 0.0f, 1, 3},
-                 {"tab 0", 14.5f / 19, 1, 3},
-                 {"tab 2", 14.5f / 19, 2, 14},
-                 {"Ctrl+Tab", 0.0f, 1, 14},
-                 {"Ctrl+Shift+Backtab", 0.0f, 2, 0},
-                 {"Ctrl+PgDown", 0.5f, 1, 0},
-                 {"Ctrl+PgUp", 0.5f, 2, 9},
-                 {"tab 1", 0.0f, 1, 9}};
+        const char* shown;
+    } steps[] = {
+        {"", 0.0f, "configuration 3"},           {"tab launcher", 14.5f / 19, "configuration 3"},
+        {"tab about", 14.5f / 19, "about 14"},   {"Ctrl+Tab", 0.0f, "configuration 14"},
+        {"Ctrl+Shift+Backtab", 0.0f, "about 0"}, {"Ctrl+PgDown", 0.5f, "configuration 0"},
+        {"Ctrl+PgUp", 0.5f, "about 9"},          {"tab configuration", 0.0f, "configuration 9"}};
     for (const auto& step : steps) {
         r = step.draw;
         const QString action = step.action;
         if (action.startsWith("tab "))
-            clickTab(tabs, action.back().digitValue());
+            clickTab(tabs, action.mid(4));
         else if (!action.isEmpty())
             QTest::keySequence(QApplication::focusWidget(), QKeySequence(action));
-        QCOMPARE(shown(), qMakePair(step.tab, step.quote));
-        QVERIFY(tabs->page(step.tab)->isVisible() && !tabs->page((step.tab + 1) % 3)->isVisible());
+        QCOMPARE(shown(), QString(step.shown));
     }
     // Each selection raised one click, passing the tab selected before; from tab to
     // tab without the About tab, nothing is drawn.
-    tabs->SetTabEnabled(0, true);
-    clickTab(tabs, 0);
-    QCOMPARE(shown(), qMakePair(0, 9));
+    const int about = Form1::tabIndex(u"about");
+    tabs->SetTabEnabled(Form1::tabIndex(u"launcher"), true);
+    clickTab(tabs, "launcher");
+    QCOMPARE(shown(), "launcher 9");
     QCOMPARE(clicks.count(), 7);
-    QCOMPARE(clicks.first().first().toInt(), 1);
+    QCOMPARE(clicks.first().first().toInt(), Form1::tabIndex(u"configuration"));
     // The program's selections raise no click and draw nothing; disabling the tab
     // shown leaves it shown.
-    tabs->SetTab(2);
-    tabs->SetTabEnabled(2, false);
-    QCOMPARE(shown(), qMakePair(2, 9));
-    QVERIFY(tabs->page(2)->isVisible());
+    tabs->SetTab(about);
+    tabs->SetTabEnabled(about, false);
+    QCOMPARE(shown(), "about 9");
     QCOMPARE(clicks.count(), 7);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(!w.isVisible());
@@ -461,7 +466,7 @@ void WindowTest::directoryPanel() {
     // current line, or setting the directory it shows in any spelling, moves nothing.
     QVERIFY(openLine(w.KVDirDir, "Korvath 2", true));
     QCOMPARE(dirPanelMismatch(f, game + "/"), QString());
-    QCOMPARE(w.LauncherTabs->Tab(), 1);
+    QCOMPARE(w.LauncherTabs->Tab(), Form1::tabIndex(u"configuration"));
     QVERIFY(openLine(w.KVDirDir, "Korvath 2"));
     for (const QString& same : {game, d + "//Games//Korvath 2/", d + "/GAMES/korvath 2"})
         QVERIFY2(!w.KVDirDir->SetPath(same), qPrintable(same));
@@ -640,16 +645,16 @@ void WindowTest::tabKeysOnARealXServer() {
     Form1& w = fixture.createShown();
     QProcess::execute("xdotool", {"windowfocus", "--sync", QString::number(w.winId())});
     QTRY_VERIFY(w.isActiveWindow());
-    // From the world list (tab 0), the directory list (tab 1) and the About tab: the next
-    // enabled tab and back, wrapping round.
-    for (const auto& [keys, tab] : {std::pair{"ctrl+Tab", 1},
-                                    {"ctrl+Tab", 2},
-                                    {"ctrl+Tab", 0},
-                                    {"ctrl+shift+Tab", 2},
-                                    {"ctrl+shift+Tab", 1},
-                                    {"ctrl+shift+Tab", 0}}) {
+    // From the world list, the directory list and the About tab: the next enabled tab
+    // and back, wrapping round.
+    for (const auto& [keys, tab] : {std::pair{"ctrl+Tab", u"configuration"},
+                                    {"ctrl+Tab", u"about"},
+                                    {"ctrl+Tab", u"launcher"},
+                                    {"ctrl+shift+Tab", u"about"},
+                                    {"ctrl+shift+Tab", u"configuration"},
+                                    {"ctrl+shift+Tab", u"launcher"}}) {
         QProcess::execute("xdotool", {"key", keys});
-        QTRY_COMPARE(w.LauncherTabs->Tab(), tab);
+        QTRY_COMPARE(w.LauncherTabs->Tab(), Form1::tabIndex(tab));
     }
 }
 

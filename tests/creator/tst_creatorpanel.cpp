@@ -49,9 +49,12 @@ struct Panel {
         fixture.presetSetting("KVDir", game);
         fixture.presetSetting("interfaceType", "1");
     }
-    void choose(int action) {
-        fixture.window->CreatorCombo->setCurrentIndex(action);
-        emit fixture.window->CreatorCombo->activated(action);
+    // Picks the action with this caption, as the user does.
+    void choose(const QString& action) {
+        QComboBox* chooser = fixture.window->CreatorCombo;
+        chooser->setCurrentIndex(chooser->findText(action));
+        QCOMPARE(chooser->currentText(), action);
+        emit chooser->activated(chooser->currentIndex());
     }
     // Clicks Launch; returns the panel's message, or why it does not fit its label.
     QString launch() {
@@ -91,7 +94,7 @@ void CreatorPanelTest::aWorldThatCannotBeRestoredIsNotSaved() {
     p.fixture.presetSetting("lastDirLabel", "Frostmarch");
     p.fixture.presetSetting("lastBackupLabel", backup);
     p.fixture.createShown();
-    p.choose(2);
+    p.choose("Launch Packaging Utility");
     QVERIFY(p.launch().contains("Could not restore \"Roster\""));
     QCOMPARE(p.fixture.storedSetting("lastDirLabel"), "Frostmarch");
 }
@@ -120,7 +123,7 @@ void CreatorPanelTest::theTomeListFollowsTheSelection() {
     QTest::mouseClick(worlds->viewport(), Qt::LeftButton, {}, last.center() + QPoint(0, 20));
     QCOMPARE(panel(), "Bestiary,Herbalism,Old_Maps, 0 0 0");
     // Packaging enables the tome list; another world lists its own tomes.
-    p.choose(2);
+    p.choose("Launch Packaging Utility");
     clickRow(worlds, 1);
     QCOMPARE(panel(), "Bestiary,Sea Charts, 1 1 1");
     // Tomes take the world's selection away; clearing the last tome selects world
@@ -134,10 +137,10 @@ void CreatorPanelTest::theTomeListFollowsTheSelection() {
     // Another action while tomes are selected: tomes cleared, list disabled, the
     // world back with its tomes listed afresh.
     clickRow(tomes, 1);
-    p.choose(1);
+    p.choose("Launch Korvath II Creator");
     QCOMPARE(panel(), "Bestiary,Sea Charts, 0 1 1");
     // A selection of tomes never carries over to another world (keys act as clicks).
-    p.choose(2);
+    p.choose("Launch Packaging Utility");
     clickRow(tomes, 0);
     QTest::keyClick(worlds, Qt::Key_Down);
     QCOMPARE(panel(), "Frost Lore, 1 2 2");
@@ -165,11 +168,11 @@ void CreatorPanelTest::actionsRunWithTheWorldSwitchedIn() {
             QTest::mouseClick(w.CreatorLaunchBtn, Qt::LeftButton);
         InstallationBuilder::writeFile(launcher + "/output/setup.exe", "MZ");
     };
-    p.choose(1);
+    p.choose("Launch Korvath II Creator");
     p.launch();
-    p.choose(0);
+    p.choose("Launch Korvath II");
     p.launch();
-    p.choose(2);
+    p.choose("Launch Packaging Utility");
     clickRow(worlds, 1);
     QCOMPARE(p.launch(), "The installer is ready: setup.exe in " + launcher + "/output.");
     // The folder's name opens the folder, also from the keyboard.

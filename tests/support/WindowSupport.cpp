@@ -42,8 +42,9 @@ QStringList listLines(const QListWidget* list) {
     return lines;
 }
 
-void clickTab(TabControl* tabs, int index) {
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(index).center());
+void clickTab(TabControl* tabs, const QString& name) {
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {},
+                      tabs->tabBar()->tabRect(Form1::tabIndex(name)).center());
 }
 
 QStringList& fatalErrors() {
@@ -101,7 +102,8 @@ QString dirPanelMismatch(WindowFixture& fixture, const QString& gameDir, const Q
         {"directory", w.launcherState().gameDir == gameDir &&
                           fixture.storedSetting(QStringLiteral("KVDir")) == gameDir},
         {"message", w.KVDirErrorLabel->text() == (valid ? QString() : message)},
-        {"tabs", w.LauncherTabs->TabEnabled(0) == valid && (valid || w.LauncherTabs->Tab() == 1)},
+        {"tabs", w.LauncherTabs->TabEnabled(Form1::tabIndex(u"launcher")) == valid &&
+                     (valid || w.LauncherTabs->Tab() == Form1::tabIndex(u"configuration"))},
         {"Autofind", w.KVDirAutofindBtn->isEnabled() != valid &&
                          w.KVDirAutofindBtn->text() == QStringLiteral("Autofind")},
         {"lists", w.KVDirDir->isEnabled() && w.KVDirDrive->isEnabled()},

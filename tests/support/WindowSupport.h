@@ -23,8 +23,8 @@ QString labelOverflow(QLabel* label, const QString& text);
 // The lines of a list, top to bottom.
 QStringList listLines(const QListWidget* list);
 
-// Selects a tab of the tab control by a click, as the user does.
-void clickTab(TabControl* tabs, int index);
+// Selects the window's tab called name by a click, as the user does.
+void clickTab(TabControl* tabs, const QString& name);
 
 // Errors that escaped a window handler during the test (the window's fatal-error
 // handler records them instead of ending the program). Tests check it stays empty.

@@ -268,7 +268,7 @@ void LaunchTest::listsFillWhenADirectoryIsChosen() {
     QTest::mouseClick(window.KVDirAutofindBtn, Qt::LeftButton);
     QCOMPARE(window.launcherState().gameDir, game.dir);
     QCOMPARE(shown(), worlds);
-    window.LauncherTabs->SetTab(0);
+    window.LauncherTabs->SetTab(Form1::tabIndex(u"launcher"));
     game.selectWorld("Frost March");
     game.clickLaunch();
     QCOMPARE(game.runs(), 1);
@@ -308,9 +308,9 @@ void LaunchTest::worldsGoIntoTheApplicationsMenuFromTheLists() {
     QCOMPARE(DesktopEntries::ExecArguments(DesktopEntries::Read(entry).value("Exec")),
              QStringList({QCoreApplication::applicationFilePath(), "--world", "Frostmarch",
                           "--game-dir", game.dir}));
-    window.LauncherTabs->SetTab(1);
+    window.LauncherTabs->SetTab(Form1::tabIndex(u"configuration"));
     QTest::mouseClick(window.InterfaceOption2, Qt::LeftButton);
-    window.LauncherTabs->SetTab(0);
+    window.LauncherTabs->SetTab(Form1::tabIndex(u"launcher"));
     window.CreatorWorldList->SetSelected(2, true);
     QCOMPARE(
         fromMenu([&] { QTest::keyClick(window.CreatorWorldList, Qt::Key_F10, Qt::ShiftModifier); }),

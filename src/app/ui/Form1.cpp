@@ -7,6 +7,7 @@
 #include "app/ui/AccessibleNames.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/PanelLayout.h"
 #include "app/ui/Pictures.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
@@ -26,61 +27,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
-
-namespace {
-
-// Positions are given in twips, 15 to the pixel.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-
-// Sizes are given in points at 96 dots per inch; the font is set in pixels so the
-// fixed boxes hold their texts on any screen.
-QFont uiFont(qreal points, bool bold = false) {
-    return LauncherFont::font(points, bold);
-}
-
-template <class W> W* place(W* widget, const QString& name, const QRect& geometry) {
-    widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QRect& geometry, const QString& text,
-                  const QFont& font) {
-    auto* label = place(new QLabel(text, parent), name, geometry);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QRect& geometry,
-                        const QString& text) {
-    auto* button = place(new QPushButton(text, parent), name, geometry);
-    button->setFont(uiFont(LauncherFont::kRegularPoints));
-    button->setAutoDefault(false);
-    return button;
-}
-
-// A classic frame: the caption sits on the border line, so the frame's own controls
-// can start just below the caption, where the layout puts them.
-void styleFrame(QGroupBox* frame) {
-    frame->setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: 6px; }"
-        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-        " left: 8px; padding: 0 3px; }"));
-}
-
-// What a screen reader says for a control that shows no text of its own.
-void describe(QWidget* widget, const QString& name, const QString& description = QString()) {
-    widget->setAccessibleName(name);
-    if (!description.isEmpty())
-        widget->setAccessibleDescription(description);
-}
-
-} // namespace
+#include <stdexcept>
 
 const QString Form1::kPlayerWorldsText =
     QStringLiteral("The following worlds were found in your Korvath II directory. Select a world, "
@@ -105,7 +52,7 @@ Form1::Form1(LauncherServices launcherServices, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kApplicationName);
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(uiFont(LauncherFont::kRegularPoints));
+    setFont(LauncherFont::font(LauncherFont::kRegularPoints));
     createControls();
     connectControls();
     connectShortcuts();
@@ -148,153 +95,51 @@ void Form1::setFatalErrorHandler(std::function<void(const QString&)> handler) {
     fatalErrorHandler() = std::move(handler);
 }
 
+const QList<Form1::Tab>& Form1::tabs() {
+    static const QList<Tab> table = {
+        {"launcher", "Launcher", {&Form1::createPlayerPanel, &Form1::createCreatorPanel}},
+        {"configuration", "Configuration", {&Form1::createDirPanel, &Form1::createInterfacePanel}},
+        {"about", "About", {&Form1::createAboutPanel}},
+    };
+    return table;
+}
+
+int Form1::tabIndex(QStringView name) {
+    const QList<Tab>& table = tabs();
+    for (int i = 0; i < table.size(); ++i) {
+        if (table[i].name == name)
+            return i;
+    }
+    throw std::logic_error("The window has no tab called " + name.toString().toStdString());
+}
+
 void Form1::createControls() {
     // The pictures are compiled into the static window library; its resources must be
     // registered by name, or the linker may leave them out of the program.
     Q_INIT_RESOURCE(resources);
     AccessibleNames::Install();
-    const QFont regular = uiFont(LauncherFont::kRegularPoints);
-    const QFont bold = uiFont(LauncherFont::kRegularPoints, true);
-    const QFont large = uiFont(LauncherFont::kLargePoints);
 
     // The banner with the product's title, drawn at the top left above the tabs.
-    auto* banner =
-        place(new QLabel(this), QStringLiteral("Banner"), QRect(0, 0, kClientWidth, kBannerHeight));
+    auto* banner = new QLabel(this);
+    banner->setObjectName(QStringLiteral("Banner"));
+    banner->setGeometry(0, 0, kClientWidth, kBannerHeight);
     banner->setPixmap(Pictures::Load(QStringLiteral("banner.ppm"), devicePixelRatioF()));
-    describe(banner, QStringLiteral("Korvath II World Launcher"),
-             QStringLiteral("The title KORVATH II, WORLD LAUNCHER, over mountains at night"));
+    banner->setAccessibleName(QStringLiteral("Korvath II World Launcher"));
+    banner->setAccessibleDescription(
+        QStringLiteral("The title KORVATH II, WORLD LAUNCHER, over mountains at night"));
     banner->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    LauncherTabs =
-        place(new TabControl(this), QStringLiteral("LauncherTabs"), twips(255, 1740, 6615, 3975));
-    LauncherTabs->setFont(regular);
-    LauncherTabs->addTab(QStringLiteral("Launcher"));
-    LauncherTabs->addTab(QStringLiteral("Configuration"));
-    LauncherTabs->addTab(QStringLiteral("About"));
-    QWidget* tab0 = LauncherTabs->page(0);
-    QWidget* tab1 = LauncherTabs->page(1);
-    QWidget* tab2 = LauncherTabs->page(2);
-
-    // Player panel
-    PlayerPicBox =
-        place(new QWidget(tab0), QStringLiteral("PlayerPicBox"), twips(120, 360, 6375, 3495));
-    PlayerLabel = makeLabel(PlayerPicBox, QStringLiteral("PlayerLabel"), twips(495, 180, 5415, 495),
-                            QString(), large);
-    PlayerWorldList = place(new ListBox(PlayerPicBox), QStringLiteral("PlayerWorldList"),
-                            twips(480, 840, 5415, 1980));
-    PlayerWorldList->setFont(large);
-    describe(PlayerWorldList, QStringLiteral("Worlds"));
-    PlayerWorldList->setSelectionMode(QAbstractItemView::SingleSelection);
-    PlayerLaunchBtn = makeButton(PlayerPicBox, QStringLiteral("PlayerLaunchBtn"),
-                                 twips(1800, 3000, 1215, 375), QStringLiteral("Launch"));
-    PlayerQuitBtn = makeButton(PlayerPicBox, QStringLiteral("PlayerQuitBtn"),
-                               twips(3360, 3000, 1215, 375), QStringLiteral("Quit"));
-
-    // Creator panel: same place, hidden and disabled at opening.
-    CreatorPicBox =
-        place(new QWidget(tab0), QStringLiteral("CreatorPicBox"), twips(120, 360, 6375, 3495));
-    CreatorLabel = makeLabel(CreatorPicBox, QStringLiteral("CreatorLabel"),
-                             twips(255, 180, 5895, 495), kNoDirectoryText, large);
-    CreatorWorldList = place(new ListBox(CreatorPicBox), QStringLiteral("CreatorWorldList"),
-                             twips(240, 840, 5895, 1020));
-    CreatorWorldList->setFont(large);
-    describe(CreatorWorldList, QStringLiteral("Worlds"));
-    CreatorWorldList->setSelectionMode(QAbstractItemView::SingleSelection);
-    CreatorTomeList = place(new ListBox(CreatorPicBox), QStringLiteral("CreatorTomeList"),
-                            twips(240, 2040, 5895, 780));
-    CreatorTomeList->setFont(large);
-    describe(CreatorTomeList, QStringLiteral("Tomes"),
-             QStringLiteral("The tomes of the world chosen last, for packaging"));
-    CreatorTomeList->setSelectionMode(QAbstractItemView::MultiSelection);
-    CreatorTomeList->setEnabled(false);
-    CreatorCombo = place(new QComboBox(CreatorPicBox), QStringLiteral("CreatorCombo"),
-                         twips(240, 3000, 3255, 315));
-    CreatorCombo->setFont(regular);
-    describe(CreatorCombo, QStringLiteral("Action"));
-    CreatorLaunchBtn = makeButton(CreatorPicBox, QStringLiteral("CreatorLaunchBtn"),
-                                  twips(3600, 3000, 1215, 375), QStringLiteral("Launch"));
-    CreatorQuitBtn = makeButton(CreatorPicBox, QStringLiteral("CreatorQuitBtn"),
-                                twips(4920, 3000, 1215, 375), QStringLiteral("Quit"));
-    CreatorPicBox->setEnabled(false);
-    CreatorPicBox->hide();
-
-    // Configuration tab: directory panel
-    KVDirFrame = place(new QGroupBox(QStringLiteral("Korvath II Directory"), tab1),
-                       QStringLiteral("KVDirFrame"), twips(240, 480, 6135, 2535));
-    KVDirFrame->setFont(bold);
-    styleFrame(KVDirFrame);
-    KVDirDir =
-        place(new DirListBox(KVDirFrame), QStringLiteral("KVDirDir"), twips(120, 360, 3135, 1440));
-    KVDirDir->setFont(regular);
-    describe(KVDirDir, QStringLiteral("Directory"),
-             QStringLiteral("The folders of the chosen directory; choose the Korvath II "
-                            "directory"));
-    KVDirDrive = place(new DriveListBox(KVDirFrame), QStringLiteral("KVDirDrive"),
-                       twips(120, 1920, 3135, 315));
-    KVDirDrive->setFont(regular);
-    describe(KVDirDrive, QStringLiteral("Drive"));
-    KVDirAutofindBtn = makeButton(KVDirFrame, QStringLiteral("KVDirAutofindBtn"),
-                                  twips(3600, 1920, 2175, 375), QStringLiteral("Autofind"));
-    KVDirAutofindBtn->setEnabled(false);
-    KVDirSettingLabel =
-        makeLabel(KVDirFrame, QStringLiteral("KVDirSettingLabel"), twips(3480, 360, 2535, 255),
-                  QStringLiteral("Current Setting:"), bold);
-    KVDirDirLabel =
-        makeLabel(KVDirFrame, QStringLiteral("KVDirDirLabel"), twips(3480, 600, 2535, 420),
-                  QStringLiteral("NONE SELECTED"), regular);
-    KVDirErrorLabel = makeLabel(
-        KVDirFrame, QStringLiteral("KVDirErrorLabel"), twips(3480, 1080, 2535, 615),
-        QStringLiteral("Warning: This directory does NOT contain a Korvath II installation. "
-                       "Please select a different directory."),
-        regular);
-    // "Current Setting:" labels the directory shown below it.
-    KVDirSettingLabel->setBuddy(KVDirDirLabel);
-
-    // Configuration tab: interface mode
-    InterfaceFrame = place(new QGroupBox(QStringLiteral("Interface"), tab1),
-                           QStringLiteral("InterfaceFrame"), twips(240, 3120, 6135, 615));
-    InterfaceFrame->setFont(bold);
-    styleFrame(InterfaceFrame);
-    InterfaceOption1 = place(new QRadioButton(QStringLiteral("Player Interface"), InterfaceFrame),
-                             QStringLiteral("InterfaceOption1"), twips(1080, 240, 1815, 195));
-    InterfaceOption1->setFont(bold);
-    InterfaceOption2 = place(new QRadioButton(QStringLiteral("Creator Interface"), InterfaceFrame),
-                             QStringLiteral("InterfaceOption2"), twips(3495, 240, 2055, 195));
-    InterfaceOption2->setFont(bold);
-    InterfaceOption1->setChecked(true);
-    // The style's round indicator is taller than the classic 13-pixel row: each
-    // button grows about the row's middle, so the circle is drawn whole.
-    for (QRadioButton* option : {InterfaceOption1, InterfaceOption2}) {
-        const QRect row = option->geometry();
-        const int height = std::max(row.height(), option->sizeHint().height());
-        option->setGeometry(row.x(), row.y() + (row.height() - height) / 2, row.width(), height);
+    using namespace PanelLayout;
+    const Control table[] = {{&Form1::LauncherTabs, "LauncherTabs", Kind::Tabs, "",
+                              twips(255, 1740, 6615, 3975), "", Font::Regular}};
+    makeControls(*this, this, table);
+    // Every page first, then the panels on them.
+    for (const Tab& tab : tabs())
+        LauncherTabs->addTab(tab.caption);
+    for (int i = 0; i < tabs().size(); ++i) {
+        for (const auto panel : tabs()[i].panels)
+            (this->*panel)(LauncherTabs->page(i));
     }
-
-    // About tab
-    Image1 = place(new QLabel(tab2), QStringLiteral("Image1"), twips(240, 510, 1860, 3210));
-    describe(Image1, QStringLiteral("Gustav the Marmoset"),
-             QStringLiteral("Gustav the Marmoset, the launcher's mascot, sits on a branch below "
-                            "a speech bubble that holds his advice"));
-    QuoteLabel = makeLabel(tab2, QStringLiteral("QuoteLabel"), twips(375, 645, 1605, 1620),
-                           QString(), regular);
-    // Both start with a line break for their place in the box, which is not read out.
-    for (QLabel* label : {QuoteLabel, KVDirErrorLabel})
-        label->setProperty("kvTrimmedName", true);
-    Line1 = place(new QFrame(tab2), QStringLiteral("Line1"),
-                  QRect(2310 / 15, 540 / 15, 1, (3690 - 540) / 15));
-    Line1->setFrameShape(QFrame::VLine);
-    Line1->setFrameShadow(QFrame::Plain);
-    Image2 = place(new QLabel(tab2), QStringLiteral("Image2"), twips(2475, 540, 3930, 3150));
-    // The About tab's pictures and the window's icon are not in the first frame: they
-    // are read just after it, or as soon as the About tab is chosen.
-    tab2->installEventFilter(this);
-    describe(Image2, QStringLiteral("Credits"),
-             QStringLiteral("Korvath II World Launcher, version %1. Launcher: The Korvath II "
-                            "Launcher Team. Mascot: Gustav the Marmoset, as himself.")
-                 .arg(kApplicationVersion));
-    for (QWidget* passive : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(QuoteLabel),
-                             static_cast<QWidget*>(Line1), static_cast<QWidget*>(Image2)})
-        passive->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void Form1::connectControls() {
@@ -410,8 +255,8 @@ void Form1::Form_Load() {
         if (!KVDirDir->SetPath(state.gameDir))
             KVDirDir_Change();
         KVDirAutofindBtn->setEnabled(false);
-        LauncherTabs->SetTabEnabled(kLauncherTab, true);
-        LauncherTabs->SetTab(kLauncherTab);
+        LauncherTabs->SetTabEnabled(tabIndex(u"launcher"), true);
+        LauncherTabs->SetTab(tabIndex(u"launcher"));
     }
     finishStartupWorldSteps();
     // A quote for the About tab, whichever tab opens.
@@ -423,7 +268,7 @@ void Form1::Form_Load() {
 
 void Form1::focusFirstControl() {
     QWidget* first = KVDirDir;
-    if (LauncherTabs->Tab() == kLauncherTab)
+    if (LauncherTabs->Tab() == tabIndex(u"launcher"))
         first = CreatorPicBox->isHidden() ? static_cast<QWidget*>(PlayerWorldList)
                                           : static_cast<QWidget*>(CreatorWorldList);
     first->setFocus(Qt::OtherFocusReason);
@@ -438,7 +283,7 @@ void Form1::CreatorQuitBtn_Click() {
 }
 
 void Form1::LauncherTabs_Click(int /*previousTab*/) {
-    if (LauncherTabs->Tab() == kAboutTab)
+    if (LauncherTabs->Tab() == tabIndex(u"about"))
         QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
 }
 
@@ -461,7 +306,7 @@ void Form1::paintEvent(QPaintEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show && watched == LauncherTabs->page(kAboutTab))
+    if (event->type() == QEvent::Show && watched == LauncherTabs->page(tabIndex(u"about")))
         loadLateArtwork();
     return QWidget::eventFilter(watched, event);
 }

@@ -3,7 +3,9 @@
 #include "app/LauncherState.h"
 #include "creator/Packaging.h"
 #include "gamedir/KVDirStuff.h"
+#include "gamedir/ui/DirPanelState.h"
 #include "worlds/SwitchRecords.h"
+#include "worlds/ui/LaunchPanelState.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -39,12 +41,22 @@ struct LauncherServices {
 };
 
 // The launcher's one window. It owns every control and the state record; each
-// subsystem's handlers are defined in that subsystem's ui/ folder (Form1_*.cpp).
+// subsystem's handlers (Form1_*.cpp), its panel's layout table (*Panel.cpp) and its
+// panel's state (held here by value) are in that subsystem's ui/ folder.
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    // The tabs of LauncherTabs, by index.
-    enum TabIndex { kLauncherTab = 0, kConfigurationTab = 1, kAboutTab = 2 };
+    // A tab of LauncherTabs: the name the program, the tools and the tests know it by,
+    // its caption, and the panels laid out on its page, in their order.
+    struct Tab {
+        QString name;
+        QString caption;
+        QList<void (Form1::*)(QWidget* page)> panels;
+    };
+    // The tabs, left to right.
+    static const QList<Tab>& tabs();
+    // The position of the tab called name; a name no tab has throws std::logic_error.
+    static int tabIndex(QStringView name);
     // The window's fixed client area and the banner across its top, in pixels.
     static constexpr int kClientWidth = 472;
     static constexpr int kClientHeight = 396;
@@ -155,7 +167,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window's controls: the banner, the tabs, and the panels of every tab.
     void createControls();
+    void createInterfacePanel(QWidget* page);
+    void createAboutPanel(QWidget* page);
     // Gives the drive and directory lists the file-system service and shows the
     // opening directory in them (game directory subsystem).
     void attachFileSystemToLists();
@@ -182,16 +197,14 @@ private:
     KVDirStuff::GameFolderTable gameFolderTable;
     QStringList Quotes;
 
-    // ---- private state of the game directory subsystem ----
-    bool movingLists = false; // the valid state is moving the drive and directory lists
-    void saveGameDir();       // "KVDir" := gameDir; a failure is said in the panel
+    // ---- game directory subsystem ----
+    DirPanelState dirPanel;
+    void createDirPanel(QWidget* page);
+    void saveGameDir(); // "KVDir" := gameDir; a failure is said in the panel
 
-    // ---- private state of the worlds subsystem ----
-    // The panel labels' usual texts (taken at start-up); a launch message covers
-    // one until the next launch that happens.
-    QList<std::pair<QLabel*, QString>> launchLabelTexts;
-    bool waitingForEarlierGame = false; // a program that an earlier run started still runs
-    QString settledGameDir;             // the game directory whose worlds are listed
+    // ---- worlds subsystem ----
+    LaunchPanelState launchPanel;
+    void createPlayerPanel(QWidget* page);
     // A directory became the game directory at run time: what was cut short there is
     // put back (and said in the panels when it cannot be), and its worlds and tomes are
     // listed as at a start with it. Without one, the lists are emptied.
@@ -199,11 +212,6 @@ private:
     void gameDirRejected();
     // The catalogue, the lists and the panels' texts of gameDir (empty without one).
     void listWorldsOfGameDir();
-    // Recorded switches that are still in place (their folders could not be put back,
-    // or their installation could not be reached): what the panels say about them,
-    // and the details for the tooltip ("" when there are none).
-    QString switchNotice;
-    QString switchNoticeDetails;
     void adoptEarlierSwitchLabels(); // labels saved by a launcher that kept no records
     // Puts back every recorded switch that can be reached; updates the notice.
     void restoreRecordedSwitches();
@@ -235,7 +243,8 @@ private:
         bool m_showAgain = false;
     };
 
-    // ---- private state of the creator subsystem ----
+    // ---- creator subsystem ----
+    void createCreatorPanel(QWidget* page);
     // What the packaging needs, gathered once from the panel: the world
     // creatorWorldIndex, its shown name or the selected tomes.
     Packaging::Request packagingRequest(bool worldScript);

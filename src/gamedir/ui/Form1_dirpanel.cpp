@@ -65,7 +65,7 @@ void Form1::saveGameDir() {
 }
 
 void Form1::KVDirDrive_Change() {
-    if (state.loading || movingLists)
+    if (state.loading || dirPanel.movingLists)
         return;
     // A drive that cannot be read leaves the directory list and the panel as they are.
     try {
@@ -104,20 +104,20 @@ void Form1::SetDirPanelValid() {
     KVDirAutofindBtn->setText(QStringLiteral("Autofind"));
     KVDirAutofindBtn->setEnabled(false);
     KVDirErrorLabel->setText(QString());
-    LauncherTabs->SetTabEnabled(kLauncherTab, true);
+    LauncherTabs->SetTabEnabled(tabIndex(u"launcher"), true);
     // Both lists go to the game directory. The drive list's move must not send the
     // directory list to the drive's root; the flag is restored, not cleared, as
     // this also runs nested inside itself and inside the start-up sequence.
-    const bool wasMoving = movingLists;
-    movingLists = true;
+    const bool wasMoving = dirPanel.movingLists;
+    dirPanel.movingLists = true;
     try {
         KVDirDrive->SetDrive(state.gameDir);
         KVDirDir->SetPath(state.gameDir);
     } catch (...) {
-        movingLists = wasMoving;
+        dirPanel.movingLists = wasMoving;
         throw;
     }
-    movingLists = wasMoving;
+    dirPanel.movingLists = wasMoving;
     saveGameDir();
     gameDirAccepted();
 }
@@ -127,8 +127,8 @@ void Form1::SetDirPanelInvalid() {
     KVDirDir->setEnabled(true);
     KVDirDrive->setEnabled(true);
     setMousePointer(0);
-    LauncherTabs->SetTab(kConfigurationTab);
-    LauncherTabs->SetTabEnabled(kLauncherTab, false);
+    LauncherTabs->SetTab(tabIndex(u"configuration"));
+    LauncherTabs->SetTabEnabled(tabIndex(u"launcher"), false);
     KVDirErrorLabel->setText(kNotAnInstallation);
     KVDirAutofindBtn->setText(QStringLiteral("Autofind"));
     KVDirAutofindBtn->setEnabled(true);

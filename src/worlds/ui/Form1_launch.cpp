@@ -76,28 +76,29 @@ void Form1::noteWaitingSwitches(const SwitchRecords::RestoreOutcome& restored) {
         restored.in(SwitchRecords::Settled::State::Blocked);
     if (!blocked.isEmpty()) {
         const FolderSwitching::Trouble& trouble = *blocked.first().trouble;
-        switchNotice = SwitchRecords::RestoreFailureText(trouble);
-        switchNoticeDetails = (QStringList(trouble.gameDir) + trouble.details).join('\n');
+        launchPanel.switchNotice = SwitchRecords::RestoreFailureText(trouble);
+        launchPanel.switchNoticeDetails =
+            (QStringList(trouble.gameDir) + trouble.details).join('\n');
         return;
     }
     // Then a program that another launcher started from this directory.
     const SwitchRecords::Settled* own = restored.find(state.gameDir);
     if (own && own->state == SwitchRecords::Settled::State::Held) {
-        switchNotice = SwitchRecords::kHeldText;
-        switchNoticeDetails = own->gameDir;
+        launchPanel.switchNotice = SwitchRecords::kHeldText;
+        launchPanel.switchNoticeDetails = own->gameDir;
         return;
     }
-    switchNotice = SwitchRecords::UnreachableText(restored.unreachable);
+    launchPanel.switchNotice = SwitchRecords::UnreachableText(restored.unreachable);
     QStringList directories;
     for (const SwitchRecords::Record& record : restored.unreachable)
         directories.append(record.gameDir);
     directories.removeDuplicates();
-    switchNoticeDetails = directories.join(QLatin1Char('\n'));
+    launchPanel.switchNoticeDetails = directories.join(QLatin1Char('\n'));
 }
 
 bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
     // Never rename under a program that an earlier run left running.
-    if (waitingForEarlierGame) {
+    if (launchPanel.waitingForEarlierGame) {
         showMessage(messageLabel, WorldLaunch::kEarlierRunText);
         return false;
     }
@@ -113,7 +114,7 @@ bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
 
 void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex,
                                QLabel* messageLabel) {
-    if (waitingForEarlierGame) {
+    if (launchPanel.waitingForEarlierGame) {
         showMessage(messageLabel, WorldLaunch::kEarlierRunText);
         return;
     }
@@ -200,23 +201,25 @@ void Form1::returnFromLaunch(bool showAgain) {
 
 void Form1::restoreLaunchLabels() {
     // While a recorded switch is still in place, that is what the panels say.
-    for (const auto& [label, usualText] : launchLabelTexts)
-        showMessage(label, switchNotice.isEmpty() ? usualText : switchNotice,
-                    switchNotice.isEmpty() ? QString() : switchNoticeDetails);
+    for (const auto& [label, usualText] : launchPanel.labelTexts)
+        showMessage(
+            label, launchPanel.switchNotice.isEmpty() ? usualText : launchPanel.switchNotice,
+            launchPanel.switchNotice.isEmpty() ? QString() : launchPanel.switchNoticeDetails);
 }
 
 void Form1::gameDirAccepted() {
-    if (state.loading || waitingForEarlierGame || state.gameDir == settledGameDir)
+    if (state.loading || launchPanel.waitingForEarlierGame ||
+        state.gameDir == launchPanel.settledGameDir)
         return;
-    settledGameDir = state.gameDir;
+    launchPanel.settledGameDir = state.gameDir;
     restoreRecordedSwitches();
     listWorldsOfGameDir();
 }
 
 void Form1::gameDirRejected() {
-    if (state.loading || settledGameDir.isEmpty())
+    if (state.loading || launchPanel.settledGameDir.isEmpty())
         return;
-    settledGameDir.clear();
+    launchPanel.settledGameDir.clear();
     listWorldsOfGameDir();
 }
 
@@ -228,17 +231,18 @@ void Form1::listWorldsOfGameDir() {
     state.worlds.reset();
     state.creatorWorldIndex = 0;
     if (state.gameDir.isEmpty()) {
-        launchLabelTexts = {{PlayerLabel, QString()}, {CreatorLabel, kNoDirectoryText}};
+        launchPanel.labelTexts = {{PlayerLabel, QString()}, {CreatorLabel, kNoDirectoryText}};
     } else {
         ScanWorlds();
         FillTomeList();
-        launchLabelTexts = {{PlayerLabel, kPlayerWorldsText}, {CreatorLabel, kCreatorWorldsText}};
+        launchPanel.labelTexts = {{PlayerLabel, kPlayerWorldsText},
+                                  {CreatorLabel, kCreatorWorldsText}};
     }
     restoreLaunchLabels();
 }
 
 void Form1::restoreWorldsAtStartup() {
-    settledGameDir = state.gameDir;
+    launchPanel.settledGameDir = state.gameDir;
     const QString settingsFile = services.settingsFile;
     if (settingsFile.isEmpty() || InstanceLock::runningChild(settingsFile) == 0) {
         restoreRecordedSwitches();
@@ -250,7 +254,7 @@ void Form1::restoreWorldsAtStartup() {
     }
     // A game (or editor) that an earlier run started is still running with its world
     // switched in: renaming now would pull its folders away. Wait for its end.
-    waitingForEarlierGame = true;
+    launchPanel.waitingForEarlierGame = true;
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, [this, watch, settingsFile] {
         if (InstanceLock::runningChild(settingsFile) != 0)
@@ -263,8 +267,9 @@ void Form1::restoreWorldsAtStartup() {
 }
 
 void Form1::finishStartupWorldSteps() {
-    launchLabelTexts = {{PlayerLabel, PlayerLabel->text()}, {CreatorLabel, CreatorLabel->text()}};
-    if (!waitingForEarlierGame) {
+    launchPanel.labelTexts = {{PlayerLabel, PlayerLabel->text()},
+                              {CreatorLabel, CreatorLabel->text()}};
+    if (!launchPanel.waitingForEarlierGame) {
         restoreLaunchLabels();
         return;
     }
@@ -275,10 +280,10 @@ void Form1::finishStartupWorldSteps() {
 }
 
 void Form1::continueAfterEarlierGame() {
-    waitingForEarlierGame = false;
+    launchPanel.waitingForEarlierGame = false;
     restoreRecordedSwitches();
     // The worlds of the game directory as it is now, also one chosen meanwhile.
-    settledGameDir = state.gameDir;
+    launchPanel.settledGameDir = state.gameDir;
     listWorldsOfGameDir();
     PlayerLaunchBtn->setEnabled(true);
     CreatorLaunchBtn->setEnabled(true);
