@@ -1,6 +1,6 @@
 #include "app/LocalFileSystem.h"
 
-#include "app/SafeFiles.h"
+#include "platform/SafeFiles.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "app/CommandLine.h"
-#include "app/InstanceLock.h"
 #include "app/LocalFileSystem.h"
 #include "app/SettingsStore.h"
 #include "app/ui/FailureDialog.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/RunLauncher.h"
+#include "platform/InstanceLock.h"
+#include "platform/ProcessRunner.h"
 #include "worlds/CommandLineRun.h"
-#include "worlds/LaunchStuff.h"
 
 #include <QApplication>
 #include <QLoggingCategory>

@@ -1,8 +1,8 @@
 #include "creator/Packaging.h"
 
 #include "app/FileSystem.h"
-#include "app/Logging.h"
 #include "creator/CompilerLookup.h"
+#include "platform/Logging.h"
 #include "worlds/LaunchStuff.h"
 
 #include <QDateTime>

@@ -293,7 +293,7 @@ void SwitchingTest::theInstallationDecides() {
         QProcess process;
         process.start("/bin/sh", {"-c", "read line"});
         QVERIFY(process.waitForStarted());
-        const LaunchStuff::ProcessStamp stamp = LaunchStuff::StampOf(process.processId());
+        const Processes::ProcessStamp stamp = Processes::StampOf(process.processId());
         QVERIFY(write(record, readText(record).toUtf8() + holder + QByteArray::number(stamp.pid) +
                                   ' ' + stamp.startTime + ' ' + stamp.bootId + '\n'));
         QCOMPARE(prepare(*second, game).refusal->text, SR::kHeldText);

@@ -1,12 +1,12 @@
 #include "app/ui/RunLauncher.h"
 
 #include "app/LocalFileSystem.h"
-#include "app/Logging.h"
 #include "app/SettingsStore.h"
 #include "app/ui/Form1.h"
 #include "app/ui/SingleInstance.h"
 #include "creator/CompilerLookup.h"
-#include "worlds/LaunchStuff.h"
+#include "platform/Logging.h"
+#include "platform/ProcessRunner.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "app/SafeFiles.h"
+#include "platform/SafeFiles.h"
 
-#include "app/LauncherError.h"
+#include "platform/LauncherError.h"
 
 #include <QFile>
 
