@@ -355,6 +355,18 @@ void LocalFileSystem::removeFile(const QString& path) {
     }
 }
 
+std::optional<QByteArray> LocalFileSystem::readFileEnd(const QString& path, qint64 maxBytes) {
+    return SafeFiles::ReadRegularFile(path, maxBytes, SafeFiles::Part::End);
+}
+
+std::optional<QDateTime> LocalFileSystem::lastModified(const QString& path) {
+    struct stat st;
+    if (!statFollow(path, st))
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 +
+                                          st.st_mtim.tv_nsec / 1000000);
+}
+
 void LocalFileSystem::CreateFolder(const QString& path) {
     if (::mkdir(encode(path).constData(), 0777) != 0)
         throw FileSystemError(
