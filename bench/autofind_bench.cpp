@@ -12,7 +12,7 @@
 #include "app/ui/Form1.h"
 #include "gamedir/AutofindWalk.h"
 #include "gamedir/KVDirStuff.h"
-#include "worlds/LaunchStuff.h"
+#include "platform/ProcessRunner.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/LauncherError.h"
+#include "platform/LauncherError.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -133,6 +134,13 @@ public:
     virtual void writeFile(const QString& path, const QByteArray& content, bool createNew) = 0;
     // Removes the file; nothing there is no error. Throws FileSystemError.
     virtual void removeFile(const QString& path) = 0;
+    // The last maxBytes of a file that is not the launcher's own (a program's report,
+    // whose end says what went wrong), read like readFile; all of a shorter one, or
+    // nullopt when there is none. Throws FileSystemError.
+    virtual std::optional<QByteArray> readFileEnd(const QString& path, qint64 maxBytes) = 0;
+    // When whatever is at path (exactly that path, a link followed) was last changed;
+    // nullopt when nothing is there.
+    virtual std::optional<QDateTime> lastModified(const QString& path) = 0;
     // The folder's subfolders and files in one pass; throws FileSystemError. This
     // default is built on subFolderNames and fileNames and knows no identities.
     virtual FolderListing listFolder(const QString& folderPath);

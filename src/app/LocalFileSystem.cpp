@@ -1,6 +1,6 @@
 #include "app/LocalFileSystem.h"
 
-#include "app/SafeFiles.h"
+#include "platform/SafeFiles.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -353,6 +353,18 @@ void LocalFileSystem::removeFile(const QString& path) {
         throw FileSystemError(QStringLiteral("Cannot remove %1 (%2)").arg(path, errorText(err)),
                               err);
     }
+}
+
+std::optional<QByteArray> LocalFileSystem::readFileEnd(const QString& path, qint64 maxBytes) {
+    return SafeFiles::ReadRegularFile(path, maxBytes, SafeFiles::Part::End);
+}
+
+std::optional<QDateTime> LocalFileSystem::lastModified(const QString& path) {
+    struct stat st;
+    if (!statFollow(path, st))
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 +
+                                          st.st_mtim.tv_nsec / 1000000);
 }
 
 void LocalFileSystem::CreateFolder(const QString& path) {

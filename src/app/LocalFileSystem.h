@@ -24,6 +24,8 @@ public:
     std::optional<QByteArray> readFile(const QString& path) override;
     void writeFile(const QString& path, const QByteArray& content, bool createNew) override;
     void removeFile(const QString& path) override;
+    std::optional<QByteArray> readFileEnd(const QString& path, qint64 maxBytes) override;
+    std::optional<QDateTime> lastModified(const QString& path) override;
     // Reads the folder itself, not through subFolderNames and fileNames: a fake that
     // fails listings for whole-tree walks overrides this too.
     FolderListing listFolder(const QString& folderPath) override;

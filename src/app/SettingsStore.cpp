@@ -1,8 +1,8 @@
 #include "app/SettingsStore.h"
 
-#include "app/LauncherError.h"
-#include "app/Logging.h"
-#include "app/SafeFiles.h"
+#include "platform/LauncherError.h"
+#include "platform/Logging.h"
+#include "platform/SafeFiles.h"
 
 #include <QDataStream>
 #include <QDir>

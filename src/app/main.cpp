@@ -1,12 +1,9 @@
 #include "app/CommandLine.h"
-#include "app/InstanceLock.h"
-#include "app/LocalFileSystem.h"
-#include "app/SettingsStore.h"
+#include "app/RealServices.h"
 #include "app/ui/FailureDialog.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/RunLauncher.h"
 #include "worlds/CommandLineRun.h"
-#include "worlds/LaunchStuff.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -38,14 +35,12 @@ int runWithoutWindow(char* program, const CommandLine& command) {
         // Each failure is said once, in the launcher's message; the log of the same
         // failure only where QT_LOGGING_RULES asks for it (those rules come after these).
         QLoggingCategory::setFilterRules(QStringLiteral("korvath.*=false"));
-        IniSettingsStore settings;
-        QProcessRunner runner;
-        runner.setChildRecordFile(InstanceLock::childRecordPath(settings.fileName()));
+        RealServices real;
         CommandLineRun::Services services;
-        services.createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };
-        services.settings = &settings;
-        services.settingsFile = settings.fileName();
-        services.processRunner = &runner;
+        services.createFileSystem = &RealServices::createFileSystem;
+        services.settings = &real.settings;
+        services.settingsFile = real.settingsFile;
+        services.processRunner = &real.processRunner;
         services.print = [](const QString& line) { printLine(stdout, line); };
         services.warn = [&said](const QString& line) {
             printLine(stderr, line);

@@ -1,13 +1,12 @@
 #include "creator/Packaging.h"
 
 #include "app/FileSystem.h"
-#include "app/Logging.h"
 #include "creator/CompilerLookup.h"
+#include "platform/Logging.h"
 #include "worlds/LaunchStuff.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -52,15 +51,19 @@ QString shownFolder(const QString& path, QChar separator) {
 
 // What the compiler's report says went wrong (its last lines about errors, warnings
 // and files not found), then where the whole report lies.
-QString compilerErrors(const QString& logPath) {
-    QFile log(logPath);
-    if (!log.open(QIODevice::ReadOnly))
-        return QString();
+QString compilerErrors(FileSystem& fileSystem, const QString& logPath) {
     constexpr qint64 kTail = 64 * 1024; // the errors come last; a report may be long
-    log.seek(qMax<qint64>(0, log.size() - kTail));
+    std::optional<QByteArray> log;
+    try {
+        log = fileSystem.readFileEnd(logPath, kTail);
+    } catch (const FileSystemError& error) {
+        qCWarning(lcCreator).noquote() << error.message();
+    }
+    if (!log)
+        return QString();
     static const QRegularExpression kTrouble(QStringLiteral("error|warning|no files found"),
                                              QRegularExpression::CaseInsensitiveOption);
-    const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
+    const QStringList lines = QString::fromUtf8(*log).split(QLatin1Char('\n'));
     QStringList errors = lines.filter(kTrouble);
     errors = errors.mid(qMax(0, int(errors.size()) - 5));
     for (QString& line : errors)
@@ -152,15 +155,19 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
     const QString installer = outputFolder + sep + QStringLiteral("setup.exe");
     // An installer of an earlier run stays where it is; only a new one is ready. The
     // report of an earlier run goes.
-    const QDateTime earlier = QFileInfo(installer).lastModified();
+    const std::optional<QDateTime> earlier = fileSystem.lastModified(installer);
     const QString log = workFolder + sep + CompilerLookup::kCompilerLogName;
-    QFile::remove(log);
+    try {
+        fileSystem.removeFile(log);
+    } catch (const FileSystemError& error) {
+        qCWarning(lcCreator).noquote() << error.message();
+    }
     LaunchStuff::StartProblem problem = LaunchStuff::StartProblem::None;
     const int exitCode =
         LaunchStuff::RunAndWait(runner, fileSystem, compiler, CompilerLookup::CompilerArguments(),
                                 workFolder, CompilerLookup::CompilerEnvironment(), &problem);
-    const QFileInfo made(installer);
-    const bool madeAnew = made.exists() && made.lastModified() != earlier;
+    const std::optional<QDateTime> made = fileSystem.lastModified(installer);
+    const bool madeAnew = made && made != earlier;
     if (problem == LaunchStuff::StartProblem::NeedsWine) {
         outcome = failed(QStringLiteral("The installer compiler makensis.exe is a Windows program. "
                                         "Install Wine to run it, then click Launch again."),
@@ -178,7 +185,7 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
     } else if (exitCode == 0) {
         outcome = failed(QStringLiteral("The installer compiler made no setup.exe, so no "
                                         "installer was made."),
-                         compilerErrors(log));
+                         compilerErrors(fileSystem, log));
     } else {
         // A process ended by a signal gives 128 + the signal's number.
         const bool crashed = !kWindows && exitCode > 128;
@@ -187,7 +194,7 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
                                   : QStringLiteral("The installer compiler stopped with errors "
                                                    "(exit code %1); no new installer was made."))
                              .arg(exitCode),
-                         compilerErrors(log));
+                         compilerErrors(fileSystem, log));
     }
     outcome.dirLabelSaved = true;
     return outcome;

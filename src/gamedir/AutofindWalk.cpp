@@ -1,7 +1,7 @@
 #include "gamedir/AutofindWalk.h"
 
-#include "app/Logging.h"
 #include "gamedir/KVDirStuff.h"
+#include "platform/Logging.h"
 
 #include <cerrno>
 

@@ -2,10 +2,10 @@
 
 #include "app/CommandLine.h"
 #include "app/FileSystem.h"
-#include "app/InstanceLock.h"
 #include "app/LauncherState.h"
 #include "app/SettingsStore.h"
 #include "gamedir/KVDirStuff.h"
+#include "platform/InstanceLock.h"
 #include "worlds/DesktopEntries.h"
 #include "worlds/SwitchRecords.h"
 #include "worlds/WorldCatalogue.h"

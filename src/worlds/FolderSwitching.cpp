@@ -1,8 +1,8 @@
 #include "worlds/FolderSwitching.h"
 
 #include "app/LauncherState.h"
-#include "app/Logging.h"
 #include "app/SettingsStore.h"
+#include "platform/Logging.h"
 #include "worlds/FolderNames.h"
 #include "worlds/GUIDStuff.h"
 #include "worlds/InstallationRecord.h"
@@ -337,7 +337,7 @@ SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
     // The installation's record, before anything is renamed: any launcher can finish
     // the switch from it, and while this launch runs it holds the installation.
     InstallationRecord::Record record{
-        state.dirLabel, state.backupLabel, {}, LaunchStuff::OwnProcess(), {}};
+        state.dirLabel, state.backupLabel, {}, Processes::OwnProcess(), {}};
     for (const Placement& placement : outcome.plan.placements) {
         if (placement.versionName != VersionName(placement.relativePath, state.dirLabel))
             record.versionNames.insert(placement.relativePath, placement.versionName);

@@ -1,7 +1,7 @@
 #include "worlds/INIFileStuff.h"
 
-#include "app/LauncherError.h"
-#include "app/SafeFiles.h"
+#include "platform/LauncherError.h"
+#include "platform/SafeFiles.h"
 
 #include <QByteArray>
 #include <QList>

@@ -23,14 +23,13 @@ QString decode(const QByteArray& value) {
     return QString::fromUtf8(QByteArray::fromPercentEncoding(value));
 }
 
-QByteArray stampText(const LaunchStuff::ProcessStamp& stamp) {
+QByteArray stampText(const Processes::ProcessStamp& stamp) {
     return QByteArray::number(stamp.pid) + ' ' + stamp.startTime + ' ' + stamp.bootId;
 }
 
-LaunchStuff::ProcessStamp stampOf(const QByteArray& text) {
+Processes::ProcessStamp stampOf(const QByteArray& text) {
     const QList<QByteArray> fields = text.simplified().split(' ');
-    return LaunchStuff::ProcessStamp{fields.value(0).toLongLong(), fields.value(1),
-                                     fields.value(2)};
+    return Processes::ProcessStamp{fields.value(0).toLongLong(), fields.value(1), fields.value(2)};
 }
 
 } // namespace
@@ -69,10 +68,10 @@ std::optional<Record> Decode(const QByteArray& content, const KVDirStuff::GameFo
         } else if (key == "game") {
             // Noted twice: by the program itself as it starts, then with its start
             // time; a line cut short by a power cut is no process.
-            const LaunchStuff::ProcessStamp game = stampOf(value);
+            const Processes::ProcessStamp game = stampOf(value);
             if (game.pid > 0)
                 record.game =
-                    LaunchStuff::ProcessStamp{game.pid, game.startTime, record.launcher.bootId};
+                    Processes::ProcessStamp{game.pid, game.startTime, record.launcher.bootId};
         }
     }
     // Both labels once each; the backup label a GUID; the world label one a world
@@ -93,11 +92,10 @@ std::optional<Record> Decode(const QByteArray& content, const KVDirStuff::GameFo
 }
 
 bool IsHeld(const Record& record) {
-    const LaunchStuff::ProcessStamp self = LaunchStuff::OwnProcess();
+    const Processes::ProcessStamp self = Processes::OwnProcess();
     const bool ours =
         record.launcher.pid == self.pid && record.launcher.startTime == self.startTime;
-    return (!ours && LaunchStuff::StillRuns(record.launcher)) ||
-           LaunchStuff::StillRuns(record.game);
+    return (!ours && Processes::StillRuns(record.launcher)) || Processes::StillRuns(record.game);
 }
 
 QString PathIn(const QString& gameDir) {

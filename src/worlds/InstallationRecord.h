@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gamedir/KVDirStuff.h"
-#include "worlds/LaunchStuff.h"
+#include "platform/Processes.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -25,8 +25,8 @@ struct Record {
     // Table entries whose world version has a name other than N_L (it differs in
     // letter case): the name it goes back to.
     QMap<QString, QString> versionNames;
-    LaunchStuff::ProcessStamp launcher; // the launcher that wrote the record
-    LaunchStuff::ProcessStamp game;     // the program it started (pid 0 before)
+    Processes::ProcessStamp launcher; // the launcher that wrote the record
+    Processes::ProcessStamp game;     // the program it started (pid 0 before)
 };
 
 QByteArray Encode(const Record& record);

@@ -2,8 +2,8 @@
 
 #include "app/FileSystem.h"
 #include "app/LauncherState.h"
-#include "app/Logging.h"
 #include "app/SettingsStore.h"
+#include "platform/Logging.h"
 #include "worlds/FolderNames.h"
 #include "worlds/InstallationRecord.h"
 
@@ -115,8 +115,7 @@ void removeLeftoverTemps(FileSystem& fileSystem, const Look& look) {
     for (const QString& file : it->files) {
         const QRegularExpressionMatch match = temp.match(file);
         if (!match.hasMatch() || it->notRegular.contains(file) ||
-            LaunchStuff::StillRuns(
-                LaunchStuff::ProcessStamp{match.captured(1).toLongLong(), {}, {}}))
+            Processes::StillRuns(Processes::ProcessStamp{match.captured(1).toLongLong(), {}, {}}))
             continue;
         try {
             fileSystem.removeFile(look.gameDir + file);

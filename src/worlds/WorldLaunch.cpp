@@ -1,7 +1,8 @@
 #include "worlds/WorldLaunch.h"
 
 #include "app/LauncherState.h"
-#include "app/Logging.h"
+#include "platform/Logging.h"
+#include "platform/ProcessRunner.h"
 
 namespace WorldLaunch {
 
@@ -47,7 +48,7 @@ Preparation Prepare(FileSystem& fileSystem, SettingsStore& settings,
 Outcome Run(LauncherState& state, SettingsStore& settings, ProcessRunner& runner,
             const KVDirStuff::GameFolderTable& table, const QString& executableName,
             const std::function<void()>& beforeRun) {
-    const LaunchStuff::StopSignalGuard stayUntilSwitchedBack;
+    const StopSignalGuard stayUntilSwitchedBack;
     Outcome outcome;
     SwitchRecords::LaunchOutcome switched;
     try {

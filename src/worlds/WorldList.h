@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LauncherError.h"
+#include "platform/LauncherError.h"
 #include "worlds/WorldData.h"
 
 #include <QHash>

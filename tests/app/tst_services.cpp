@@ -1,8 +1,8 @@
 // The platform services on real folders: the file-system service (lookups, the
 // order of names, renames, drives) and the settings store.
 #include "InstallationBuilder.h"
-#include "app/LauncherError.h"
-#include "app/SafeFiles.h"
+#include "platform/LauncherError.h"
+#include "platform/SafeFiles.h"
 #include "support/TestSupport.h"
 
 #include <QSettings>

@@ -229,9 +229,12 @@ struct Packed {
              [&] { lock({launcher, data}); }},
             {"no compiler", label, name, {}, {"(makensis) was found"},
              [] { qputenv("PATH", "/nothing"); }},
-            {"compiler's errors", label, name, {},
+            {"compiler's errors at the end of a long report", label, name, {},
              {"errors (exit code 1)", "\nError: line 7\nThe compiler's report: "},
-             [&] { compiler(sh + "echo 'x\n  Error: line 7' >\"${2#-O}\"; exit 1"); }},
+             [&] {
+                 compiler(sh + "{ head -c 99999 /dev/zero | tr '\\0' x; echo '\n  Error: line 7'; } "
+                               ">\"${2#-O}\"; exit 1");
+             }},
             {"compiler crashes", label, name, {}, {"crashed (exit code 139)"},
              [&] { compiler(sh + "kill -SEGV $$"); }},
             {"no installer made, an old one there", label, name, {}, {"made no setup.exe"}, [&] {

@@ -46,8 +46,8 @@ struct FaultPlan {
 };
 
 // The real file-system service with faults from a plan: a failing lookup answers
-// false (FolderExists); a failing rename, listing, folder sync or file operation
-// (the installation's record) throws FileSystemError and changes nothing.
+// false (FolderExists) or nothing (lastModified); a failing rename, listing, folder sync or file
+// operation (the installation's record) throws FileSystemError and changes nothing.
 class FaultyFileSystem : public LocalFileSystem {
 public:
     explicit FaultyFileSystem(FaultPlan& plan) : m_plan(plan) {}
@@ -79,6 +79,15 @@ public:
     void removeFile(const QString& path) override {
         check(FaultPlan::File, "file remove " + path);
         LocalFileSystem::removeFile(path);
+    }
+    std::optional<QByteArray> readFileEnd(const QString& path, qint64 maxBytes) override {
+        check(FaultPlan::File, "file read end " + path);
+        return LocalFileSystem::readFileEnd(path, maxBytes);
+    }
+    std::optional<QDateTime> lastModified(const QString& path) override {
+        if (m_plan.next(FaultPlan::Lookup, "modified " + path))
+            return std::nullopt;
+        return LocalFileSystem::lastModified(path);
     }
 
 private:

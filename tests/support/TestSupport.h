@@ -4,7 +4,7 @@
 
 #include "app/LocalFileSystem.h"
 #include "app/SettingsStore.h"
-#include "worlds/LaunchStuff.h"
+#include "platform/ProcessRunner.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

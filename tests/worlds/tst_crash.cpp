@@ -4,8 +4,10 @@
 // repaired by a later one, never under a game that is still running; a second
 // launcher meanwhile changes nothing.
 #include "WorldsTestSupport.h"
-#include "app/InstanceLock.h"
 #include "app/SettingsStore.h"
+#include "platform/InstanceLock.h"
+#include "platform/ProcessRunner.h"
+#include "platform/Processes.h"
 #include "worlds/LaunchStuff.h"
 
 #include <QDateTime>
@@ -241,18 +243,18 @@ void CrashTest::aRecordedChildCountsWhileItRuns() {
     QProcess child;
     child.start("/bin/sh", {"-c", "read line"});
     QVERIFY(child.waitForStarted());
-    LaunchStuff::WriteChildRecord(record, child.processId());
-    QCOMPARE(LaunchStuff::RecordedRunningChild(record), child.processId());
+    Processes::WriteChildRecord(record, child.processId());
+    QCOMPARE(Processes::RecordedRunningChild(record), child.processId());
     QVERIFY(write(record, QByteArray::number(child.processId()) + " 1\n"));
-    QCOMPARE(LaunchStuff::RecordedRunningChild(record), 0);
+    QCOMPARE(Processes::RecordedRunningChild(record), 0);
     child.closeWriteChannel();
     QVERIFY(child.waitForFinished());
     const pid_t zombie = ::fork();
     if (zombie == 0)
         ::_exit(0);
-    LaunchStuff::WriteChildRecord(record, zombie);
+    Processes::WriteChildRecord(record, zombie);
     QTRY_VERIFY(readText(QString("/proc/%1/stat").arg(zombie)).split(')').last().startsWith(" Z"));
-    QCOMPARE(LaunchStuff::RecordedRunningChild(record), 0);
+    QCOMPARE(Processes::RecordedRunningChild(record), 0);
     ::waitpid(zombie, nullptr, 0);
 }
 

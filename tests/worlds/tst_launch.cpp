@@ -2,12 +2,12 @@
 // earlier run left running and its repair, the world lists, the launch and what the
 // game sees, the launch's problems in the label, and the single-instance guard.
 #include "WorldsTestSupport.h"
-#include "app/InstanceLock.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/RunLauncher.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
+#include "platform/InstanceLock.h"
 #include "support/WindowSupport.h"
 #include "worlds/DesktopEntries.h"
 #include "worlds/WorldLaunch.h"

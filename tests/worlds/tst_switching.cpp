@@ -318,7 +318,7 @@ void SwitchingTest::heldWhileItsLauncherOrGameRuns() {
         QProcess process;
         process.start("/bin/sh", {"-c", "read line"});
         QVERIFY(process.waitForStarted());
-        const LaunchStuff::ProcessStamp stamp = LaunchStuff::StampOf(process.processId());
+        const Processes::ProcessStamp stamp = Processes::StampOf(process.processId());
         QVERIFY(write(d.record, readText(d.record).toUtf8() + holder +
                                     QByteArray::number(stamp.pid) + ' ' + stamp.startTime + ' ' +
                                     stamp.bootId + '\n'));

@@ -1,6 +1,5 @@
 #include "app/ui/Form1.h"
 
-#include "app/Logging.h"
 #include "app/QuoteStuff.h"
 #include "app/SettingsStore.h"
 #include "app/Version.h"
@@ -12,6 +11,7 @@
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
+#include "platform/Logging.h"
 
 #include <QAccessible>
 #include <QApplication>

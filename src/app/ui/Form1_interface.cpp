@@ -2,8 +2,8 @@
 // panels' state and the setting "interfaceType" are the mode; nothing else keeps it.
 #include "app/ui/Form1.h"
 
-#include "app/Logging.h"
 #include "app/SettingsStore.h"
+#include "platform/Logging.h"
 
 #include <QMessageBox>
 #include <QRadioButton>

@@ -1,12 +1,10 @@
 #include "app/ui/RunLauncher.h"
 
-#include "app/LocalFileSystem.h"
-#include "app/Logging.h"
-#include "app/SettingsStore.h"
+#include "app/RealServices.h"
 #include "app/ui/Form1.h"
 #include "app/ui/SingleInstance.h"
 #include "creator/CompilerLookup.h"
-#include "worlds/LaunchStuff.h"
+#include "platform/Logging.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -27,8 +25,8 @@ int failBeforeWindow(const std::exception& error) {
 } // namespace
 
 int RunLauncher(const std::function<void(Form1&)>& whenShown) {
-    IniSettingsStore settings;
-    SingleInstance instance(settings.fileName());
+    RealServices real;
+    SingleInstance instance(real.settingsFile);
     SingleInstance::Outcome lock;
     try {
         lock = instance.acquire();
@@ -44,15 +42,13 @@ int RunLauncher(const std::function<void(Form1&)>& whenShown) {
     }
     instance.serve(nullptr); // at once, for a second launcher started with this one
 
-    QProcessRunner runner;
-    runner.setChildRecordFile(SingleInstance::childRecordPath(settings.fileName()));
     LauncherServices services;
-    services.createFileSystem = [] { return std::make_unique<LocalFileSystem>(); };
-    services.settings = &settings;
-    services.processRunner = &runner;
+    services.createFileSystem = &RealServices::createFileSystem;
+    services.settings = &real.settings;
+    services.processRunner = &real.processRunner;
     services.launcherFolder = QCoreApplication::applicationDirPath();
     services.dataFolder = CompilerLookup::UserDataFolder();
-    services.settingsFile = settings.fileName();
+    services.settingsFile = real.settingsFile;
 
     Form1 window(services);
     instance.serve(&window);

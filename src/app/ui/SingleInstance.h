@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/InstanceLock.h"
+#include "platform/InstanceLock.h"
 
 #include <QObject>
 #include <QPointer>

@@ -5,7 +5,6 @@
 #include "app/ui/ListBox.h"
 #include "creator/Packaging.h"
 #include "worlds/FolderSwitching.h"
-#include "worlds/LaunchStuff.h"
 #include "worlds/WorldLaunch.h"
 
 #include <QComboBox>

@@ -3,10 +3,9 @@
 // a program that an earlier run of the launcher left running.
 #include "app/ui/Form1.h"
 
-#include "app/InstanceLock.h"
 #include "app/SettingsStore.h"
 #include "app/ui/ListBox.h"
-#include "worlds/LaunchStuff.h"
+#include "platform/InstanceLock.h"
 #include "worlds/SwitchRecords.h"
 #include "worlds/WorldLaunch.h"
 

@@ -16,8 +16,11 @@ namespace SafeFiles {
 // socket, device or folder at path, with a message that names the path and what is
 // there (for example: "/home/u/.config/Korvath II Launcher.conf is a pipe (FIFO), not
 // a regular file"); systemError() is then EISDIR for a folder, EINVAL for the others.
-// With a limit, at most that many bytes are read (a huge file costs no more).
-std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit = -1);
+// With a limit, at most that many bytes are read (a huge file costs no more): the
+// file's first ones, or with Part::End its last ones.
+enum class Part { Start, End };
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit = -1,
+                                          Part part = Part::Start);
 
 enum class Mode { Replace, CreateNew };
 

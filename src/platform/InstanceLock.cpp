@@ -1,6 +1,6 @@
-#include "app/InstanceLock.h"
+#include "platform/InstanceLock.h"
 
-#include "worlds/LaunchStuff.h"
+#include "platform/Processes.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,7 +47,7 @@ InstanceLock::Outcome InstanceLock::acquire() {
 }
 
 void InstanceLock::recordChild(qint64 pid) {
-    LaunchStuff::WriteChildRecord(childRecordPath(m_settingsFile), pid);
+    Processes::WriteChildRecord(childRecordPath(m_settingsFile), pid);
 }
 
 void InstanceLock::clearChild() {
@@ -55,5 +55,5 @@ void InstanceLock::clearChild() {
 }
 
 qint64 InstanceLock::runningChild(const QString& settingsFile) {
-    return LaunchStuff::RecordedRunningChild(childRecordPath(settingsFile));
+    return Processes::RecordedRunningChild(childRecordPath(settingsFile));
 }

@@ -1,6 +1,6 @@
-#include "app/SafeFiles.h"
+#include "platform/SafeFiles.h"
 
-#include "app/LauncherError.h"
+#include "platform/LauncherError.h"
 
 #include <QFile>
 
@@ -125,7 +125,7 @@ int createTemp(const QString& path, const QByteArray& temp) {
 
 } // namespace
 
-std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, Part part) {
     const QByteArray name = QFile::encodeName(path);
     // Looked at before it is opened, so that no device is ever opened; fstat below
     // holds against a swap in between.
@@ -152,6 +152,9 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
     } else if (!S_ISREG(st.st_mode)) {
         ::close(fd);
         throwNotRegular(path, st.st_mode);
+    } else if (part == Part::End && limit >= 0 && st.st_size > limit &&
+               ::lseek(fd, st.st_size - limit, SEEK_SET) < 0) {
+        err = errno;
     } else {
         // Read straight into the result: the size the file has (one byte more, to see
         // its end), growing should it grow meanwhile, never past the limit.

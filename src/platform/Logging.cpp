@@ -1,4 +1,4 @@
-#include "app/Logging.h"
+#include "platform/Logging.h"
 
 Q_LOGGING_CATEGORY(lcApp, "korvath.app", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcGameDir, "korvath.gamedir", QtWarningMsg)
