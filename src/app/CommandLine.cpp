@@ -200,6 +200,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             return refused(QStringLiteral("Missing value after '%1'.").arg(argument));
         command.toolkitArguments.append(value);
     }
+    // "-bogus" is one unknown option, as the toolkit's own "-reverse" is one option,
+    // not the letters b, o, g, u and s.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     if (!parser.parse(ours))
         return refused(parser.errorText());
     if (!parser.positionalArguments().isEmpty())

@@ -66,7 +66,7 @@ void CommandLineTest::parse_data() {
         {"the toolkit's options with help",
          {{"--help-all", "-display", ":1"}, "help with the toolkit's toolkit=-display,:1"}},
         {"unknown option", {{"--world-peace"}, "refused: Unknown option 'world-peace'."}},
-        {"unknown one-dash option", {{"-bogus"}, "refused: Unknown options: b, o, g, u, s."}},
+        {"unknown one-dash option", {{"-bogus"}, "refused: Unknown option 'bogus'."}},
         {"a value given to a toolkit flag",
          {{"--reverse=1"}, "refused: Unknown option 'reverse'."}},
         {"no value for ours", {{"--world"}, "refused: Missing value after '--world'."}},
