@@ -102,7 +102,10 @@ private slots:
     void startup();
     void everyControlIsNamedAndHoldsItsTexts();
     void optionButtonsAndTabsByMouseAndKeys();
-    void directoryPanel();
+    void autofindIsCancelledFindsNothingOrCannotSave();
+    void theDirectoryListMovesLevelByLevel();
+    void drivesNotReadyOrMountedMeanwhile();
+    void closingDuringASearchEndsIt();
     void commandLineAnswersWithoutTheWindow();
     void failedDesktopLaunchesAreShown();
     void tabKeysOnARealXServer();
@@ -374,86 +377,107 @@ void WindowTest::optionButtonsAndTabsByMouseAndKeys() {
 // folders: Autofind pressed twice at once, Cancel, a search that finds nothing (the
 // only copy lies in a folder this user may not read) and one that finds the game;
 // browsing with the directory and drive lists; the window closed during a search.
-void WindowTest::directoryPanel() {
-    if (!runsUnprivileged())
-        return;
+namespace {
+
+// The directory panel over three drives: the first holds the folder the lists open on
+// and is not ready, c holds many folders and none with the game, d holds the game
+// below Games/. atTheGame: the saved directory is the game's.
+struct DirPanel {
     QTemporaryDir tmp;
     const QString c = tmp.path() + "/c", d = tmp.path() + "/d", game = d + "/Games/Korvath 2";
-    for (int i = 0; i < 200; ++i) // many folders, none holding the game
-        QDir().mkpath(QStringLiteral("%1/Folder%2/Sub%3").arg(c).arg(i / 10).arg(i % 10));
-    QVERIFY(makeTree(c, {"Old/korvath2.exe.bak"}));
-    QVERIFY(makeTree(d, {"Games/Korvath 2/korvath2.exe", "Games/alpha/", "Games/Old/"}));
-    auto locked = std::make_unique<FolderLock>(d + "/Games", FolderLock::Unreadable);
-    // The first drive holds the folder the lists open on, and is not ready.
-    WindowFixture f(tmp.path());
+    WindowFixture f{tmp.path()};
     FakeDrives* fs = nullptr;
-    f.createFileSystem = [&fs, this, c, d] {
-        auto created = std::make_unique<FakeDrives>();
-        for (const QString& root : {m_tmp.path(), c, d})
-            created->drives.append(Drive{root, {}, {}, 0});
-        created->failingDrives = {m_tmp.path()};
-        fs = created.get();
-        return created;
-    };
-    Form1& w = f.createShown();
-    const auto autofind = [&w] { QTest::mouseClick(w.KVDirAutofindBtn, Qt::LeftButton); };
-    QCOMPARE(w.KVDirDrive->Drive(), m_tmp.path());
-    const auto nothingFound = [&] { return dirPanelMismatch(f, "", kNothingFound); };
+    Form1* w = nullptr;
+
+    DirPanel(const QString& firstDrive, bool atTheGame) {
+        for (int i = 0; i < 200; ++i)
+            QDir().mkpath(QStringLiteral("%1/Folder%2/Sub%3").arg(c).arg(i / 10).arg(i % 10));
+        if (!makeTree(c, {"Old/korvath2.exe.bak"}) ||
+            !makeTree(d, {"Games/Korvath 2/korvath2.exe", "Games/alpha/", "Games/Old/"}))
+            qFatal("no drives");
+        f.createFileSystem = [this, firstDrive] {
+            auto created = std::make_unique<FakeDrives>();
+            for (const QString& root : {firstDrive, c, d})
+                created->drives.append(Drive{root, {}, {}, 0});
+            created->failingDrives = {firstDrive};
+            fs = created.get();
+            return created;
+        };
+        if (atTheGame)
+            f.presetSetting("KVDir", game + "/");
+        w = &f.createShown();
+    }
+    void autofind() { QTest::mouseClick(w->KVDirAutofindBtn, Qt::LeftButton); }
     // The user's action once the search has listed so many more folders: it waits in
     // the event queue for the search's next yield.
-    const auto after = [&](int more, const std::function<void()>& action) {
-        fs->onListing = [fs, count = fs->listed.size() + more, action] {
+    void after(int more, const std::function<void()>& action) {
+        fs->onListing = [fs = fs, count = fs->listed.size() + more, action] {
             if (fs->listed.size() == count)
                 QTimer::singleShot(0, action);
         };
-    };
+    }
+};
 
-    // Cancel during the search: nothing is listed after it, and the game's drive is
-    // never reached. The label named folders as they were finished.
+} // namespace
+
+// Cancel during the search: nothing is listed after it, and the game's drive is never
+// reached; a whole search without a find ends in the invalid state; a find that cannot
+// be saved leaves no search showing, and says why.
+void WindowTest::autofindIsCancelledFindsNothingOrCannotSave() {
+    if (!runsUnprivileged())
+        return;
+    DirPanel p(m_tmp.path(), false);
+    auto locked = std::make_unique<FolderLock>(p.d + "/Games", FolderLock::Unreadable);
+    Form1& w = *p.w;
+    QCOMPARE(w.KVDirDrive->Drive(), m_tmp.path());
     bool wasRunning = false;
     QString progress;
     int listedAtCancel = 0;
-    after(50, [&] {
+    p.after(50, [&] {
         wasRunning = w.launcherState().searching && w.KVDirAutofindBtn->text() == "Cancel" &&
                      w.KVDirErrorLabel->text() == kSearching && !w.KVDirDir->isEnabled() &&
                      !w.KVDirDrive->isEnabled() && QApplication::overrideCursor() &&
                      QApplication::overrideCursor()->shape() == Qt::BusyCursor;
         progress = w.KVDirDirLabel->text();
-        listedAtCancel = int(fs->listed.size());
-        autofind();
+        listedAtCancel = int(p.fs->listed.size());
+        p.autofind();
     });
-    autofind();
+    p.autofind();
     QVERIFY2(wasRunning, "the search was not running when Cancel was pressed");
-    QCOMPARE(int(fs->listed.size()), listedAtCancel);
+    QCOMPARE(int(p.fs->listed.size()), listedAtCancel);
+    // The label named folders as they were finished.
     QVERIFY2(QRegularExpression("^/ \\.\\. /(Folder\\d+|Sub\\d+|Old)$").match(progress).hasMatch(),
              qPrintable(progress));
-    QCOMPARE(nothingFound(), QString());
+    QCOMPARE(dirPanelMismatch(p.f, "", kNothingFound), QString());
 
-    // A whole search without a find ends in the invalid state with the message; once
-    // the folder is readable, the next one finds the game and the lists move to it.
-    fs->onListing = nullptr;
-    autofind();
-    QCOMPARE(nothingFound(), QString());
-    // A find that cannot be saved leaves no search showing, and says why.
+    p.fs->onListing = nullptr;
+    p.autofind();
+    QCOMPARE(dirPanelMismatch(p.f, "", kNothingFound), QString());
+    // Once the folder is readable, the next search finds the game.
     locked.reset();
     {
-        FolderLock settings(QFileInfo(f.settingsFile).path(), FolderLock::ReadOnly);
-        autofind();
+        FolderLock settings(QFileInfo(p.f.settingsFile).path(), FolderLock::ReadOnly);
+        p.autofind();
     }
     QCOMPARE(w.KVDirErrorLabel->text(),
-             "The settings could not be saved to " + f.settingsFile + ".");
+             "The settings could not be saved to " + p.f.settingsFile + ".");
     QVERIFY(w.KVDirAutofindBtn->text() == "Autofind" && w.KVDirDir->isEnabled() &&
             !QApplication::overrideCursor() && !w.launcherState().searching);
     QVERIFY(openLine(w.KVDirDir, "Games") && openLine(w.KVDirDir, "Korvath 2"));
-    QCOMPARE(dirPanelMismatch(f, game + "/"), QString());
-    QCOMPARE(w.KVDirDir->Path(), game);
-    QCOMPARE(w.KVDirDrive->Drive(), d);
+    QCOMPARE(dirPanelMismatch(p.f, p.game + "/"), QString());
+    QCOMPARE(w.KVDirDir->Path(), p.game);
+    QCOMPARE(w.KVDirDrive->Drive(), p.d);
+}
 
-    // Up one level: invalid. The list shows the path from the root down, each a step
-    // further in, then the subfolders; a single click only selects.
+// Up one level: invalid. The list shows the path from the root down, each a step
+// further in, then the subfolders; a single click only selects.
+void WindowTest::theDirectoryListMovesLevelByLevel() {
+    DirPanel p(m_tmp.path(), true);
+    Form1& w = *p.w;
+    const QString d = p.d, game = p.game;
     QSignalSpy changes(w.KVDirDir, &DirListBox::Change);
     QVERIFY(openLine(w.KVDirDir, "Games"));
-    QCOMPARE(dirPanelMismatch(f, ""), QString());
+    QCOMPARE(dirPanelMismatch(p.f, ""), QString());
     const QStringList chain = QStringList("/") + (d + "/Games").split('/', Qt::SkipEmptyParts);
     const QStringList shown = listLines(w.KVDirDir);
     QCOMPARE(shown, chain + QStringList({"alpha", "Korvath 2", "Old"}));
@@ -465,7 +489,7 @@ void WindowTest::directoryPanel() {
     // Down again by Enter: valid, and the Configuration tab stays in front. Opening the
     // current line, or setting the directory it shows in any spelling, moves nothing.
     QVERIFY(openLine(w.KVDirDir, "Korvath 2", true));
-    QCOMPARE(dirPanelMismatch(f, game + "/"), QString());
+    QCOMPARE(dirPanelMismatch(p.f, game + "/"), QString());
     QCOMPARE(w.LauncherTabs->Tab(), Form1::tabIndex(u"configuration"));
     QVERIFY(openLine(w.KVDirDir, "Korvath 2"));
     for (const QString& same : {game, d + "//Games//Korvath 2/", d + "/GAMES/korvath 2"})
@@ -477,40 +501,46 @@ void WindowTest::directoryPanel() {
     QVERIFY(openLine(w.KVDirDir, "Old"));
     QCOMPARE(w.KVDirDir->Path(), d + "/Games");
     QVERIFY(w.KVDirDir->findItems("Old", Qt::MatchExactly).isEmpty());
-    QVERIFY(openLine(w.KVDirDir, "Korvath 2"));
+}
 
-    // A drive that cannot be read changes nothing but the drive list itself.
+// A drive that cannot be read changes nothing but the drive list itself. A drive
+// mounted meanwhile shows up when the list is opened, and the chosen one stays chosen.
+// The root of a drive that holds the game keeps its one separator.
+void WindowTest::drivesNotReadyOrMountedMeanwhile() {
+    DirPanel p(m_tmp.path(), true);
+    Form1& w = *p.w;
     w.KVDirDrive->setFocus(); // the user steps through the drop-down with the keys
     QTest::keyClick(w.KVDirDrive, Qt::Key_Home);
     QCOMPARE(w.KVDirDrive->Drive(), m_tmp.path());
-    QCOMPARE(dirPanelMismatch(f, game + "/"), QString());
-    // A drive mounted meanwhile shows up when the list is opened, and the chosen one
-    // stays chosen. The root of a drive that holds the game keeps its one separator.
-    fs->drives.append(Drive{"/", "ROOT", {}, 0});
+    QCOMPARE(dirPanelMismatch(p.f, p.game + "/"), QString());
+    p.fs->drives.append(Drive{"/", "ROOT", {}, 0});
     static_cast<QComboBox*>(w.KVDirDrive)->showPopup();
     w.KVDirDrive->hidePopup();
     QCOMPARE(w.KVDirDrive->itemText(3), QStringLiteral("/ [ROOT]"));
     QCOMPARE(w.KVDirDrive->currentIndex(), 0);
     QTest::keyClick(w.KVDirDrive, Qt::Key_End);
     QCOMPARE(w.KVDirDirLabel->text(), QStringLiteral("/"));
-    QCOMPARE(dirPanelMismatch(f, "/"), QString());
+    QCOMPARE(dirPanelMismatch(p.f, "/"), QString());
+}
 
-    // Closed while a search runs: the search ends without touching the window, and
-    // the program ends as the application's loop does when the last window closes.
-    QVERIFY(openLine(w.KVDirDir, "tmp"));
+// Closed while a search runs: the search ends without touching the window, and the
+// program ends as the application's loop does when the last window closes.
+void WindowTest::closingDuringASearchEndsIt() {
+    DirPanel p(m_tmp.path(), false);
+    Form1& w = *p.w;
     int listedAtClose = -1;
-    after(50, [&] {
-        listedAtClose = int(fs->listed.size());
+    p.after(50, [&] {
+        listedAtClose = int(p.fs->listed.size());
         w.close();
     });
-    QTimer::singleShot(0, this, autofind);
+    QTimer::singleShot(0, this, [&p] { p.autofind(); });
     QTimer::singleShot(30000, this, [] { QCoreApplication::exit(3); }); // a search never ending
     QCOMPARE(QApplication::exec(), 0);
-    QCOMPARE(int(fs->listed.size()), listedAtClose);
+    QCOMPARE(int(p.fs->listed.size()), listedAtClose);
     // The window was left as it was when it closed, nothing was saved, and the busy
     // pointer does not outlive the search.
     QCOMPARE(w.KVDirErrorLabel->text(), kSearching);
-    QCOMPARE(f.storedSetting("KVDir"), QString());
+    QCOMPARE(p.f.storedSetting("KVDir"), QString());
     QVERIFY(!QApplication::overrideCursor());
 }
 
