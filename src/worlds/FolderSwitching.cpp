@@ -37,20 +37,36 @@ QStringList caseTwins(const FolderListing& listing, const QString& name) {
 }
 
 // Renames a folder within its parent. Errors of the service are ignored (the folder
-// then keeps its name) and noted; returns whether the rename happened.
-bool rename(FileSystem& fileSystem, const QString& gameDir, const QString& P, const QString& path,
-            const QString& newName, Failures* failures) {
+// then keeps its name) and noted as a problem of that kind; returns whether the
+// rename happened.
+bool rename(FileSystem& fileSystem, Problem::Kind kind, const QString& gameDir, const QString& P,
+            const QString& path, const QString& newName, Failures* failures) {
     try {
         fileSystem.GetFolder(path).SetName(newName);
         return true;
     } catch (const FileSystemError& error) {
         // Ignored, as a single rename's failure is, but never silently.
         qCWarning(lcWorlds).noquote() << "rename failed:" << error.message();
-        if (failures)
-            failures->append(
-                Trouble{gameDir, P, path, newName, error.systemError(), 0, {error.message()}});
+        if (failures) {
+            Problem problem = Problem::Of(kind, path, error);
+            problem.gameDir = gameDir;
+            problem.entry = P;
+            problem.name = newName;
+            failures->append(problem);
+        }
         return false;
     }
+}
+
+// A folder of the installation that could not be listed.
+Problem unread(const QString& gameDir, const QString& path, int systemError,
+               const QStringList& details) {
+    Problem problem{Problem::Kind::FolderNotLookedInto, path};
+    problem.gameDir = gameDir;
+    problem.systemError = systemError;
+    problem.reason = Problem::ReasonOf(systemError);
+    problem.details = details;
+    return problem;
 }
 
 // The folders of a listing that can be entry P's version for world dirLabel: the
@@ -159,7 +175,7 @@ Look LookAt(FileSystem& fileSystem, const QString& gameDir,
     look.gameDir = KVDirStuff::ResolveGameDir(fileSystem, gameDir);
     if (look.gameDir.isEmpty()) {
         look.gameDir = gameDir;
-        look.unread = Trouble{gameDir, {}, gameDir, {}, ENOENT, 0, {gameDir}};
+        look.unread = unread(gameDir, gameDir, ENOENT, {gameDir});
         return look;
     }
     for (const QString& relative : parents) {
@@ -185,8 +201,7 @@ Look LookAt(FileSystem& fileSystem, const QString& gameDir,
                 look.id = look.listings[relative].id;
         } catch (const FileSystemError& error) {
             if (!look.unread)
-                look.unread =
-                    Trouble{look.gameDir, {}, path, {}, error.systemError(), 0, {error.message()}};
+                look.unread = unread(look.gameDir, path, error.systemError(), {error.message()});
         }
     }
     return look;
@@ -262,14 +277,16 @@ void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QS
     const QString& P = placement.relativePath;
     const QString& gameDir = placement.gameDir;
     const QString stowedName = placement.defaultName + QLatin1Char('-') + backupLabel;
-    const bool stowed = rename(fileSystem, gameDir, P, placement.parent + placement.defaultName,
-                               stowedName, failures);
-    const bool placed = rename(fileSystem, gameDir, P, placement.parent + placement.versionName,
-                               placement.defaultName, failures);
+    const Problem::Kind kind = Problem::Kind::FolderNotSwitchedIn;
+    const bool stowed = rename(fileSystem, kind, gameDir, P,
+                               placement.parent + placement.defaultName, stowedName, failures);
+    const bool placed =
+        rename(fileSystem, kind, gameDir, P, placement.parent + placement.versionName,
+               placement.defaultName, failures);
     // The world's version could not take the name: put the default folder back at
     // once rather than leave the game without it.
     if (stowed && !placed)
-        rename(fileSystem, gameDir, P, placement.parent + stowedName, placement.defaultName,
+        rename(fileSystem, kind, gameDir, P, placement.parent + stowedName, placement.defaultName,
                failures);
 }
 
@@ -287,13 +304,15 @@ bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& sto
         if (twins.size() == 1)
             inPlace = twins.first();
     }
+    const Problem::Kind kind = Problem::Kind::FolderNotPutBack;
     bool changed = false;
     // The default place is empty when a switch was cut short between its two renames.
     if (!inPlace.isEmpty())
-        changed = rename(fileSystem, look.gameDir, P, stowed.parent + inPlace,
+        changed = rename(fileSystem, kind, look.gameDir, P, stowed.parent + inPlace,
                          sw.versionNames.value(P, VersionName(P, sw.dirLabel)), failures);
     const QString defaultName = inPlace.isEmpty() ? stowed.defaultName : inPlace;
-    return rename(fileSystem, look.gameDir, P, stowed.path(), defaultName, failures) || changed;
+    return rename(fileSystem, kind, look.gameDir, P, stowed.path(), defaultName, failures) ||
+           changed;
 }
 
 QStringList SwitchOut(FileSystem& fileSystem, const Look& look,
@@ -315,40 +334,35 @@ SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
     SwitchInOutcome outcome;
     FileSystem& fileSystem = *state.fileSystem;
     const QString previousBackupLabel = state.backupLabel;
-    const auto refuse = [&](const Trouble& trouble) {
+    const Look look = LookAt(fileSystem, state.gameDir, table);
+    const auto refuse = [&](Problem problem) {
         state.backupLabel = previousBackupLabel;
-        outcome.refused = trouble;
+        problem.gameDir = look.gameDir;
+        outcome.refused = problem;
         outcome.plan = Plan();
         return outcome;
     };
-    const Look look = LookAt(fileSystem, state.gameDir, table);
     outcome.gameDir = look.gameDir;
-    if (look.unread)
-        return refuse(*look.unread);
+    if (look.unread) {
+        Problem unreadable = *look.unread;
+        unreadable.kind = Problem::Kind::FolderNotRead;
+        return refuse(unreadable);
+    }
     outcome.plan = PlanSwitchIn(look, table, state.dirLabel);
     if (!outcome.plan.ambiguous.isEmpty()) {
-        const QString first = outcome.plan.ambiguous.first();
-        return refuse(Trouble{look.gameDir,
-                              {},
-                              first,
-                              first.mid(first.lastIndexOf('/') + 1),
-                              0,
-                              int(outcome.plan.ambiguous.size()) - 1,
-                              outcome.plan.ambiguous,
-                              Trouble::Kind::Ambiguous});
+        Problem ambiguous{Problem::Kind::AmbiguousNames, outcome.plan.ambiguous.first()};
+        ambiguous.more = int(outcome.plan.ambiguous.size()) - 1;
+        ambiguous.folders = outcome.plan.ambiguous;
+        return refuse(ambiguous);
     }
     // Folders stowed under an empty label ("Roster-") could never be told apart from
     // a stray folder: without a label nothing is switched.
     state.backupLabel = GUIDStuff::NewGuidString();
-    if (state.backupLabel.isEmpty())
-        return refuse(Trouble{look.gameDir,
-                              {},
-                              look.gameDir,
-                              {},
-                              0,
-                              0,
-                              {QStringLiteral("no backup label could be made")},
-                              Trouble::Kind::RecordNotWritten});
+    if (state.backupLabel.isEmpty()) {
+        Problem noLabel{Problem::Kind::RecordNotWritten, look.gameDir};
+        noLabel.details = QStringList{QStringLiteral("no backup label could be made")};
+        return refuse(noLabel);
+    }
 
     // The installation's record, before anything is renamed: any launcher can finish
     // the switch from it, and while this launch runs it holds the installation.
@@ -365,14 +379,7 @@ SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
     } catch (const FileSystemError& error) {
         // The default world renames nothing, so it plays where nothing can be written.
         if (!state.dirLabel.isEmpty())
-            return refuse(Trouble{look.gameDir,
-                                  {},
-                                  recordPath,
-                                  {},
-                                  error.systemError(),
-                                  0,
-                                  {error.message()},
-                                  Trouble::Kind::RecordNotWritten});
+            return refuse(Problem::Of(Problem::Kind::RecordNotWritten, recordPath, error));
         qCInfo(lcWorlds).noquote()
             << "the default world plays without a record:" << error.message();
     }

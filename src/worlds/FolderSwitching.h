@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileSystem.h"
+#include "app/Problem.h"
 #include "gamedir/KVDirStuff.h"
 
 #include <QHash>
@@ -33,40 +34,17 @@ bool IsBackupLabel(const QString& label);
 // N & "_" & L: the name of entry P's version for world L.
 QString VersionName(const QString& P, const QString& dirLabel);
 
-// A folder that could not be renamed or looked into, and why.
-struct Trouble {
-    QString gameDir;      // the installation, ending with the separator
-    QString relativePath; // the table entry; "" when a folder could not be listed
-    QString folder;       // full path of the folder that was to be renamed or listed
-    QString newName;      // the name it was to take; "" for a listing
-    int systemError = 0;  // the system's error number, 0 when unknown
-    int more = 0;         // further table entries in the same plight
-    QStringList details;  // the system's own words and paths, for the label's tooltip
-    // What kind of problem: a folder that could not be renamed (or, with no new name
-    // and no entry, listed); the installation's record that could not be written,
-    // read or removed (folder: the record); renamed folders that could not be synced;
-    // folders that differ only in letter case where one is looked for; folders stowed
-    // by a switch that no record tells of.
-    enum class Kind {
-        Rename,
-        RecordNotWritten,
-        RecordUnreadable,
-        RecordNotRemoved,
-        NotSynced,
-        Ambiguous,
-        Unknown
-    };
-    Kind kind = Kind::Rename;
-};
-// Renames that failed, in the order they were tried.
-using Failures = QList<Trouble>;
+// Renames that failed, in the order they were tried (kind FolderNotSwitchedIn or
+// FolderNotPutBack, with the table entry and the name the folder was to take).
+using Failures = QList<Problem>;
 
 // An installation as the listings of its folders show it: the game directory and
 // the parents of the table's entries, each found in its own parent's listing.
 struct Look {
-    QString gameDir;               // as it is on disk, ending with the separator
-    std::optional<Trouble> unread; // a folder that could not be listed: the rest is partial
-    FolderId id;                   // the game directory's own
+    QString gameDir; // as it is on disk, ending with the separator
+    // A folder that could not be listed (FolderNotLookedInto): the rest is partial.
+    std::optional<Problem> unread;
+    FolderId id;                            // the game directory's own
     QHash<QString, FolderListing> listings; // by relative path of the folder ("" itself)
     QHash<QString, QString> paths;          // the same folders' paths, ending with separator
 
@@ -148,9 +126,10 @@ QStringList SwitchOut(FileSystem& fileSystem, const Look& look,
 // own record (which also holds the installation while the launch runs) and both
 // labels in the settings, all on disk before the first rename; then the renames.
 struct SwitchInOutcome {
-    // Why nothing was renamed: the installation could not be read, its record could
-    // not be written, or folders that differ only in case make the world ambiguous.
-    std::optional<Trouble> refused;
+    // Why nothing was renamed: the installation could not be read (FolderNotRead), its
+    // record could not be written, or folders that differ only in case make the world
+    // ambiguous.
+    std::optional<Problem> refused;
     QString gameDir;    // the game directory as it is on disk
     QString recordPath; // the installation's record, "" when none was written
     Plan plan;

@@ -8,12 +8,11 @@
 #include "app/ui/FailureDialog.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/ProblemTexts.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
 #include "support/WindowSupport.h"
-#include "worlds/SwitchRecords.h"
-#include "worlds/WorldLaunch.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -211,34 +210,41 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     // The About tab's pictures come just after the first frame.
     Form1& w = fixture.createShown();
     QTRY_VERIFY(!w.Image1->pixmap().isNull() && !w.Image2->pixmap().isNull());
-    // What a launch can say: the longest table entries and reasons, a long directory.
-    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y", {}};
-    const SwitchRecords::Record farAway{
-        "/media/usb-disk/Games/Korvath II Gold Edition/", "", "", {}};
+    // What a panel can say: every problem with the longest table entries and reasons,
+    // and a long directory.
     const QString notSaved = "The settings could not be saved to /home/marguerite-dupont/.config/"
                              "Korvath II Launcher.conf.";
     QStringList launchTexts = {
-        WorldLaunch::kEarlierRunText,
-        WorldLaunch::kNoWorldsText,
-        SwitchRecords::kHeldText,
-        notSaved,
-        SwitchRecords::UnreachableText({farAway}),
-        SwitchRecords::UnreachableText({away, {"/mnt/other/", "x", "y", {}}})};
-    using Kind = FolderSwitching::Trouble::Kind;
-    for (const Kind kind :
-         {Kind::Rename, Kind::RecordNotWritten, Kind::RecordUnreadable, Kind::RecordNotRemoved,
-          Kind::NotSynced, Kind::Ambiguous, Kind::Unknown}) {
+        ProblemTexts::kNoWorldsText,
+        ProblemTexts::Text(Problem(Problem::Kind::SettingsNotSaved, "", notSaved))};
+    for (int k = 0; k < Problem::kKinds; ++k) {
         for (const auto& [entry, path, world] :
              {std::tuple{"Roster", "/g/Roster", "Roster_Frostmarch"},
               {"Data/Graphics/Wallpapers",
                "/g/Data/Graphics/Wallpapers-{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}",
                "Wallpapers_Frostmarch"},
-              {"", "/g/Data/Graphics/", ""}}) {
+              {"", "/g/Data/Graphics/", ""},
+              {"", "/media/usb-disk/Games/Korvath II Gold Edition/", ""}}) {
             for (const int error : {EACCES, EEXIST, EROFS, ENOENT, ENOSPC, 0}) {
-                const FolderSwitching::Trouble trouble{"/g/", entry, path, world,
-                                                       error, 10,    {},   kind};
-                launchTexts << SwitchRecords::SwitchInFailureText(trouble)
-                            << SwitchRecords::RestoreFailureText(trouble);
+                Problem problem(Problem::Kind(k), path);
+                problem.gameDir = "/g/";
+                problem.entry = entry;
+                problem.name = world;
+                problem.systemError = error;
+                problem.more = QString(path).startsWith("/media") ? 1 : 10;
+                problem.exitCode = 139;
+                if (problem.kind >= Problem::Kind::ProgramNotFound &&
+                    problem.kind <= Problem::Kind::ProgramNotStartable) {
+                    problem.path = "/media/usb-disk/Games/Korvath II Gold Edition/worldforge2.exe";
+                    problem.name = "wine-staging";
+                }
+                // Packaging's texts are the Creator panel test's; a switch waits at a game
+                // directory, never at a stowed folder.
+                const bool packaging = problem.kind >= Problem::Kind::NameHoldsControl &&
+                                       problem.kind <= Problem::Kind::NoInstallerMade;
+                if (!packaging && (problem.kind != Problem::Kind::SwitchUnreachable ||
+                                   QString(path).endsWith('/')))
+                    launchTexts << ProblemTexts::Text(problem);
             }
         }
     }

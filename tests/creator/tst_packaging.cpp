@@ -70,7 +70,7 @@ void PackagingTest::tomeScriptLinesAndSettingsInOrder() {
     // harms only the world script (its .ini file's name).
     const QString D = QStringLiteral("D:\\Games\\Korvath 2\\");
     ScriptWriters::ScriptInput input{D, '\\', nullptr, "da?wn", {}, {"!Maps", "un.Lore"}, "C:\\k"};
-    QCOMPARE(ScriptWriters::WriteTomeScript(input, fs, fs), QString());
+    QVERIFY(!ScriptWriters::WriteTomeScript(input, fs, fs));
     QStringList expected = {
         "<Settings/lastDirLabel=da?wn>",
         "<create C:\\k 1 0>",
@@ -89,7 +89,9 @@ void PackagingTest::tomeScriptLinesAndSettingsInOrder() {
     // A refused script writes nothing at all.
     fs.log.clear();
     input.gameDir = "D:\\Ga\rmes\\";
-    QVERIFY(ScriptWriters::WriteWorldScript(input, fs, fs).contains(R"(directory "D:\Ga�mes\")"));
+    const std::optional<Problem> refused = ScriptWriters::WriteWorldScript(input, fs, fs);
+    QVERIFY(refused && refused->kind == Problem::Kind::NameHoldsControl &&
+            refused->named == Problem::Named::GameDirectory && refused->path == input.gameDir);
     QCOMPARE(fs.log, QStringList());
 
     qputenv("XDG_DATA_HOME", "/home/pat/.local/share");
@@ -165,9 +167,11 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
             locks.emplace_back(folder, readOnly ? TestSupport::FolderLock::ReadOnly
                                                 : TestSupport::FolderLock::Unreadable);
     };
+    using Kind = Problem::Kind;
     struct Run {
-        QString label, name; // the world packaged, or
-        // its tomes; the installer's files, or a part of the message
+        std::optional<Kind> refused; // none: an installer is made
+        QString label, name;         // the world packaged, or
+        // its tomes; the installer's files, or parts of the problem's path and details
         QStringList tomes, expected;
         std::function<void()> prepare = [] {};
     };
@@ -178,37 +182,61 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
     const QByteArray sh = "#!/bin/sh\n";
     const QStringList both = {launcher, data};
     const QList<Run> runs = {
-        {"dawn", "Isle\nof Dawn", {}, {R"(the world name "Isle�of Dawn" holds a control)"}},
-        {"dawn", "Isle\u2028of Dawn", {}, {R"("Isle�of Dawn" holds a control)"}},
-        {"dawn", "Gold$\\", {}, {R"(the world name "Gold$\" ends in "$\")"}},
-        {"da*wn", "Dawn", {}, {"which the compiler reads as a wildcard"}},
-        {"da\x7Fwn", {}, {"Bestiary"}, {R"(the world label "da�wn")"}},
-        {"Sea\\Charts", {}, {"Bestiary"}, {R"("Sea\Charts" holds a "\")"}},
-        {{}, {}, {"Bestiary", "Back\\slash"}, {R"(the tome name "Back\slash" holds a "\")"}},
-        {{}, {}, {"Back"}, {R"(the name "Tomes/Back/Sea\Charts.txt" holds a "\")"}},
-        {{}, {}, {"Latin"}, {R"(the name of "Tomes/Latin/l�gende" is not UTF-8)"}},
-        {{}, {}, {"Empty"}, {R"(the folder "Tomes/Empty" holds no file)"}},
-        {{}, {}, {"Pipe"}, {R"(the file "Tomes/Pipe/p" is a pipe, socket or device)"}},
-        {"pipe", "Pipe", {}, {R"(the file "pipe.ini" is a pipe, socket or device)"}},
-        {{}, {}, {"Back"}, {"cannot be read"}, [&] { lock({game + "Tomes/Back"}, false); }},
-        {label, name, {}, world, [] { qputenv("LANG", "xx_YY.UTF-8"); }},
-        {label, name, {}, world, [] { qputenv("LC_CTYPE", "UTF-8"); }},
-        {label, {}, tomes, ofTomes, [&] { lock({launcher}); }},
-        {{}, {}, defaultTomes, ofDefault},
-        {label, name, {}, {"launcher's folder or in"}, [&] { lock(both); }},
-        {label, name, {}, {"(makensis) was found"}, [] { qputenv("PATH", "/nothing"); }},
-        {label,
+        {Kind::NameHoldsControl, "dawn", "Isle\nof Dawn", {}, {"\nIsle\nof Dawn\n"}},
+        {Kind::NameHoldsControl, "dawn", "Isle\u2028of Dawn", {}, {"\nIsle\u2028of Dawn\n"}},
+        {Kind::NameEndsInDollarBackslash, "dawn", "Gold$\\", {}, {"\nGold$\\\n"}},
+        {Kind::NameHoldsWildcard, "da*wn", "Dawn", {}, {"\nda*wn\n"}},
+        {Kind::NameHoldsControl, "da\x7Fwn", {}, {"Bestiary"}, {"\nda\x7Fwn\n"}},
+        {Kind::NameHoldsBackslash, "Sea\\Charts", {}, {"Bestiary"}, {"\nSea\\Charts\n"}},
+        {Kind::NameHoldsBackslash, {}, {}, {"Bestiary", "Back\\slash"}, {"\nBack\\slash\n"}},
+        {Kind::NameHoldsBackslash, {}, {}, {"Back"}, {"/Tomes/Back/Sea\\Charts.txt\n"}},
+        {Kind::NameNotUtf8, {}, {}, {"Latin"}, {"/Tomes/Latin/l"}},
+        {Kind::FolderEmpty, {}, {}, {"Empty"}, {"/Tomes/Empty\n"}},
+        {Kind::FileNotPackable, {}, {}, {"Pipe"}, {"/Tomes/Pipe/p\n"}},
+        {Kind::FileNotPackable, "pipe", "Pipe", {}, {"/pipe.ini\n"}},
+        {Kind::FolderUnpackable,
+         {},
+         {},
+         {"Back"},
+         {"/Tomes/Back\n"},
+         [&] { lock({game + "Tomes/Back"}, false); }},
+        {{}, label, name, {}, world, [] { qputenv("LANG", "xx_YY.UTF-8"); }},
+        {{}, label, name, {}, world, [] { qputenv("LC_CTYPE", "UTF-8"); }},
+        {{}, label, {}, tomes, ofTomes, [&] { lock({launcher}); }},
+        {{}, {}, {}, defaultTomes, ofDefault},
+        {Kind::ScriptNotWritten, label, name, {}, {"\n" + data + "\n"}, [&] { lock(both); }},
+        {Kind::CompilerNotFound,
+         label,
          name,
          {},
-         {"errors (exit code 1)", "\nError: line 7\nThe compiler's report: "},
+         {"/kvii.nsi\n"},
+         [] { qputenv("PATH", "/nothing"); }},
+        {Kind::CompilerFailed,
+         label,
+         name,
+         {},
+         {"/kvii.log\nexit 1\nError: line 7"},
          [&] { compiler(sh + "echo 'x\n  Error: line 7' >\"${2#-O}\"; exit 1"); }},
-        {label, name, {}, {"crashed (exit code 139)"}, [&] { compiler(sh + "kill -SEGV $$"); }},
-        {label,
+        {Kind::CompilerCrashed,
+         label,
          name,
          {},
-         {"made no setup.exe"},
-         [&] { compiler(sh + "exit 0"); }}, // an old one stays
-        {label, name, {}, {"Install Wine"}, [&] { compiler("MZ", "MakeNSIS.EXE"); }},
+         {"exit 139"},
+         [&] { compiler(sh + "kill -SEGV $$"); }},
+        {Kind::NoInstallerMade,
+         label,
+         name,
+         {},
+         {"exit 0"},
+         [&] {
+             compiler(sh + "exit 0"); // an old one stays
+         }},
+        {Kind::CompilerNeedsWine,
+         label,
+         name,
+         {},
+         {"/MakeNSIS.EXE\n"},
+         [&] { compiler("MZ", "MakeNSIS.EXE"); }},
     };
     LocalFileSystem fs;
     IniSettingsStore settings(tmp.path() + "/settings.conf");
@@ -226,17 +254,25 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
         run.prepare();
         const QString labelBefore = settings.GetSetting("Settings", "lastDirLabel");
         const Packaging::Outcome outcome = Packaging::Package(request, fs, settings, runner);
-        const QString said = outcome.text;
         const QString folder = locks.empty() ? launcher : data;
-        if (!said.startsWith("The installer is ready")) {
-            for (const QString& part : run.expected) // in the message, or in its tooltip
-                QVERIFY2((said + '\n' + outcome.details).contains(part), qPrintable(said));
-            if (!said.contains("could not be written")) // the label is saved first
+        QCOMPARE(outcome.ready, !run.refused);
+        if (outcome.problem) {
+            const Problem& problem = *outcome.problem;
+            // What it names, the exit code and the system's words, as the panel gets them.
+            const QString said =
+                (QStringList{"", problem.path, QStringLiteral("exit %1").arg(problem.exitCode)} +
+                 problem.details)
+                    .join('\n') +
+                '\n';
+            QVERIFY2(run.refused && problem.kind == *run.refused, qPrintable(said));
+            for (const QString& part : run.expected)
+                QVERIFY2(said.contains(part), qPrintable(said));
+            if (problem.kind != Kind::ScriptNotWritten) // the label is saved first
                 QCOMPARE(settings.GetSetting("Settings", "lastDirLabel"), labelBefore);
             continue;
         }
-        QCOMPARE(said, "The installer is ready: setup.exe in " + folder + "/output" +
-                           (locks.empty() ? "." : " (the launcher's folder cannot be written)."));
+        QCOMPARE(outcome.folder, folder + "/output");
+        QCOMPARE(outcome.inDataFolder, !locks.empty());
         // 7-Zip's listing of the installer: every path (a name may end in a space).
         QProcess lister;
         lister.start("7zz", {"l", "-ba", "-slt", folder + "/output/setup.exe"});

@@ -282,8 +282,10 @@ void CrashTest::killedLaunchersAreRepairedNeverUnderARunningGame() {
     // A name taken during the game: not the game's exit code but 125, and what to do.
     QVERIFY(write(home.out + "block", ""));
     QCOMPARE(home.command({"--world", "Frost March"}, &printed), 125);
-    QVERIFY2(printed.contains("Could not restore \"Roster\" (\"Roster_Frostmarch\" is in the way). "
-                              "Fix that, then run korvath2-launcher --recover"),
+    QVERIFY2(printed.contains(home.game.toUtf8() + "/Roster could not take back its name "
+                                                   "\"Roster_Frostmarch\" (\"Roster_Frostmarch\" "
+                                                   "is in the way). Fix that, then run "
+                                                   "korvath2-launcher --recover"),
              printed);
     QVERIFY(QFile::remove(home.out + "block") && QDir().rmdir(home.game + "/Roster_Frostmarch"));
     QCOMPARE(home.command({"--recover"}), 0);

@@ -4,13 +4,13 @@
 #include "WorldsTestSupport.h"
 #include "app/InstanceLock.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/ProblemTexts.h"
 #include "app/ui/RunLauncher.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "support/WindowSupport.h"
 #include "worlds/DesktopEntries.h"
-#include "worlds/WorldLaunch.h"
 
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
@@ -103,7 +103,7 @@ void LaunchTest::startUpWaitsForAnEarlierGameThenRepairs() {
     QVERIFY(!window.SwitchSavedWorldOut(window.CreatorLabel));
     QCOMPARE(snapshot(dir), switchedIn);
     QCOMPARE(window.PlayerLabel->text() + window.CreatorLabel->text(),
-             WorldLaunch::kEarlierRunText + WorldLaunch::kEarlierRunText);
+             ProblemTexts::Text(Problem(Problem::Kind::EarlierRunRunning)).repeated(2));
     QVERIFY(!window.PlayerLaunchBtn->isEnabled() &&
             !window.CreatorLaunchBtn->isEnabledTo(window.CreatorPicBox));
 

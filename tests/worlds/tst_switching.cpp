@@ -264,8 +264,19 @@ void SwitchingTest::theInstallationDecides() {
             for (const char* folder : {"Roster", "Tomes"})
                 seen << markerOf(KVDirStuff::ResolveGameDir(fs, game) + folder);
         });
-        return outcome.notSwitchedIn ? SR::SwitchInFailureText(*outcome.notSwitchedIn)
+        return outcome.notSwitchedIn ? QStringLiteral("refused %1: %2")
+                                           .arg(int(outcome.notSwitchedIn->kind))
+                                           .arg(outcome.notSwitchedIn->folders.join(','))
                                      : seen.join(',');
+    };
+    // What a refusal is about: its kind, the table entry, how many more, the errno.
+    using Kind = Problem::Kind;
+    const auto facts = [](Kind kind, const QString& entry, int more, int error) {
+        return QStringLiteral("%1 %2+%3 errno %4").arg(int(kind)).arg(entry).arg(more).arg(error);
+    };
+    const auto refusal = [&](SettingsStore& settings, const QString& game) {
+        const std::optional<Problem> p = prepare(settings, game).refusal;
+        return p ? facts(p->kind, p->entry, p->more, p->systemError) : QString();
     };
 
     // Cut short through a link, finished by a launcher with another settings home
@@ -296,7 +307,7 @@ void SwitchingTest::theInstallationDecides() {
         const LaunchStuff::ProcessStamp stamp = LaunchStuff::StampOf(process.processId());
         QVERIFY(write(record, readText(record).toUtf8() + holder + QByteArray::number(stamp.pid) +
                                   ' ' + stamp.startTime + ' ' + stamp.bootId + '\n'));
-        QCOMPARE(prepare(*second, game).refusal->text, SR::kHeldText);
+        QCOMPARE(refusal(*second, game), facts(Kind::HeldByProgram, "", 0, 0));
         QCOMPARE(snapshot(game).filter(notRecord), switchedIn.filter(notRecord));
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished());
@@ -348,22 +359,15 @@ void SwitchingTest::theInstallationDecides() {
     QVERIFY(cutShort(game, *first));
     const QStringList stuck = snapshot(game).filter(notRecord);
     QVERIFY(write(record, "damaged"));
-    QVERIFY(prepare(*second, game)
-                .refusal->text.startsWith(
-                    "The launcher's record cannot be read (it is damaged), and 3 folders"));
+    QCOMPARE(refusal(*second, game), facts(Kind::RecordUnreadable, "", 3, 0));
     QCOMPARE(snapshot(game).filter(notRecord), stuck);
     QVERIFY(QFile::remove(record));
-    QVERIFY(
-        prepare(*second, game)
-            .refusal->text.startsWith(
-                "A launch that the launcher has no record of stored away \"Roster\" and 2 more"));
+    QCOMPARE(refusal(*second, game), facts(Kind::UnknownStowed, "Roster", 2, 0));
     QVERIFY(!prepare(*first, game).refusal); // its labels are in the first home
     QVERIFY(write(record, "damaged"));
     QVERIFY(!prepare(*second, game).refusal && !QFile::exists(record));
     QVERIFY(::mkfifo(QFile::encodeName(record), 0600) == 0);
-    QVERIFY(prepare(*second, game)
-                .refusal->text.startsWith(
-                    "The launcher's record cannot be read (it is not a regular file). Remove it"));
+    QCOMPARE(refusal(*second, game), facts(Kind::RecordUnreadable, "", 0, EINVAL));
     QVERIFY(QFile::remove(record));
     QCOMPARE(snapshot(game), resting);
 
@@ -393,7 +397,10 @@ void SwitchingTest::theInstallationDecides() {
                                                  "Tomes_Frostmarch");
     QCOMPARE(snapshot(game), lower);
     QVERIFY(QDir().mkdir(game + "ROSTER_frostmarch"));
-    QVERIFY(launch(game, *first, "Frostmarch").startsWith("Not started: names that differ only"));
+    QCOMPARE(launch(game, *first, "Frostmarch"),
+             QStringLiteral("refused %1: %2ROSTER_frostmarch,%2roster_FROSTMARCH")
+                 .arg(int(Kind::AmbiguousNames))
+                 .arg(game));
     QVERIFY(QDir().rmdir(game + "ROSTER_frostmarch"));
     QCOMPARE(snapshot(game), lower);
 }

@@ -7,6 +7,7 @@
 #include "app/ui/AccessibleNames.h"
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/ProblemTexts.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
@@ -386,6 +387,10 @@ void Form1::showMessage(QLabel* label, const QString& text, const QString& detai
     label->setTextInteractionFlags(Qt::NoTextInteraction);
     label->setText(text);
     label->setToolTip(details);
+}
+
+void Form1::showProblem(QLabel* label, const Problem& problem) {
+    showMessage(label, ProblemTexts::Text(problem), ProblemTexts::Details(problem));
 }
 
 void Form1::Form_Load() {
