@@ -13,6 +13,7 @@
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
 #include "support/WindowSupport.h"
+#include "worlds/CommandLineRun.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -99,6 +100,7 @@ private slots:
     void startup_data();
     void startup();
     void everyControlIsNamedAndHoldsItsTexts();
+    void eachFrontEndWordsEachProblem();
     void optionButtonsAndTabsByMouseAndKeys();
     void directoryPanel();
     void commandLineAnswersWithoutTheWindow();
@@ -300,6 +302,171 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join("\n")));
     // The tab row fills the strip above the panels.
     QCOMPARE(w.LauncherTabs->tabBar()->height(), TabControl::kTabRowHeight);
+}
+
+// Every kind of problem in the panel's words (the paths and system's words in the
+// tooltip) and in the terminal's: each names what it is about, gives the system's
+// words and says what to do, the terminal never with the window's sentence.
+void WindowTest::eachFrontEndWordsEachProblem() {
+    using Kind = Problem::Kind;
+    using Named = Problem::Named;
+    // A problem at "/g/": path, errno, entry, name, more; the system's words as details.
+    const auto at = [](Kind kind, const QString& path, int error = 0, const QString& entry = {},
+                       const QString& name = {}, int more = 0, Named named = Named::Path) {
+        Problem problem(kind, path, Problem::ReasonOf(error));
+        problem.systemError = error;
+        problem.gameDir = "/g/";
+        problem.entry = entry;
+        problem.name = name;
+        problem.more = more;
+        problem.exitCode = 139;
+        problem.named = named;
+        problem.details = QStringList{"System: " + path};
+        return problem;
+    };
+    const QString again = "click Launch again.", fix = " Fix that, then " + again;
+    const QString packaged = "Nothing was packaged: ";
+    const QString items = "/g/Data/Graphics/Items", wine = " is a Windows program";
+    Problem stowed = at(Kind::FolderNotPutBack, "/g/Roster", EEXIST, "Roster", "Roster_Fm");
+    stowed.folders = QStringList{"/g/Roster-{B}"};
+    Problem report = at(Kind::CompilerCrashed, "/l/kvii.log");
+    const QList<QPair<Problem, QString>> rows = {
+        {at(Kind::FolderNotSwitchedIn, items, EACCES, "Data/Graphics/Items", "Items", 2),
+         "Not started: \"Data/Graphics/Items\" and 2 more could not be moved (its folder is not "
+         "writable for this user)."},
+        {at(Kind::FolderNotSwitchedIn, "/g/Roster", EPERM, "Roster", "Roster"),
+         "Not started: \"Roster\" could not be moved (the Korvath II directory is not writable "
+         "for this user)."},
+        {at(Kind::FolderNotRead, "/g/Data/Graphics/", EACCES),
+         "Not started: \"Data/Graphics\" could not be read (this user may not read it)."},
+        {at(Kind::AmbiguousNames, "/g/Data/Graphics/Items_fm", 0, {}, {}, 1),
+         "Not started: names that differ only in letter case make \"Data/Graphics/Items_fm\" and "
+         "1 more unclear. Rename them, then " +
+             again},
+        {at(Kind::RecordNotWritten, "/g/.korvath2-launcher", EEXIST),
+         "Not started: the launcher could not write its record in the Korvath II directory "
+         "(another launcher has just started a program there)."},
+        {Problem(Kind::SettingsNotSaved, {}, "The settings could not be saved to /c/K.conf."),
+         "The settings could not be saved to /c/K.conf."},
+        {stowed, "Could not restore \"Roster\" (\"Roster_Fm\" is in the way)." + fix},
+        {at(Kind::FolderNotLookedInto, "/g/", ENOENT),
+         "Could not look into the Korvath II directory (it has gone missing)." + fix},
+        {at(Kind::RecordUnreadable, "/g/.korvath2-launcher", 0, {}, {}, 3),
+         "The launcher's record cannot be read (it is damaged), and 3 folders are stored away. "
+         "Put them back, then " +
+             again},
+        {at(Kind::RecordUnreadable, "/g/.korvath2-launcher", EINVAL),
+         "The launcher's record cannot be read (it is not a regular file). Remove it from the "
+         "Korvath II directory, then " +
+             again},
+        {at(Kind::RecordNotRemoved, "/g/.korvath2-launcher", EROFS),
+         "The launcher's record could not be removed from the Korvath II directory (the disk is "
+         "read-only)." +
+             fix},
+        {at(Kind::NotSynced, "/g/Data/", EIO),
+         "Could not make sure that the folders are back on the disk (input/output error)." + fix},
+        {at(Kind::UnknownStowed, "/g/Roster-{B}", 0, "Roster", {}, 2),
+         "A launch that the launcher has no record of stored away \"Roster\" and 2 more. Put that "
+         "back by hand, then " +
+             again},
+        {at(Kind::HeldByProgram, "/g/"), "Korvath II is running from this directory, started by "
+                                         "another launcher. Click Launch again once it has ended."},
+        {Problem(Kind::EarlierRunRunning), "Korvath II is still running from an earlier launch. "
+                                           "The launcher will be ready as soon as it ends."},
+        {at(Kind::SwitchUnreachable, "/media/usb/K2/"),
+         "A world is still switched in at \"/media/usb/K2\". It will be put back when that "
+         "directory can be reached."},
+        {at(Kind::SwitchUnreachable, "/media/usb-disk/Games/Korvath II Gold Edition/", 0, {}, {},
+            1),
+         "Worlds are still switched in at \"/ .. /Korvath II Gold Edition\" and 1 more. They will "
+         "be put back when those directories can be reached."},
+        {at(Kind::ProgramNotFound, "/g/worldforge2.exe"),
+         "\"worldforge2.exe\" was not found in the Korvath II directory, so nothing was started."},
+        {at(Kind::ProgramNeedsWine, "/g/korvath2.exe"),
+         "\"korvath2.exe\"" + wine + ". Install Wine to run it, then " + again},
+        {at(Kind::ProgramNeedsWine, "/g/korvath2.exe", 0, {}, "wine9"),
+         "\"korvath2.exe\"" + wine +
+             ", and WINE names no program to run it with (\"wine9\"). "
+             "Correct WINE, then " +
+             again},
+        {at(Kind::ProgramNotStartable, "/g/korvath2.exe", EACCES),
+         "Could not start \"/g/korvath2.exe\" (permission denied)."},
+        {at(Kind::NameHoldsControl, "Isle\nof Dawn", 0, {}, {}, 0, Named::WorldName),
+         packaged + "the world name \"Isle\uFFFDof Dawn\" holds a control character."},
+        {at(Kind::NameHoldsBackslash, "Back\\slash", 0, {}, {}, 0, Named::TomeName),
+         packaged + "the tome name \"Back\\slash\" holds a \"\\\", which the installer reads as "
+                    "a folder separator."},
+        {at(Kind::NameEndsInDollarBackslash, "Gold$\\", 0, {}, {}, 0, Named::WorldName),
+         packaged + "the world name \"Gold$\\\" ends in \"$\\\", which the installer compiler "
+                    "cannot read."},
+        {at(Kind::NameHoldsWildcard, "da*wn", 0, {}, {}, 0, Named::WorldLabel),
+         packaged + "the world label \"da*wn\" holds \"*\" or \"?\", which the compiler reads as "
+                    "a wildcard."},
+        {at(Kind::NameHoldsControl, "/g\r/", 0, {}, {}, 0, Named::GameDirectory),
+         packaged + "the game directory \"/g\uFFFD/\" holds a control character."},
+        {at(Kind::NameNotUtf8, "/g/Tomes/Latin/l\uFFFDgende"),
+         packaged + "the name of \"Tomes/Latin/l\uFFFDgende\" is not UTF-8, which the installer "
+                    "compiler cannot read."},
+        {at(Kind::FileNotPackable, "/g/Tomes/" + QString(40, 'p') + "/pipe"),
+         packaged + "the file \"\u2026" + QString(34, 'p') +
+             "/pipe\" is a pipe, socket or device, "
+             "which the installer compiler cannot pack."},
+        {at(Kind::FolderUnpackable, "/g/Tomes/Back"),
+         packaged + "the folder \"Tomes/Back\" cannot be read."},
+        {at(Kind::FolderEmpty, "/g/Tomes/Empty"),
+         packaged + "the folder \"Tomes/Empty\" holds no file, and the installer compiler "
+                    "refuses an empty folder."},
+        {Problem(Kind::ScriptNotWritten),
+         packaged + "the installer script could not be written in the launcher's folder."},
+        {Problem(Kind::ScriptNotWritten, QDir::homePath() + "/.local/share/K"),
+         packaged + "the installer script could not be written in the launcher's folder or in "
+                    "~/.local/share/K."},
+        {at(Kind::CompilerNotFound, "/l/kvii.nsi"),
+         "The script kvii.nsi is written, but no installer compiler (makensis) was found beside "
+         "the launcher or on the PATH."},
+        {at(Kind::CompilerNeedsWine, "/l/makensis.exe"),
+         "The installer compiler makensis.exe" + wine + ". Install Wine to run it, then " + again},
+        {at(Kind::CompilerNotStartable, "/l/makensis"),
+         "The installer compiler could not be started, so no installer was made."},
+        {at(Kind::CompilerFailed, "/l/kvii.log"),
+         "The installer compiler stopped with errors (exit code 139); no new installer was made."},
+        {report, "The installer compiler crashed (exit code 139); no new installer was made."},
+        {at(Kind::NoInstallerMade, ""),
+         "The installer compiler made no setup.exe, so no installer was made."},
+        {at(Kind::MenuEntryNotAdded, "/a/k.desktop", EEXIST, {}, "Frost March"),
+         "\"Frost March\" could not be added to the applications menu (another file is in its "
+         "place)."},
+        {at(Kind::MenuEntryNotRemoved, "/a/k.desktop", EACCES, {}, "Frost March"),
+         "\"Frost March\" could not be removed from the applications menu (permission denied)."},
+    };
+    QSet<int> kinds;
+    for (const auto& [problem, text] : rows) {
+        kinds.insert(int(problem.kind));
+        QCOMPARE(ProblemTexts::Text(problem), text);
+        const QString said = CommandLineRun::Sentence(problem);
+        const bool packaging =
+            problem.kind >= Kind::NameHoldsControl && problem.kind <= Kind::NoInstallerMade;
+        if (packaging)
+            continue;
+        const QString todo = problem.whilePuttingBack() ? "then run korvath2-launcher --recover."
+                             : problem.kind == Kind::ProgramNotFound ? "--game-dir DIR"
+                             : problem.kind == Kind::SwitchUnreachable
+                                 ? "will be put back when it can."
+                                 : "run the same command again.";
+        const QString why =
+            problem.kind == Kind::SettingsNotSaved ? problem.reason : problem.details.join("; ");
+        QVERIFY2(said.contains(problem.path) && said.contains(why) &&
+                     (said.contains(todo) || problem.kind >= Kind::MenuEntryNotAdded) &&
+                     !said.contains("click Launch") && (!said.contains(text) || why == text),
+                 qPrintable(said));
+    }
+    QCOMPARE(kinds.size(), Problem::kKinds);
+    // The tooltip: the system's words, then the folders still stowed or the report; the
+    // notice of a switch still in place names its installation first.
+    QCOMPARE(ProblemTexts::NoticeDetails(stowed),
+             "/g/\nSystem: /g/Roster\nStill stored away:\n/g/Roster-{B}");
+    QCOMPARE(ProblemTexts::Details(report),
+             "System: /l/kvii.log\nThe compiler's report: /l/kvii.log");
 }
 
 void WindowTest::optionButtonsAndTabsByMouseAndKeys() {
