@@ -201,43 +201,46 @@ private:
         return status;
     }
 
-    // The game directory of this run as it is on disk, ending with the separator, or ""
-    // with why in why and, where one was named, the directory as named in named.
-    QString resolveGameDirectory(QString& why, QString& named) {
-        QString dir = m_command.gameDir;
+    // The game directory of this run as it is on disk, ending with the separator; or
+    // none, with why, and the directory as it was named where one was.
+    struct GameDirectory {
+        QString dir;
+        QString named;
+        QString why;
+    };
+    GameDirectory resolveGameDirectory() {
+        GameDirectory found;
+        QString& dir = found.named;
+        dir = m_command.gameDir;
         if (dir.isEmpty()) {
             dir = m_settings.GetSetting(kSettingsSection, kGameDirKey);
             if (dir.isEmpty()) {
-                why = QStringLiteral("no Korvath II directory is set up; choose it in the "
-                                     "launcher's window, or give --game-dir DIR.");
-                return QString();
+                found.why = QStringLiteral("no Korvath II directory is set up; choose it in the "
+                                           "launcher's window, or give --game-dir DIR.");
+                return found;
             }
         } else {
             dir = QFileInfo(dir).absoluteFilePath();
         }
-        named = dir;
         const QString resolved = KVDirStuff::ResolveGameDir(*m_state.fileSystem, dir);
-        if (resolved.isEmpty()) {
-            why = QStringLiteral("%1: there is no such folder, or several whose names differ "
-                                 "only in letter case.")
-                      .arg(dir);
-            return QString();
-        }
-        if (!KVDirStuff::IsGameDirectory(*m_state.fileSystem, resolved)) {
-            why = QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
-                      .arg(resolved, KVDirStuff::kGameExecutable);
-            return QString();
-        }
-        return resolved;
+        if (resolved.isEmpty())
+            found.why = QStringLiteral("%1: there is no such folder, or several whose names "
+                                       "differ only in letter case.")
+                            .arg(dir);
+        else if (!KVDirStuff::IsGameDirectory(*m_state.fileSystem, resolved))
+            found.why = QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
+                            .arg(resolved, KVDirStuff::kGameExecutable);
+        else
+            found.dir = resolved;
+        return found;
     }
 
     // The game directory of this run, or "" (said why).
     QString gameDirectory() {
-        QString why, named;
-        const QString dir = resolveGameDirectory(why, named);
-        if (dir.isEmpty())
-            fail(why);
-        return dir;
+        const GameDirectory found = resolveGameDirectory();
+        if (found.dir.isEmpty())
+            fail(found.why);
+        return found.dir;
     }
 
     static QString line(const WorldData& world) {
@@ -307,13 +310,15 @@ private:
     }
 
     // Reads the catalogue and finds the world NAME names: its catalogue position, or 0
-    // with status set to the exit status (the reason is said).
-    int namedWorld(int& status) {
-        status = ExitStatus::kCannotLaunch;
+    // with the exit status (the reason is said).
+    struct NamedWorld {
+        int position = 0;
+        int status = 0;
+    };
+    NamedWorld namedWorld() {
         if (!readCatalogue())
-            return 0;
-        status = ExitStatus::kUsage;
-        return findWorld(m_state.Worlds());
+            return NamedWorld{0, ExitStatus::kCannotLaunch};
+        return NamedWorld{findWorld(m_state.Worlds()), ExitStatus::kUsage};
     }
 
     // The lock of this settings home, and no program of an earlier launch running.
@@ -335,10 +340,10 @@ private:
 
     int launch() {
         // The world is known before anything is renamed.
-        int status = 0;
-        const int world = namedWorld(status);
-        if (world == 0)
-            return status;
+        const NamedWorld named = namedWorld();
+        if (named.position == 0)
+            return named.status;
+        const int world = named.position;
         WorldList& worlds = m_state.Worlds();
 
         InstanceLock lock(m_services.settingsFile);
@@ -408,11 +413,10 @@ private:
     }
 
     int addToMenu() {
-        int status = 0;
-        const int world = namedWorld(status);
-        if (world == 0)
-            return status;
-        const WorldData& named = m_state.Worlds().Item(world);
+        const NamedWorld world = namedWorld();
+        if (world.position == 0)
+            return world.status;
+        const WorldData& named = m_state.Worlds().Item(world.position);
         try {
             m_services.print(DesktopEntries::Add(m_state.gameDir, named.DirLabel(),
                                                  named.DisplayName(), m_services.launcherProgram));
@@ -432,12 +436,12 @@ private:
     // The entry of a world in the catalogue; else that of a label that is no longer
     // there, or of an installation that is gone, so that a stale entry can go too.
     int removeFromMenu() {
-        QString why, named;
-        m_state.gameDir = resolveGameDirectory(why, named);
+        const GameDirectory found = resolveGameDirectory();
+        m_state.gameDir = found.dir;
         if (m_state.gameDir.isEmpty()) {
-            if (!named.isEmpty() && DesktopEntries::Exists(named, m_command.world))
-                return removeEntry(named, m_command.world);
-            return fail(why);
+            if (!found.named.isEmpty() && DesktopEntries::Exists(found.named, m_command.world))
+                return removeEntry(found.named, m_command.world);
+            return fail(found.why);
         }
         WorldList& worlds = m_state.Worlds();
         WorldCatalogue::ReadWorlds(*m_state.fileSystem, m_state.gameDir, worlds);

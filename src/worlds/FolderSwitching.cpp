@@ -37,23 +37,21 @@ QStringList caseTwins(const FolderListing& listing, const QString& name) {
 }
 
 // Renames a folder within its parent. Errors of the service are ignored (the folder
-// then keeps its name) and noted as a problem of that kind; returns whether the
-// rename happened.
+// then keeps its name) and noted in failures as a problem of that kind; returns
+// whether the rename happened.
 bool rename(FileSystem& fileSystem, Problem::Kind kind, const QString& gameDir, const QString& P,
-            const QString& path, const QString& newName, Failures* failures) {
+            const QString& path, const QString& newName, Failures& failures) {
     try {
         fileSystem.GetFolder(path).SetName(newName);
         return true;
     } catch (const FileSystemError& error) {
         // Ignored, as a single rename's failure is, but never silently.
         qCWarning(lcWorlds).noquote() << "rename failed:" << error.message();
-        if (failures) {
-            Problem problem = Problem::Of(kind, path, error);
-            problem.gameDir = gameDir;
-            problem.entry = P;
-            problem.name = newName;
-            failures->append(problem);
-        }
+        Problem problem = Problem::Of(kind, path, error);
+        problem.gameDir = gameDir;
+        problem.entry = P;
+        problem.name = newName;
+        failures.append(problem);
         return false;
     }
 }
@@ -272,8 +270,9 @@ Plan PlanSwitchIn(const Look& look, const KVDirStuff::GameFolderTable& table,
     return plan;
 }
 
-void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QString& backupLabel,
-                    Failures* failures) {
+Failures SwitchFolderIn(FileSystem& fileSystem, const Placement& placement,
+                        const QString& backupLabel) {
+    Failures failures;
     const QString& P = placement.relativePath;
     const QString& gameDir = placement.gameDir;
     const QString stowedName = placement.defaultName + QLatin1Char('-') + backupLabel;
@@ -288,10 +287,12 @@ void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QS
     if (stowed && !placed)
         rename(fileSystem, kind, gameDir, P, placement.parent + stowedName, placement.defaultName,
                failures);
+    return failures;
 }
 
-bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
-                     const Switch& sw, Failures* failures) {
+SwitchedOut SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
+                            const Switch& sw) {
+    SwitchedOut out;
     const QString& P = stowed.relativePath;
     const FolderListing* listing = parentListing(look, P);
     // The version in the default place has the name the default folder had: the
@@ -309,28 +310,30 @@ bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& sto
     // The default place is empty when a switch was cut short between its two renames.
     if (!inPlace.isEmpty())
         changed = rename(fileSystem, kind, look.gameDir, P, stowed.parent + inPlace,
-                         sw.versionNames.value(P, VersionName(P, sw.dirLabel)), failures);
+                         sw.versionNames.value(P, VersionName(P, sw.dirLabel)), out.failures);
     const QString defaultName = inPlace.isEmpty() ? stowed.defaultName : inPlace;
-    return rename(fileSystem, kind, look.gameDir, P, stowed.path(), defaultName, failures) ||
-           changed;
+    if (rename(fileSystem, kind, look.gameDir, P, stowed.path(), defaultName, out.failures) ||
+        changed)
+        out.changed.append(stowed.parent);
+    return out;
 }
 
-QStringList SwitchOut(FileSystem& fileSystem, const Look& look,
-                      const KVDirStuff::GameFolderTable& table, const Switch& sw,
-                      Failures* failures) {
-    QStringList changed;
+SwitchedOut SwitchOut(FileSystem& fileSystem, const Look& look,
+                      const KVDirStuff::GameFolderTable& table, const Switch& sw) {
+    SwitchedOut out;
     if (!IsWorldLabel(sw.dirLabel) || !IsBackupLabel(sw.backupLabel))
-        return changed;
+        return out;
     for (const Stowed& stowed : StowedUnder(look, table, sw.backupLabel)) {
-        if (SwitchFolderOut(fileSystem, look, stowed, sw, failures) &&
-            !changed.contains(stowed.parent))
-            changed.append(stowed.parent);
+        const SwitchedOut folder = SwitchFolderOut(fileSystem, look, stowed, sw);
+        out.failures += folder.failures;
+        if (!folder.changed.isEmpty() && !out.changed.contains(stowed.parent))
+            out.changed.append(stowed.parent);
     }
-    return changed;
+    return out;
 }
 
 SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
-                              const KVDirStuff::GameFolderTable& table, Failures* failures) {
+                              const KVDirStuff::GameFolderTable& table) {
     SwitchInOutcome outcome;
     FileSystem& fileSystem = *state.fileSystem;
     const QString previousBackupLabel = state.backupLabel;
@@ -407,12 +410,11 @@ SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
         throw;
     }
     for (const Placement& placement : outcome.plan.placements)
-        SwitchFolderIn(fileSystem, placement, state.backupLabel, failures);
+        outcome.failures += SwitchFolderIn(fileSystem, placement, state.backupLabel);
     return outcome;
 }
 
-QStringList SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table,
-                           Failures* failures) {
+SwitchedOut SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table) {
     FileSystem& fileSystem = *state.fileSystem;
     Look look = LookAt(fileSystem, state.gameDir, table);
     const QString recordPath = InstallationRecord::PathIn(look.gameDir);
@@ -427,21 +429,21 @@ QStringList SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTab
             sw.versionNames = record->versionNames;
     } catch (const FileSystemError&) {
     }
-    const QStringList changed = SwitchOut(fileSystem, look, table, sw, failures);
+    const SwitchedOut out = SwitchOut(fileSystem, look, table, sw);
     if (!recorded)
-        return changed;
+        return out;
     // Once every folder is back and those renames are on disk, the record goes.
     try {
         look = LookAt(fileSystem, state.gameDir, table);
         if (look.unread || !StowedUnder(look, table, sw.backupLabel).isEmpty())
-            return changed;
-        for (const QString& parent : changed)
+            return out;
+        for (const QString& parent : out.changed)
             fileSystem.syncFolder(parent);
         fileSystem.removeFile(recordPath);
     } catch (const FileSystemError& error) {
         qCWarning(lcWorlds).noquote() << "the record stays for now:" << error.message();
     }
-    return changed;
+    return out;
 }
 
 QStringList StowedFolders(LauncherState& state, const KVDirStuff::GameFolderTable& table) {

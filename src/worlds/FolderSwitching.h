@@ -106,20 +106,24 @@ struct Switch {
 };
 
 // Stows the default folder as D-B and gives the world's version the name D, with
-// errors of the service ignored step by step (a failed rename is noted in failures,
-// when given). When the version cannot take the name, the default folder goes back.
-void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QString& backupLabel,
-                    Failures* failures = nullptr);
+// errors of the service ignored step by step. When the version cannot take the name,
+// the default folder goes back. Returns the renames that failed.
+Failures SwitchFolderIn(FileSystem& fileSystem, const Placement& placement,
+                        const QString& backupLabel);
+// What a switch-out did: the parent folders in which a name changed, and the renames
+// that failed.
+struct SwitchedOut {
+    QStringList changed;
+    Failures failures;
+};
 // Renames the version in the default place back to its own name and the stowed
-// folder back to the default name, errors ignored step by step. Returns whether a
-// name changed.
-bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
-                     const Switch& sw, Failures* failures = nullptr);
+// folder back to the default name, errors ignored step by step.
+SwitchedOut SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
+                            const Switch& sw);
 // Switches out every entry stowed under sw.backupLabel (also one cut short between
-// its two renames). Returns the parent folders in which a name changed.
-QStringList SwitchOut(FileSystem& fileSystem, const Look& look,
-                      const KVDirStuff::GameFolderTable& table, const Switch& sw,
-                      Failures* failures = nullptr);
+// its two renames).
+SwitchedOut SwitchOut(FileSystem& fileSystem, const Look& look,
+                      const KVDirStuff::GameFolderTable& table, const Switch& sw);
 
 // The switch-in of world state.dirLabel in state.gameDir, with the records that let
 // any launcher finish it: a new backup label (state.backupLabel), the installation's
@@ -133,17 +137,16 @@ struct SwitchInOutcome {
     QString gameDir;    // the game directory as it is on disk
     QString recordPath; // the installation's record, "" when none was written
     Plan plan;
+    Failures failures; // the renames that failed
 };
 // A SettingsError propagates, with nothing renamed and no record left behind.
 SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
-                              const KVDirStuff::GameFolderTable& table,
-                              Failures* failures = nullptr);
+                              const KVDirStuff::GameFolderTable& table);
 // Switches state.dirLabel / state.backupLabel out of state.gameDir, with the names
 // its record keeps; on a resting installation it renames nothing. Once every folder
 // is back and those renames are synced, the installation's record of this switch
-// goes. Returns the parent folders in which a name changed.
-QStringList SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table,
-                           Failures* failures = nullptr);
+// goes.
+SwitchedOut SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table);
 
 // Full paths, as they are on disk, of the folders of any table entry still stowed
 // under state.backupLabel; empty when the installation is resting.

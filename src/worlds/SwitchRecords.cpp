@@ -269,11 +269,12 @@ Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
             look = FolderSwitching::LookAt(fileSystem, settled.gameDir, table);
         if (look.unread)
             return blocked(*look.unread);
-        const QStringList parents =
-            FolderSwitching::SwitchOut(fileSystem, look, table, switches[i], &failures);
-        if (!parents.isEmpty() && !settled.putBack.contains(switches[i].dirLabel))
+        const FolderSwitching::SwitchedOut out =
+            FolderSwitching::SwitchOut(fileSystem, look, table, switches[i]);
+        failures += out.failures;
+        if (!out.changed.isEmpty() && !settled.putBack.contains(switches[i].dirLabel))
             settled.putBack.append(switches[i].dirLabel);
-        for (const QString& parent : parents) {
+        for (const QString& parent : out.changed) {
             if (!changed.contains(parent))
                 changed.append(parent);
         }
@@ -422,9 +423,8 @@ LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
                              const std::function<void(const QString& holdFile)>& run) {
     LaunchOutcome outcome;
     FileSystem& fileSystem = *state.fileSystem;
-    Failures failures;
     const FolderSwitching::SwitchInOutcome in =
-        FolderSwitching::SwitchWorldIn(state, settings, table, &failures);
+        FolderSwitching::SwitchWorldIn(state, settings, table);
     if (in.refused) {
         outcome.notSwitchedIn = in.refused;
         return outcome;
@@ -455,7 +455,7 @@ LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
         } else if (!notPlaced.isEmpty()) {
             outcome.notSwitchedIn =
                 stowedProblem(Problem::Kind::FolderNotSwitchedIn,
-                              in.plan.placements.first().gameDir, notPlaced, failures);
+                              in.plan.placements.first().gameDir, notPlaced, in.failures);
         }
     }
     if (!outcome.notSwitchedIn) {
