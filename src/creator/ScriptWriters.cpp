@@ -81,12 +81,6 @@ QString sectionTitle(const QString& name) {
     return installerString(special ? QLatin1Char(' ') + name : name);
 }
 
-bool isControl(QChar c) {
-    const QChar::Category category = c.category();
-    return category == QChar::Other_Control || category == QChar::Separator_Line ||
-           category == QChar::Separator_Paragraph;
-}
-
 // A refusal of the name (what it names: named) or of the file or folder at path below
 // gameDir.
 Problem refusal(Problem::Kind kind, const QString& name,
@@ -101,7 +95,7 @@ Problem refusal(Problem::Kind kind, const QString& name,
 std::optional<Problem> checkValue(Problem::Named named, const QString& value, bool pathPart,
                                   QChar separator) {
     for (const QChar c : value) {
-        if (isControl(c))
+        if (IsControlCharacter(c))
             return refusal(Problem::Kind::NameHoldsControl, value, named);
     }
     // The compiler and the installer both read "\" as a folder separator, so a name
@@ -276,6 +270,12 @@ std::optional<Problem> firstUnpackableEntry(FileSystem& fileSystem, const Script
 }
 
 } // namespace
+
+bool IsControlCharacter(QChar c) {
+    const QChar::Category category = c.category();
+    return category == QChar::Other_Control || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph;
+}
 
 QString installerString(const QString& value) {
     return escape(value, true);

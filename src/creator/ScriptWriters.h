@@ -37,6 +37,10 @@ QString installerString(const QString& value);
 // for itself), written so that the compiler opens exactly value.
 QString sourcePath(const QString& value);
 
+// Whether c is a character no name in a script may hold: a control character or a line
+// or paragraph separator.
+bool IsControlCharacter(QChar c);
+
 // Why the script for this input cannot be written safely: a name the compiler cannot
 // take (the world's name or label, the game directory, a tome's name). A refused
 // input must get no script at all.

@@ -1,5 +1,6 @@
 #include "app/ui/ProblemTexts.h"
 
+#include "creator/ScriptWriters.h"
 #include "gamedir/KVDirStuff.h"
 
 #include <QDir>
@@ -90,7 +91,7 @@ QString reasonOf(const Problem& problem) {
     return Problem::ReasonOf(problem.systemError);
 }
 
-// What the game directory's record or folders being back on the disk failed at.
+// The switching's problems: the folders of a world switched in or put back.
 QString switchText(const Problem& problem) {
     switch (problem.kind) {
     case Kind::FolderNotSwitchedIn:
@@ -139,6 +140,7 @@ QString switchText(const Problem& problem) {
     }
 }
 
+// Why a launch waits or started nothing; else the switching's problem.
 QString launchText(const Problem& problem) {
     const QString program = problem.path.mid(problem.path.lastIndexOf(QLatin1Char('/')) + 1);
     switch (problem.kind) {
@@ -186,12 +188,6 @@ QString launchText(const Problem& problem) {
     }
 }
 
-bool isControl(QChar c) {
-    const QChar::Category category = c.category();
-    return category == QChar::Other_Control || category == QChar::Separator_Line ||
-           category == QChar::Separator_Paragraph;
-}
-
 // A name as it can be shown in a label: control characters as replacement marks, and
 // a long name cut short (a path keeps its end, where the file's own name is).
 QString shown(const QString& name, bool path) {
@@ -201,7 +197,7 @@ QString shown(const QString& name, bool path) {
         out =
             path ? QChar(0x2026) + out.right(kLongest - 1) : out.left(kLongest - 1) + QChar(0x2026);
     for (QChar& c : out) {
-        if (isControl(c))
+        if (ScriptWriters::IsControlCharacter(c))
             c = QChar(QChar::ReplacementCharacter);
     }
     return out;
@@ -220,6 +216,7 @@ QString refusal(const Problem& problem, const QString& pathWhat, const QString& 
         .arg(isPath ? pathWhat : kNamed[int(problem.named)], shown(name, isPath), why);
 }
 
+// Why nothing was packaged; else a launch's problem.
 QString packagingText(const Problem& problem) {
     switch (problem.kind) {
     case Kind::NameHoldsControl:
