@@ -6,9 +6,7 @@
 #include "worlds/LaunchStuff.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 namespace Packaging {
 
@@ -36,22 +34,12 @@ void createFolderPath(FileSystem& fileSystem, const QString& path) {
     fileSystem.CreateFolder(path);
 }
 
-// A folder as a message names it: the home folder as "~", a long path shortened.
-QString shownFolder(const QString& path, QChar separator) {
-    const QString home =
-        QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::HomeLocation));
-    QString shown = path;
-    if (!home.isEmpty() && path.startsWith(home + separator))
-        shown = QLatin1Char('~') + path.mid(home.size());
-    if (shown.size() <= 70)
-        return shown;
-    const int last = shown.lastIndexOf(separator);
-    return KVDirStuff::ShortenPath(shown.left(last), separator) + shown.mid(last);
-}
-
-// What the compiler's report says went wrong (its last lines about errors, warnings
-// and files not found), then where the whole report lies.
-QString compilerErrors(FileSystem& fileSystem, const QString& logPath) {
+// The compiler's report (path: the report, none when it cannot be read), with what it
+// says went wrong: its last lines about errors, warnings and files not found.
+Problem compilerProblem(FileSystem& fileSystem, Problem::Kind kind, const QString& logPath,
+                        int exitCode = 0) {
+    Problem problem{kind};
+    problem.exitCode = exitCode;
     constexpr qint64 kTail = 64 * 1024; // the errors come last; a report may be long
     std::optional<QByteArray> log;
     try {
@@ -60,7 +48,7 @@ QString compilerErrors(FileSystem& fileSystem, const QString& logPath) {
         qCWarning(lcCreator).noquote() << error.message();
     }
     if (!log)
-        return QString();
+        return problem;
     static const QRegularExpression kTrouble(QStringLiteral("error|warning|no files found"),
                                              QRegularExpression::CaseInsensitiveOption);
     const QStringList lines = QString::fromUtf8(*log).split(QLatin1Char('\n'));
@@ -68,29 +56,33 @@ QString compilerErrors(FileSystem& fileSystem, const QString& logPath) {
     errors = errors.mid(qMax(0, int(errors.size()) - 5));
     for (QString& line : errors)
         line = line.trimmed();
-    return (errors << QStringLiteral("The compiler's report: %1").arg(logPath))
-        .join(QLatin1Char('\n'));
+    problem.path = logPath;
+    problem.details = errors;
+    return problem;
 }
 
-Outcome failed(const QString& text, const QString& details = QString()) {
-    qCWarning(lcCreator).noquote() << text << details;
-    return Outcome{text, details, false, false};
+Outcome failed(Problem problem, const QStringList& details = {}) {
+    if (!details.isEmpty())
+        problem.details = details;
+    qCWarning(lcCreator).noquote() << "nothing was packaged:" << int(problem.kind) << problem.path
+                                   << problem.details.join("; ");
+    return Outcome{problem};
 }
 
 } // namespace
 
-QString Problem(const Request& request, FileSystem& fileSystem) {
+std::optional<Problem> Refusal(const Request& request, FileSystem& fileSystem) {
     const ScriptWriters::ScriptInput& input = request.input;
-    const QString problem = request.worldScript ? ScriptWriters::WorldScriptProblem(input)
-                                                : ScriptWriters::TomeScriptProblem(input);
+    const std::optional<Problem> problem = request.worldScript
+                                               ? ScriptWriters::WorldScriptProblem(input)
+                                               : ScriptWriters::TomeScriptProblem(input);
     // A name the compiler cannot read would crash it or lose files silently.
-    return problem.isEmpty()
-               ? ScriptWriters::PackedContentProblem(input, fileSystem, request.worldScript)
-               : problem;
+    return problem ? problem
+                   : ScriptWriters::PackedContentProblem(input, fileSystem, request.worldScript);
 }
 
-QString WriteScript(const Request& request, const QString& folder, FileSystem& fileSystem,
-                    SettingsStore& settings) {
+std::optional<Problem> WriteScript(const Request& request, const QString& folder,
+                                   FileSystem& fileSystem, SettingsStore& settings) {
     ScriptWriters::ScriptInput input = request.input;
     input.scriptPath = withoutClosingSeparator(folder, input.separator) + input.separator +
                        ScriptWriters::kScriptName;
@@ -100,8 +92,8 @@ QString WriteScript(const Request& request, const QString& folder, FileSystem& f
 
 Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& settings,
                 ProcessRunner& runner) {
-    if (const QString problem = Problem(request, fileSystem); !problem.isEmpty())
-        return failed(problem);
+    if (const std::optional<Problem> problem = Refusal(request, fileSystem))
+        return failed(*problem);
 
     const QChar sep = fileSystem.separator();
     const QString launcherFolder = withoutClosingSeparator(request.launcherFolder, sep);
@@ -118,9 +110,9 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
         try {
             createFolderPath(fileSystem, folder + sep + QStringLiteral("output"));
             dirLabelSaved = true; // the writer saves the label before the script
-            const QString refused = WriteScript(request, folder, fileSystem, settings);
-            if (!refused.isEmpty())
-                return failed(refused);
+            if (const std::optional<Problem> refused =
+                    WriteScript(request, folder, fileSystem, settings))
+                return failed(*refused);
             workFolder = folder;
             break;
         } catch (const FileSystemError& error) {
@@ -128,14 +120,7 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
         }
     }
     if (workFolder.isEmpty()) {
-        Outcome outcome =
-            failed(dataFolder.isEmpty()
-                       ? QStringLiteral("Nothing was packaged: the installer script could not "
-                                        "be written in the launcher's folder.")
-                       : QStringLiteral("Nothing was packaged: the installer script could not "
-                                        "be written in the launcher's folder or in %1.")
-                             .arg(shownFolder(dataFolder, sep)),
-                   errors.join(QLatin1Char('\n')));
+        Outcome outcome = failed(Problem{Problem::Kind::ScriptNotWritten, dataFolder}, errors);
         outcome.dirLabelSaved = dirLabelSaved;
         return outcome;
     }
@@ -144,10 +129,8 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
     const QString compiler = CompilerLookup::FindCompiler(
         fileSystem, launcherFolder, CompilerLookup::SearchPathFromEnvironment());
     if (compiler.isEmpty()) {
-        outcome = failed(QStringLiteral("The script kvii.nsi is written, but no installer "
-                                        "compiler (makensis) was found beside the launcher or on "
-                                        "the PATH."),
-                         workFolder + sep + ScriptWriters::kScriptName);
+        const QString script = workFolder + sep + ScriptWriters::kScriptName;
+        outcome = failed(Problem{Problem::Kind::CompilerNotFound, script}, {script});
         outcome.dirLabelSaved = true;
         return outcome;
     }
@@ -169,32 +152,22 @@ Outcome Package(const Request& request, FileSystem& fileSystem, SettingsStore& s
     const std::optional<QDateTime> made = fileSystem.lastModified(installer);
     const bool madeAnew = made && made != earlier;
     if (problem == LaunchStuff::StartProblem::NeedsWine) {
-        outcome = failed(QStringLiteral("The installer compiler makensis.exe is a Windows program. "
-                                        "Install Wine to run it, then click Launch again."),
-                         compiler);
+        outcome = failed(Problem{Problem::Kind::CompilerNeedsWine, compiler}, {compiler});
     } else if (problem != LaunchStuff::StartProblem::None) {
-        outcome = failed(QStringLiteral("The installer compiler could not be started, so no "
-                                        "installer was made."),
-                         compiler);
+        outcome = failed(Problem{Problem::Kind::CompilerNotStartable, compiler}, {compiler});
     } else if (exitCode == 0 && madeAnew) {
-        const QString shown = shownFolder(outputFolder, sep);
-        QString text = QStringLiteral("The installer is ready: setup.exe in %1").arg(shown);
-        if (workFolder != launcherFolder)
-            text += QStringLiteral(" (the launcher's folder cannot be written)");
-        outcome = Outcome{text + QLatin1Char('.'), installer, false, true, outputFolder, shown};
+        outcome.ready = true;
+        outcome.installer = installer;
+        outcome.folder = outputFolder;
+        outcome.inDataFolder = workFolder != launcherFolder;
     } else if (exitCode == 0) {
-        outcome = failed(QStringLiteral("The installer compiler made no setup.exe, so no "
-                                        "installer was made."),
-                         compilerErrors(fileSystem, log));
+        outcome = failed(compilerProblem(fileSystem, Problem::Kind::NoInstallerMade, log));
     } else {
         // A process ended by a signal gives 128 + the signal's number.
         const bool crashed = !kWindows && exitCode > 128;
-        outcome = failed((crashed ? QStringLiteral("The installer compiler crashed (exit code "
-                                                   "%1); no new installer was made.")
-                                  : QStringLiteral("The installer compiler stopped with errors "
-                                                   "(exit code %1); no new installer was made."))
-                             .arg(exitCode),
-                         compilerErrors(fileSystem, log));
+        outcome = failed(compilerProblem(
+            fileSystem, crashed ? Problem::Kind::CompilerCrashed : Problem::Kind::CompilerFailed,
+            log, exitCode));
     }
     outcome.dirLabelSaved = true;
     return outcome;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/Problem.h"
 #include "creator/ScriptWriters.h"
 
 #include <QString>
+#include <optional>
 
 class FileSystem;
 class ProcessRunner;
@@ -21,23 +23,22 @@ struct Request {
 };
 
 struct Outcome {
-    QString text;               // the panel's message
-    QString details;            // the system's own words and paths, for the tooltip
-    bool dirLabelSaved = false; // "lastDirLabel" now names the request's world
-    bool ready = false;         // a new setup.exe was made
-    // The folder that holds it, and the words in text that name it (for a link).
-    QString folder = QString();
-    QString folderShown = QString();
+    std::optional<Problem> problem; // why no new installer was made
+    bool dirLabelSaved = false;     // "lastDirLabel" now names the request's world
+    bool ready = false;             // a new setup.exe was made
+    QString installer = QString();  // its path
+    QString folder = QString();     // the folder that holds it
+    bool inDataFolder = false;      // made in the data folder: the launcher's cannot be written
 };
 
-// Why the request cannot be packaged (a name the compiler cannot read, in the
-// script or among the packed files), or "" when it can.
-QString Problem(const Request& request, FileSystem& fileSystem);
+// Why the request cannot be packaged: a name the compiler cannot read, in the script
+// or among the packed files.
+std::optional<Problem> Refusal(const Request& request, FileSystem& fileSystem);
 
 // Writes kvii.nsi (the world or the tome script) into folder, replacing any earlier
-// one, after the setting "lastDirLabel". Returns the refusal, or "".
-QString WriteScript(const Request& request, const QString& folder, FileSystem& fileSystem,
-                    SettingsStore& settings);
+// one, after the setting "lastDirLabel". Returns the refusal, if any.
+std::optional<Problem> WriteScript(const Request& request, const QString& folder,
+                                   FileSystem& fileSystem, SettingsStore& settings);
 
 // The whole action: checked, the script written in the launcher's folder (else the
 // user's data folder) with an output folder beside it, the compiler run there.

@@ -82,59 +82,37 @@ QString sectionTitle(const QString& name) {
     return installerString(special ? QLatin1Char(' ') + name : name);
 }
 
-bool isControl(QChar c) {
-    const QChar::Category category = c.category();
-    return category == QChar::Other_Control || category == QChar::Separator_Line ||
-           category == QChar::Separator_Paragraph;
+// A refusal of the name (what it names: named) or of the file or folder at path below
+// gameDir.
+Problem refusal(Problem::Kind kind, const QString& name,
+                Problem::Named named = Problem::Named::Path, const QString& gameDir = QString()) {
+    Problem problem{kind, name};
+    problem.named = named;
+    problem.gameDir = gameDir;
+    return problem;
 }
-
-// The name as it can be shown in a label: control characters as replacement marks,
-// and a long name cut short (a path keeps its end, where the file's own name is).
-QString shown(const QString& name, bool path = false) {
-    constexpr int kLongest = 40;
-    QString out = name;
-    if (out.size() > kLongest)
-        out =
-            path ? QChar(0x2026) + out.right(kLongest - 1) : out.left(kLongest - 1) + QChar(0x2026);
-    for (QChar& c : out) {
-        if (isControl(c))
-            c = QChar(QChar::ReplacementCharacter);
-    }
-    return out;
-}
-
-QString refusal(const QString& what, const QString& name, const QString& why, bool path = false) {
-    return QStringLiteral("Nothing was packaged: %1 \"%2\" %3.").arg(what, shown(name, path), why);
-}
-
-// The compiler would wait forever on a pipe, and read a device without end.
-const QString kNotRegularReason =
-    QStringLiteral("is a pipe, socket or device, which the installer compiler cannot pack");
-
-const QString kSeparatorReason =
-    QStringLiteral("holds a \"\\\", which the installer reads as a folder separator");
 
 // Checks one value; pathPart says it becomes part of a folder path.
-QString checkValue(const QString& what, const QString& value, bool pathPart, QChar separator) {
+std::optional<Problem> checkValue(Problem::Named named, const QString& value, bool pathPart,
+                                  QChar separator) {
     for (const QChar c : value) {
-        if (isControl(c))
-            return refusal(what, value, QStringLiteral("holds a control character"));
+        if (IsControlCharacter(c))
+            return refusal(Problem::Kind::NameHoldsControl, value, named);
     }
     // The compiler and the installer both read "\" as a folder separator, so a name
     // holding one would be split into folders that do not exist.
     if (pathPart && separator != QLatin1Char('\\') && value.contains(QLatin1Char('\\')))
-        return refusal(what, value, kSeparatorReason);
+        return refusal(Problem::Kind::NameHoldsBackslash, value, named);
     if (!pathPart && endsInDollarBackslash(value))
-        return refusal(what, value,
-                       QStringLiteral("ends in \"$\\\", which the installer compiler cannot read"));
-    return QString();
+        return refusal(Problem::Kind::NameEndsInDollarBackslash, value, named);
+    return std::nullopt;
 }
 
-QString checkCommon(const ScriptInput& input) {
-    QString problem =
-        checkValue(QStringLiteral("the game directory"), input.gameDir, true, input.separator);
-    if (problem.isEmpty())
-        problem = checkValue(QStringLiteral("the world label"), input.label, true, input.separator);
+std::optional<Problem> checkCommon(const ScriptInput& input) {
+    std::optional<Problem> problem =
+        checkValue(Problem::Named::GameDirectory, input.gameDir, true, input.separator);
+    if (!problem)
+        problem = checkValue(Problem::Named::WorldLabel, input.label, true, input.separator);
     return problem;
 }
 
@@ -240,26 +218,26 @@ void commonStart(const ScriptInput& input, SettingsStore& settings) {
     settings.SaveSetting(kSettingsSection, kLastDirLabelKey, input.label);
 }
 
-// The first entry below folder (a path relative to the game directory) whose name
-// the compiler cannot take, as a refusal; "" when there is none. The compiler also
-// refuses a folder without a single file below it. Each folder is walked once, so a
-// link that leads back up ends the walk there.
-QString firstUnpackableEntry(FileSystem& fileSystem, const ScriptInput& input,
-                             const QString& folder, QSet<QPair<quint64, quint64>>& seen) {
+// The first entry below folder whose name the compiler cannot take, as a refusal;
+// none when there is none. The compiler also refuses a folder without a single file
+// below it. Each folder is walked once, so a link that leads back up ends the walk
+// there.
+std::optional<Problem> firstUnpackableEntry(FileSystem& fileSystem, const ScriptInput& input,
+                                            const QString& folder,
+                                            QSet<QPair<quint64, quint64>>& seen) {
     const QChar sep = input.separator;
-    const QString shownFolder =
-        folder.startsWith(input.gameDir) ? folder.mid(input.gameDir.size()) : folder;
+    const auto refused = [&input](Problem::Kind kind, const QString& path) {
+        return refusal(kind, path, Problem::Named::Path, input.gameDir);
+    };
     bool packsAFile = false;
     QStringList pending{folder};
     while (!pending.isEmpty()) {
         const QString path = pending.takeFirst();
-        const QString shownPath = shownFolder + path.mid(folder.size());
         FolderListing listing;
         try {
             listing = fileSystem.listFolder(path);
         } catch (const FileSystemError&) {
-            return refusal(QStringLiteral("the folder"), shownPath,
-                           QStringLiteral("cannot be read"), true);
+            return refused(Problem::Kind::FolderUnpackable, path);
         }
         const QPair<quint64, quint64> id(listing.id.device, listing.id.inode);
         // A folder walked before (through a link or another section) has been
@@ -270,34 +248,33 @@ QString firstUnpackableEntry(FileSystem& fileSystem, const ScriptInput& input,
             continue;
         seen.insert(id);
         if (!listing.leftOut.isEmpty())
-            return refusal(QStringLiteral("the name of"), shownPath + sep + listing.leftOut.first(),
-                           QStringLiteral("is not UTF-8, which the installer compiler cannot read"),
-                           true);
+            return refused(Problem::Kind::NameNotUtf8, path + sep + listing.leftOut.first());
         if (!listing.notRegular.isEmpty())
-            return refusal(QStringLiteral("the file"), shownPath + sep + listing.notRegular.first(),
-                           kNotRegularReason, true);
+            return refused(Problem::Kind::FileNotPackable, path + sep + listing.notRegular.first());
         QStringList names = listing.files;
         for (const FolderListing::SubFolder& sub : listing.subFolders)
             names.append(sub.name);
         if (sep != QLatin1Char('\\')) {
             for (const QString& name : names) {
                 if (name.contains(QLatin1Char('\\')))
-                    return refusal(QStringLiteral("the name"), shownPath + sep + name,
-                                   kSeparatorReason, true);
+                    return refused(Problem::Kind::NameHoldsBackslash, path + sep + name);
             }
         }
         for (int i = listing.subFolders.size() - 1; i >= 0; --i)
             pending.prepend(path + sep + listing.subFolders[i].name);
     }
     if (!packsAFile)
-        return refusal(QStringLiteral("the folder"), shownFolder,
-                       QStringLiteral("holds no file, and the installer compiler refuses an "
-                                      "empty folder"),
-                       true);
-    return QString();
+        return refused(Problem::Kind::FolderEmpty, folder);
+    return std::nullopt;
 }
 
 } // namespace
+
+bool IsControlCharacter(QChar c) {
+    const QChar::Category category = c.category();
+    return category == QChar::Other_Control || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph;
+}
 
 QString installerString(const QString& value) {
     return escape(value, true);
@@ -307,32 +284,32 @@ QString sourcePath(const QString& value) {
     return escape(value, false);
 }
 
-QString WorldScriptProblem(const ScriptInput& input) {
-    QString problem =
-        checkValue(QStringLiteral("the world name"), input.displayName, false, input.separator);
-    if (problem.isEmpty())
+std::optional<Problem> WorldScriptProblem(const ScriptInput& input) {
+    std::optional<Problem> problem =
+        checkValue(Problem::Named::WorldName, input.displayName, false, input.separator);
+    if (!problem)
         problem = checkCommon(input);
     // The description file is named in the last part of a source path, where the
     // compiler reads "*" and "?" as wildcards and would pack other files too.
-    if (problem.isEmpty() &&
+    if (!problem &&
         (input.label.contains(QLatin1Char('*')) || input.label.contains(QLatin1Char('?'))))
-        problem = refusal(QStringLiteral("the world label"), input.label,
-                          QStringLiteral("holds \"*\" or \"?\", which the compiler reads as a "
-                                         "wildcard"));
+        problem =
+            refusal(Problem::Kind::NameHoldsWildcard, input.label, Problem::Named::WorldLabel);
     return problem;
 }
 
-QString TomeScriptProblem(const ScriptInput& input) {
-    QString problem = checkCommon(input);
+std::optional<Problem> TomeScriptProblem(const ScriptInput& input) {
+    std::optional<Problem> problem = checkCommon(input);
     for (const QString& tome : input.tomes) {
-        if (!problem.isEmpty())
+        if (problem)
             break;
-        problem = checkValue(QStringLiteral("the tome name"), tome, true, input.separator);
+        problem = checkValue(Problem::Named::TomeName, tome, true, input.separator);
     }
     return problem;
 }
 
-QString PackedContentProblem(const ScriptInput& input, FileSystem& fileSystem, bool worldScript) {
+std::optional<Problem> PackedContentProblem(const ScriptInput& input, FileSystem& fileSystem,
+                                            bool worldScript) {
     QSet<QPair<quint64, quint64>> seen;
     const QList<Section> sections =
         worldScript ? worldSections(input, fileSystem) : tomeSections(input, fileSystem);
@@ -347,21 +324,20 @@ QString PackedContentProblem(const ScriptInput& input, FileSystem& fileSystem, b
             } catch (const FileSystemError&) {
             }
             if (listing.notRegular.contains(section.source.mid(cut)))
-                return refusal(QStringLiteral("the file"), section.source.mid(cut),
-                               kNotRegularReason, true);
+                return refusal(Problem::Kind::FileNotPackable, section.source, Problem::Named::Path,
+                               section.source.left(cut));
             continue;
         }
-        const QString problem = firstUnpackableEntry(fileSystem, input, section.source, seen);
-        if (!problem.isEmpty())
+        if (std::optional<Problem> problem =
+                firstUnpackableEntry(fileSystem, input, section.source, seen))
             return problem;
     }
-    return QString();
+    return std::nullopt;
 }
 
-QString WriteWorldScript(const ScriptInput& input, FileSystem& fileSystem,
-                         SettingsStore& settings) {
-    const QString problem = WorldScriptProblem(input);
-    if (!problem.isEmpty())
+std::optional<Problem> WriteWorldScript(const ScriptInput& input, FileSystem& fileSystem,
+                                        SettingsStore& settings) {
+    if (std::optional<Problem> problem = WorldScriptProblem(input))
         return problem;
     commonStart(input, settings);
     Script script(fileSystem, input.scriptPath);
@@ -369,12 +345,12 @@ QString WriteWorldScript(const ScriptInput& input, FileSystem& fileSystem,
     for (const Section& section : worldSections(input, fileSystem))
         script.section(section, input.separator);
     script.close();
-    return QString();
+    return std::nullopt;
 }
 
-QString WriteTomeScript(const ScriptInput& input, FileSystem& fileSystem, SettingsStore& settings) {
-    const QString problem = TomeScriptProblem(input);
-    if (!problem.isEmpty())
+std::optional<Problem> WriteTomeScript(const ScriptInput& input, FileSystem& fileSystem,
+                                       SettingsStore& settings) {
+    if (std::optional<Problem> problem = TomeScriptProblem(input))
         return problem;
     commonStart(input, settings);
     Script script(fileSystem, input.scriptPath);
@@ -384,7 +360,7 @@ QString WriteTomeScript(const ScriptInput& input, FileSystem& fileSystem, Settin
     for (const Section& section : tomeSections(input, fileSystem))
         script.section(section, input.separator);
     script.close();
-    return QString();
+    return std::nullopt;
 }
 
 } // namespace ScriptWriters

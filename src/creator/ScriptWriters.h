@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/Problem.h"
 #include "gamedir/KVDirStuff.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class FileSystem;
 class SettingsStore;
@@ -35,22 +37,31 @@ QString installerString(const QString& value);
 // for itself), written so that the compiler opens exactly value.
 QString sourcePath(const QString& value);
 
-// Why the script for this input cannot be written safely, or "" when it can. A
-// refused input must get no script at all.
-QString WorldScriptProblem(const ScriptInput& input);
-QString TomeScriptProblem(const ScriptInput& input);
+// Whether c is a character no name in a script may hold: a control character or a line
+// or paragraph separator.
+bool IsControlCharacter(QChar c);
 
-// Why the files that the script would pack cannot be packed, or "" when they can:
-// a file or folder below a packed folder whose name the compiler cannot take (not
-// UTF-8, or holding a "\" where that is not the separator), or a folder that cannot
-// be read. Names the first such entry, relative to the game directory.
-QString PackedContentProblem(const ScriptInput& input, FileSystem& fileSystem, bool worldScript);
+// Why the script for this input cannot be written safely: a name the compiler cannot
+// take (the world's name or label, the game directory, a tome's name). A refused
+// input must get no script at all.
+std::optional<Problem> WorldScriptProblem(const ScriptInput& input);
+std::optional<Problem> TomeScriptProblem(const ScriptInput& input);
+
+// Why the files that the script would pack cannot be packed: a file or folder below a
+// packed folder whose name the compiler cannot take (not UTF-8, or holding a "\"
+// where that is not the separator), a pipe or device, or a folder that cannot be read
+// or holds no file. Names the first such entry, by its path (problem.gameDir: the
+// folder it lies below).
+std::optional<Problem> PackedContentProblem(const ScriptInput& input, FileSystem& fileSystem,
+                                            bool worldScript);
 
 // Write the setting "lastDirLabel", then kvii.nsi (replacing any earlier one).
-// Each returns the refusal text without writing anything when the input is
-// refused, else "". Failures of the file-system service or of the settings store
-// are raised as their errors.
-QString WriteWorldScript(const ScriptInput& input, FileSystem& fileSystem, SettingsStore& settings);
-QString WriteTomeScript(const ScriptInput& input, FileSystem& fileSystem, SettingsStore& settings);
+// Each returns the refusal without writing anything when the input is refused.
+// Failures of the file-system service or of the settings store are raised as their
+// errors.
+std::optional<Problem> WriteWorldScript(const ScriptInput& input, FileSystem& fileSystem,
+                                        SettingsStore& settings);
+std::optional<Problem> WriteTomeScript(const ScriptInput& input, FileSystem& fileSystem,
+                                       SettingsStore& settings);
 
 } // namespace ScriptWriters

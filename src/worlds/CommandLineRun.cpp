@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/FileSystem.h"
 #include "app/LauncherState.h"
+#include "app/Problem.h"
 #include "app/SettingsStore.h"
 #include "gamedir/KVDirStuff.h"
 #include "platform/InstanceLock.h"
@@ -13,27 +14,154 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace CommandLineRun {
 
 namespace {
 
 const QString kProgram = QStringLiteral("korvath2-launcher");
 
-// A message of the window's launch, for a terminal: what to do instead of clicking
-// Launch. Folders that could not be put back are left to --recover.
-QString forTerminal(QString text, bool folderNotPutBack) {
-    return text.replace(QStringLiteral("click Launch again"),
-                        folderNotPutBack ? QStringLiteral("run korvath2-launcher --recover")
-                                         : QStringLiteral("run the same command again"));
+using Kind = Problem::Kind;
+
+const QString kAgain = QStringLiteral("run the same command again");
+const QString kRecover = QStringLiteral("run korvath2-launcher --recover");
+
+// The system's reason, as the terminal gives it.
+QString reasonOf(const Problem& problem) {
+    const bool renaming =
+        problem.kind == Kind::FolderNotSwitchedIn || problem.kind == Kind::FolderNotPutBack;
+    if (renaming && !problem.name.isEmpty() &&
+        (problem.systemError == EEXIST || problem.systemError == ENOTEMPTY))
+        return QStringLiteral("\"%1\" is in the way").arg(problem.name);
+    if (problem.kind == Kind::RecordUnreadable && problem.systemError == 0)
+        return QStringLiteral("it is damaged");
+    if (problem.kind == Kind::RecordUnreadable && problem.systemError == EINVAL)
+        return QStringLiteral("it is not a regular file");
+    if (!problem.reason.isEmpty())
+        return problem.reason;
+    return QStringLiteral("the system gave no reason");
 }
 
-// A message with the paths and the system's words behind it, on one line.
-QString withDetails(const QString& text, const QString& details) {
+// " and 2 more folders", or nothing.
+QString more(const Problem& problem, const QString& things = QStringLiteral("folders")) {
+    if (problem.more == 0)
+        return QString();
+    return QStringLiteral(" and %1 more %2").arg(problem.more).arg(things);
+}
+
+QString sentenceOf(const Problem& problem) {
+    const QString& path = problem.path;
+    const QString reason = reasonOf(problem);
+    switch (problem.kind) {
+    case Kind::FolderNotSwitchedIn:
+        return QStringLiteral("%1%2 could not be moved into place (%3), so nothing was started. "
+                              "Fix that, then %4.")
+            .arg(path, more(problem), reason, kAgain);
+    case Kind::FolderNotRead:
+        return QStringLiteral("%1 could not be read (%2), so nothing was renamed or started. Fix "
+                              "that, then %3.")
+            .arg(path, reason, kAgain);
+    case Kind::AmbiguousNames:
+        return QStringLiteral("%1%2 have names that differ only in letter case, so it is unclear "
+                              "which folder belongs to the world, and nothing was renamed. Rename "
+                              "them, then %3.")
+            .arg(path, more(problem), kAgain);
+    case Kind::RecordNotWritten:
+        return QStringLiteral("the launcher's record %1 could not be written (%2), so nothing was "
+                              "renamed. Fix that, then %3.")
+            .arg(path, reason, kAgain);
+    case Kind::SettingsNotSaved:
+        return QStringLiteral("%1 Nothing was renamed or started; fix that, then %2.")
+            .arg(problem.reason, kAgain);
+    case Kind::FolderNotPutBack: {
+        const QString still = problem.more == 0 ? QString()
+                                                : QStringLiteral(", and %1 more folders are still "
+                                                                 "stored away")
+                                                      .arg(problem.more);
+        if (problem.name.isEmpty())
+            return QStringLiteral("%1 could not be put back (%2)%3. Fix that, then %4.")
+                .arg(path, reason, still, kRecover);
+        return QStringLiteral("%1 could not take back its name \"%2\" (%3)%4. Fix that, then %5.")
+            .arg(path, problem.name, reason, still, kRecover);
+    }
+    case Kind::FolderNotLookedInto:
+        return QStringLiteral("%1 could not be read (%2), so what is still switched in there "
+                              "could not be put back. Fix that, then %3.")
+            .arg(path, reason, kRecover);
+    case Kind::RecordUnreadable:
+        if (problem.more == 0)
+            return QStringLiteral("the launcher's record %1 cannot be read (%2). Remove it, then "
+                                  "%3.")
+                .arg(path, reason, kRecover);
+        return QStringLiteral("the launcher's record %1 cannot be read (%2), and %3 folders are "
+                              "stored away. Put them back by hand, then %4.")
+            .arg(path, reason)
+            .arg(problem.more)
+            .arg(kRecover);
+    case Kind::RecordNotRemoved:
+        return QStringLiteral("the launcher's record %1 could not be removed (%2). Fix that, then "
+                              "%3.")
+            .arg(path, reason, kRecover);
+    case Kind::NotSynced:
+        return QStringLiteral("could not make sure that the folders in %1 are back on the disk "
+                              "(%2). Fix that, then %3.")
+            .arg(path, reason, kRecover);
+    case Kind::UnknownStowed:
+        return QStringLiteral("a launch that the launcher has no record of stored away %1%2. Put "
+                              "that back by hand, then %3.")
+            .arg(path, more(problem), kRecover);
+    case Kind::HeldByProgram:
+        return QStringLiteral("Korvath II is running from %1, started by another launcher, so "
+                              "nothing was renamed there. Once it has ended, %2.")
+            .arg(path, kAgain);
+    case Kind::EarlierRunRunning:
+        return QStringLiteral("Korvath II is still running from an earlier launch, so nothing "
+                              "was renamed. Once it has ended, %1.")
+            .arg(kAgain);
+    case Kind::SwitchUnreachable:
+        return QStringLiteral("a world is still switched in at %1%2, which cannot be reached; it "
+                              "will be put back when it can.")
+            .arg(path, more(problem, QStringLiteral("directories")));
+    case Kind::ProgramNotFound:
+        return QStringLiteral("%1 was not found, so nothing was started. Give the Korvath II "
+                              "directory with --game-dir DIR, or choose it in the launcher's "
+                              "window.")
+            .arg(path);
+    case Kind::ProgramNeedsWine:
+        if (!problem.name.isEmpty())
+            return QStringLiteral("%1 is a Windows program, and WINE names no program to run it "
+                                  "with (\"%2\"). Correct WINE, then %3.")
+                .arg(path, problem.name, kAgain);
+        return QStringLiteral("%1 is a Windows program. Install Wine to run it, then %2.")
+            .arg(path, kAgain);
+    case Kind::ProgramNotStartable:
+        return QStringLiteral("could not start %1 (%2). Fix that, then %3.")
+            .arg(path, reason, kAgain);
+    case Kind::MenuEntryNotAdded:
+    case Kind::MenuEntryNotRemoved:
+        return QStringLiteral("the menu entry %1 could not be %2 (%3).")
+            .arg(path,
+                 problem.kind == Kind::MenuEntryNotAdded ? QStringLiteral("written")
+                                                         : QStringLiteral("removed"),
+                 problem.systemError == EEXIST ? QStringLiteral("another file is in its place")
+                                               : reason);
+    default: // packaging is the window's alone
+        return QStringLiteral("%1: %2.").arg(path, reason);
+    }
+}
+
+} // namespace
+
+QString Sentence(const Problem& problem) {
+    const QStringList details = problem.details + problem.folders;
     if (details.isEmpty())
-        return text;
-    return text + QStringLiteral(" [") + QString(details).replace(QLatin1Char('\n'), "; ") +
+        return sentenceOf(problem);
+    return sentenceOf(problem) + QStringLiteral(" [") + details.join(QStringLiteral("; ")) +
            QLatin1Char(']');
 }
+
+namespace {
 
 class Runner {
 public:
@@ -73,43 +201,46 @@ private:
         return status;
     }
 
-    // The game directory of this run as it is on disk, ending with the separator, or ""
-    // with why in why and, where one was named, the directory as named in named.
-    QString resolveGameDirectory(QString& why, QString& named) {
-        QString dir = m_command.gameDir;
+    // The game directory of this run as it is on disk, ending with the separator; or
+    // none, with why, and the directory as it was named where one was.
+    struct GameDirectory {
+        QString dir;
+        QString named;
+        QString why;
+    };
+    GameDirectory resolveGameDirectory() {
+        GameDirectory found;
+        QString& dir = found.named;
+        dir = m_command.gameDir;
         if (dir.isEmpty()) {
             dir = m_settings.GetSetting(kSettingsSection, kGameDirKey);
             if (dir.isEmpty()) {
-                why = QStringLiteral("no Korvath II directory is set up; choose it in the "
-                                     "launcher's window, or give --game-dir DIR.");
-                return QString();
+                found.why = QStringLiteral("no Korvath II directory is set up; choose it in the "
+                                           "launcher's window, or give --game-dir DIR.");
+                return found;
             }
         } else {
             dir = QFileInfo(dir).absoluteFilePath();
         }
-        named = dir;
         const QString resolved = KVDirStuff::ResolveGameDir(*m_state.fileSystem, dir);
-        if (resolved.isEmpty()) {
-            why = QStringLiteral("%1: there is no such folder, or several whose names differ "
-                                 "only in letter case.")
-                      .arg(dir);
-            return QString();
-        }
-        if (!KVDirStuff::IsGameDirectory(*m_state.fileSystem, resolved)) {
-            why = QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
-                      .arg(resolved, KVDirStuff::kGameExecutable);
-            return QString();
-        }
-        return resolved;
+        if (resolved.isEmpty())
+            found.why = QStringLiteral("%1: there is no such folder, or several whose names "
+                                       "differ only in letter case.")
+                            .arg(dir);
+        else if (!KVDirStuff::IsGameDirectory(*m_state.fileSystem, resolved))
+            found.why = QStringLiteral("%1 does not contain a Korvath II installation (no %2).")
+                            .arg(resolved, KVDirStuff::kGameExecutable);
+        else
+            found.dir = resolved;
+        return found;
     }
 
     // The game directory of this run, or "" (said why).
     QString gameDirectory() {
-        QString why, named;
-        const QString dir = resolveGameDirectory(why, named);
-        if (dir.isEmpty())
-            fail(why);
-        return dir;
+        const GameDirectory found = resolveGameDirectory();
+        if (found.dir.isEmpty())
+            fail(found.why);
+        return found.dir;
     }
 
     static QString line(const WorldData& world) {
@@ -179,13 +310,15 @@ private:
     }
 
     // Reads the catalogue and finds the world NAME names: its catalogue position, or 0
-    // with status set to the exit status (the reason is said).
-    int namedWorld(int& status) {
-        status = ExitStatus::kCannotLaunch;
+    // with the exit status (the reason is said).
+    struct NamedWorld {
+        int position = 0;
+        int status = 0;
+    };
+    NamedWorld namedWorld() {
         if (!readCatalogue())
-            return 0;
-        status = ExitStatus::kUsage;
-        return findWorld(m_state.Worlds());
+            return NamedWorld{0, ExitStatus::kCannotLaunch};
+        return NamedWorld{findWorld(m_state.Worlds()), ExitStatus::kUsage};
     }
 
     // The lock of this settings home, and no program of an earlier launch running.
@@ -196,8 +329,7 @@ private:
             return false;
         }
         if (InstanceLock::runningChild(m_services.settingsFile) != 0) {
-            fail(WorldLaunch::kEarlierRunText.section(QLatin1Char('.'), 0, 0) +
-                 QStringLiteral(", so nothing was renamed."));
+            fail(Sentence(Problem{Problem::Kind::EarlierRunRunning}));
             return false;
         }
         // Labels of a launcher that kept no switch records belong to its saved directory.
@@ -208,10 +340,10 @@ private:
 
     int launch() {
         // The world is known before anything is renamed.
-        int status = 0;
-        const int world = namedWorld(status);
-        if (world == 0)
-            return status;
+        const NamedWorld named = namedWorld();
+        if (named.position == 0)
+            return named.status;
+        const int world = named.position;
         WorldList& worlds = m_state.Worlds();
 
         InstanceLock lock(m_services.settingsFile);
@@ -219,37 +351,26 @@ private:
             return ExitStatus::kCannotLaunch;
         const WorldLaunch::Preparation preparation =
             WorldLaunch::Prepare(*m_state.fileSystem, m_settings, m_table, m_state.gameDir);
-        if (preparation.refusal) {
-            const bool stowed = preparation.restored.settled.first().state ==
-                                SwitchRecords::Settled::State::Blocked;
-            return fail(withDetails(forTerminal(preparation.refusal->text, stowed),
-                                    preparation.refusal->details));
-        }
+        if (preparation.refusal)
+            return fail(Sentence(*preparation.refusal));
 
         m_state.dirLabel = worlds.Item(world).DirLabel();
         const QString program =
             m_command.editor ? KVDirStuff::kEditorExecutable : KVDirStuff::kGameExecutable;
         const WorldLaunch::Outcome outcome =
             WorldLaunch::Run(m_state, m_settings, *m_services.processRunner, m_table, program);
-        if (outcome.message)
-            m_services.warn(kProgram + QStringLiteral(": ") +
-                            withDetails(forTerminal(outcome.message->text, outcome.notRestored),
-                                        outcome.message->details));
         // The game's own exit code, unless the installation was left switched.
-        if (outcome.notRestored)
-            return ExitStatus::kCannotLaunch;
-        if (outcome.started)
+        if (!outcome.problem)
             return outcome.exitCode;
-        switch (outcome.problem) {
-        case LaunchStuff::StartProblem::Missing:
-            return ExitStatus::kNotFound;
-        case LaunchStuff::StartProblem::NeedsWine:
-        case LaunchStuff::StartProblem::NotStarted:
-            return ExitStatus::kNotStartable;
-        case LaunchStuff::StartProblem::None:
-            break;
+        switch (outcome.problem->kind) {
+        case Problem::Kind::ProgramNotFound:
+            return fail(Sentence(*outcome.problem), ExitStatus::kNotFound);
+        case Problem::Kind::ProgramNeedsWine:
+        case Problem::Kind::ProgramNotStartable:
+            return fail(Sentence(*outcome.problem), ExitStatus::kNotStartable);
+        default:
+            return fail(Sentence(*outcome.problem));
         }
-        return ExitStatus::kCannotLaunch;
     }
 
     int recover() {
@@ -283,13 +404,8 @@ private:
         using State = SwitchRecords::Settled::State;
         const QList<SwitchRecords::Settled> held = outcome.in(State::Held);
         const QList<SwitchRecords::Settled> blocked = outcome.in(State::Blocked);
-        for (const SwitchRecords::Settled& running : held)
-            fail(QStringLiteral("Korvath II is running from %1, so nothing was renamed there. "
-                                "Run korvath2-launcher --recover again once it has ended.")
-                     .arg(running.gameDir));
-        for (const SwitchRecords::Settled& settled : blocked)
-            fail(withDetails(forTerminal(SwitchRecords::RestoreFailureText(*settled.trouble), true),
-                             settled.trouble->details.join(QLatin1Char('\n'))));
+        for (const SwitchRecords::Settled& settled : held + blocked)
+            fail(Sentence(*settled.problem));
         if (outcome.putBack.isEmpty() && outcome.unreachable.isEmpty() &&
             outcome.elsewhere.isEmpty() && held.isEmpty() && blocked.isEmpty())
             m_services.print(QStringLiteral("Nothing to put back: no launch was cut short."));
@@ -297,29 +413,35 @@ private:
     }
 
     int addToMenu() {
-        int status = 0;
-        const int world = namedWorld(status);
-        if (world == 0)
-            return status;
-        const WorldData& named = m_state.Worlds().Item(world);
+        const NamedWorld world = namedWorld();
+        if (world.position == 0)
+            return world.status;
+        const WorldData& named = m_state.Worlds().Item(world.position);
         try {
             m_services.print(DesktopEntries::Add(m_state.gameDir, named.DirLabel(),
                                                  named.DisplayName(), m_services.launcherProgram));
         } catch (const FileSystemError& error) {
-            return fail(error.message(), ExitStatus::kFailed);
+            return menuEntryFailed(Problem::Kind::MenuEntryNotAdded, m_state.gameDir,
+                                   named.DirLabel(), error);
         }
         return 0;
+    }
+
+    int menuEntryFailed(Problem::Kind kind, const QString& gameDir, const QString& dirLabel,
+                        const FileSystemError& error) {
+        return fail(Sentence(Problem::Of(kind, DesktopEntries::PathFor(gameDir, dirLabel), error)),
+                    ExitStatus::kFailed);
     }
 
     // The entry of a world in the catalogue; else that of a label that is no longer
     // there, or of an installation that is gone, so that a stale entry can go too.
     int removeFromMenu() {
-        QString why, named;
-        m_state.gameDir = resolveGameDirectory(why, named);
+        const GameDirectory found = resolveGameDirectory();
+        m_state.gameDir = found.dir;
         if (m_state.gameDir.isEmpty()) {
-            if (!named.isEmpty() && DesktopEntries::Exists(named, m_command.world))
-                return removeEntry(named, m_command.world);
-            return fail(why);
+            if (!found.named.isEmpty() && DesktopEntries::Exists(found.named, m_command.world))
+                return removeEntry(found.named, m_command.world);
+            return fail(found.why);
         }
         WorldList& worlds = m_state.Worlds();
         WorldCatalogue::ReadWorlds(*m_state.fileSystem, m_state.gameDir, worlds);
@@ -335,10 +457,11 @@ private:
     int removeEntry(const QString& gameDir, const QString& dirLabel) {
         bool removed = false;
         try {
-            m_services.print(DesktopEntries::Remove(gameDir, dirLabel, &removed));
+            removed = DesktopEntries::Remove(gameDir, dirLabel);
         } catch (const FileSystemError& error) {
-            return fail(error.message(), ExitStatus::kFailed);
+            return menuEntryFailed(Problem::Kind::MenuEntryNotRemoved, gameDir, dirLabel, error);
         }
+        m_services.print(DesktopEntries::PathFor(gameDir, dirLabel));
         if (!removed)
             m_services.warn(kProgram + QStringLiteral(": there was no menu entry for that world; "
                                                       "nothing was removed."));

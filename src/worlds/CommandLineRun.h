@@ -5,6 +5,7 @@
 #include <memory>
 
 struct CommandLine;
+struct Problem;
 class FileSystem;
 class ProcessRunner;
 class SettingsStore;
@@ -25,6 +26,11 @@ struct Services {
     std::function<void(const QString&)> warn;  // standard error, one line a call
     QString launcherProgram; // this launcher's executable, which menu entries start
 };
+
+// A problem as the terminal says it, on one line: what happened, to which folder,
+// file or program, the system's reason and what to do, then the paths and the
+// system's own words behind it in brackets.
+QString Sentence(const Problem& problem);
 
 // Carries out command (an action other than the window's, help, version or a
 // refusal) and returns the exit status: the game's own after it ran, else one of

@@ -222,24 +222,20 @@ QString Add(const QString& gameDir, const QString& dirLabel, const QString& disp
     return path;
 }
 
-QString Remove(const QString& gameDir, const QString& dirLabel, bool* removed) {
+bool Remove(const QString& gameDir, const QString& dirLabel) {
     const QString path = PathFor(gameDir, dirLabel);
-    if (removed)
-        *removed = false;
     const std::optional<QByteArray> content = SafeFiles::ReadRegularFile(path);
     if (!content)
-        return path;
+        return false;
     if (!isOwn(parse(*content), gameDir, dirLabel))
         throwForeign(path);
     if (::unlink(QFile::encodeName(path).constData()) != 0) {
         const int err = errno;
         if (err == ENOENT)
-            return path;
+            return false;
         throw FileSystemError(QStringLiteral("Cannot remove %1 (%2)").arg(path, reason(err)), err);
     }
-    if (removed)
-        *removed = true;
-    return path;
+    return true;
 }
 
 QMap<QString, QString> Read(const QString& path) {

@@ -36,11 +36,11 @@ bool Exists(const QString& gameDir, const QString& dirLabel);
 QString Add(const QString& gameDir, const QString& dirLabel, const QString& displayName,
             const QString& launcherProgram);
 
-// Removes the launcher's own entry for that world and returns its path; *removed (when
-// given) tells whether there was one. Nothing at the path is not an error (*removed =
-// false). Throws FileSystemError naming the path and the reason when the file there is
-// not the launcher's (it is left as it is; EEXIST), cannot be read, or cannot be removed.
-QString Remove(const QString& gameDir, const QString& dirLabel, bool* removed = nullptr);
+// Removes the launcher's own entry for that world (at PathFor) and returns whether there
+// was one: nothing at the path is not an error. Throws FileSystemError naming the path
+// and the reason when the file there is not the launcher's (it is left as it is;
+// EEXIST), cannot be read, or cannot be removed.
+bool Remove(const QString& gameDir, const QString& dirLabel);
 
 // The keys of the file's [Desktop Entry] group with their values as written (escapes
 // not yet read; the first of a repeated key). Empty when there is no file at path.

@@ -38,20 +38,34 @@ QStringList caseTwins(const FolderListing& listing, const QString& name) {
 }
 
 // Renames a folder within its parent. Errors of the service are ignored (the folder
-// then keeps its name) and noted; returns whether the rename happened.
-bool rename(FileSystem& fileSystem, const QString& gameDir, const QString& P, const QString& path,
-            const QString& newName, Failures* failures) {
+// then keeps its name) and noted in failures as a problem of that kind; returns
+// whether the rename happened.
+bool rename(FileSystem& fileSystem, Problem::Kind kind, const QString& gameDir, const QString& P,
+            const QString& path, const QString& newName, Failures& failures) {
     try {
         fileSystem.GetFolder(path).SetName(newName);
         return true;
     } catch (const FileSystemError& error) {
         // Ignored, as a single rename's failure is, but never silently.
         qCWarning(lcWorlds).noquote() << "rename failed:" << error.message();
-        if (failures)
-            failures->append(
-                Trouble{gameDir, P, path, newName, error.systemError(), 0, {error.message()}});
+        Problem problem = Problem::Of(kind, path, error);
+        problem.gameDir = gameDir;
+        problem.entry = P;
+        problem.name = newName;
+        failures.append(problem);
         return false;
     }
+}
+
+// A folder of the installation that could not be listed.
+Problem unread(const QString& gameDir, const QString& path, int systemError,
+               const QStringList& details) {
+    Problem problem{Problem::Kind::FolderNotLookedInto, path};
+    problem.gameDir = gameDir;
+    problem.systemError = systemError;
+    problem.reason = Problem::ReasonOf(systemError);
+    problem.details = details;
+    return problem;
 }
 
 // The folders of a listing that can be entry P's version for world dirLabel: the
@@ -144,7 +158,7 @@ Look LookAt(FileSystem& fileSystem, const QString& gameDir,
     look.gameDir = KVDirStuff::ResolveGameDir(fileSystem, gameDir);
     if (look.gameDir.isEmpty()) {
         look.gameDir = gameDir;
-        look.unread = Trouble{gameDir, {}, gameDir, {}, ENOENT, 0, {gameDir}};
+        look.unread = unread(gameDir, gameDir, ENOENT, {gameDir});
         return look;
     }
     for (const QString& relative : parents) {
@@ -170,8 +184,7 @@ Look LookAt(FileSystem& fileSystem, const QString& gameDir,
                 look.id = look.listings[relative].id;
         } catch (const FileSystemError& error) {
             if (!look.unread)
-                look.unread =
-                    Trouble{look.gameDir, {}, path, {}, error.systemError(), 0, {error.message()}};
+                look.unread = unread(look.gameDir, path, error.systemError(), {error.message()});
         }
     }
     return look;
@@ -241,24 +254,29 @@ Plan PlanSwitchIn(const Look& look, const KVDirStuff::GameFolderTable& table,
     return plan;
 }
 
-void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QString& backupLabel,
-                    Failures* failures) {
+Failures SwitchFolderIn(FileSystem& fileSystem, const Placement& placement,
+                        const QString& backupLabel) {
+    Failures failures;
     const QString& P = placement.relativePath;
     const QString& gameDir = placement.gameDir;
     const QString stowedName = FolderNames::StowedName(placement.defaultName, backupLabel);
-    const bool stowed = rename(fileSystem, gameDir, P, placement.parent + placement.defaultName,
-                               stowedName, failures);
-    const bool placed = rename(fileSystem, gameDir, P, placement.parent + placement.versionName,
-                               placement.defaultName, failures);
+    const Problem::Kind kind = Problem::Kind::FolderNotSwitchedIn;
+    const bool stowed = rename(fileSystem, kind, gameDir, P,
+                               placement.parent + placement.defaultName, stowedName, failures);
+    const bool placed =
+        rename(fileSystem, kind, gameDir, P, placement.parent + placement.versionName,
+               placement.defaultName, failures);
     // The world's version could not take the name: put the default folder back at
     // once rather than leave the game without it.
     if (stowed && !placed)
-        rename(fileSystem, gameDir, P, placement.parent + stowedName, placement.defaultName,
+        rename(fileSystem, kind, gameDir, P, placement.parent + stowedName, placement.defaultName,
                failures);
+    return failures;
 }
 
-bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
-                     const Switch& sw, Failures* failures) {
+SwitchedOut SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
+                            const Switch& sw) {
+    SwitchedOut out;
     const QString& P = stowed.relativePath;
     const FolderListing* listing = parentListing(look, P);
     // The version in the default place has the name the default folder had: the
@@ -271,68 +289,67 @@ bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& sto
         if (twins.size() == 1)
             inPlace = twins.first();
     }
+    const Problem::Kind kind = Problem::Kind::FolderNotPutBack;
     bool changed = false;
     // The default place is empty when a switch was cut short between its two renames.
     if (!inPlace.isEmpty())
-        changed = rename(fileSystem, look.gameDir, P, stowed.parent + inPlace,
-                         sw.versionNames.value(P, VersionName(P, sw.dirLabel)), failures);
+        changed = rename(fileSystem, kind, look.gameDir, P, stowed.parent + inPlace,
+                         sw.versionNames.value(P, VersionName(P, sw.dirLabel)), out.failures);
     const QString defaultName = inPlace.isEmpty() ? stowed.defaultName : inPlace;
-    return rename(fileSystem, look.gameDir, P, stowed.path(), defaultName, failures) || changed;
+    if (rename(fileSystem, kind, look.gameDir, P, stowed.path(), defaultName, out.failures) ||
+        changed)
+        out.changed.append(stowed.parent);
+    return out;
 }
 
-QStringList SwitchOut(FileSystem& fileSystem, const Look& look,
-                      const KVDirStuff::GameFolderTable& table, const Switch& sw,
-                      Failures* failures) {
-    QStringList changed;
+SwitchedOut SwitchOut(FileSystem& fileSystem, const Look& look,
+                      const KVDirStuff::GameFolderTable& table, const Switch& sw) {
+    SwitchedOut out;
     if (!IsWorldLabel(sw.dirLabel) || !IsBackupLabel(sw.backupLabel))
-        return changed;
+        return out;
     for (const Stowed& stowed : StowedUnder(look, table, sw.backupLabel)) {
-        if (SwitchFolderOut(fileSystem, look, stowed, sw, failures) &&
-            !changed.contains(stowed.parent))
-            changed.append(stowed.parent);
+        const SwitchedOut folder = SwitchFolderOut(fileSystem, look, stowed, sw);
+        out.failures += folder.failures;
+        if (!folder.changed.isEmpty() && !out.changed.contains(stowed.parent))
+            out.changed.append(stowed.parent);
     }
-    return changed;
+    return out;
 }
 
 SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
-                              const KVDirStuff::GameFolderTable& table, Failures* failures) {
+                              const KVDirStuff::GameFolderTable& table) {
     SwitchInOutcome outcome;
     FileSystem& fileSystem = *state.fileSystem;
     const QString previousBackupLabel = state.backupLabel;
-    const auto refuse = [&](const Trouble& trouble) {
+    const Look look = LookAt(fileSystem, state.gameDir, table);
+    const auto refuse = [&](Problem problem) {
         state.backupLabel = previousBackupLabel;
-        outcome.refused = trouble;
+        problem.gameDir = look.gameDir;
+        outcome.refused = problem;
         outcome.plan = Plan();
         return outcome;
     };
-    const Look look = LookAt(fileSystem, state.gameDir, table);
     outcome.gameDir = look.gameDir;
-    if (look.unread)
-        return refuse(*look.unread);
+    if (look.unread) {
+        Problem unreadable = *look.unread;
+        unreadable.kind = Problem::Kind::FolderNotRead;
+        return refuse(unreadable);
+    }
     outcome.plan = PlanSwitchIn(look, table, state.dirLabel);
     if (!outcome.plan.ambiguous.isEmpty()) {
-        const QString first = outcome.plan.ambiguous.first();
-        return refuse(Trouble{look.gameDir,
-                              {},
-                              first,
-                              first.mid(first.lastIndexOf('/') + 1),
-                              0,
-                              int(outcome.plan.ambiguous.size()) - 1,
-                              outcome.plan.ambiguous,
-                              Trouble::Kind::Ambiguous});
+        Problem ambiguous{Problem::Kind::AmbiguousNames, outcome.plan.ambiguous.first()};
+        ambiguous.more = int(outcome.plan.ambiguous.size()) - 1;
+        ambiguous.folders = outcome.plan.ambiguous;
+        return refuse(ambiguous);
     }
     // Folders stowed under an empty label ("Roster-") could never be told apart from
     // a stray folder: without a label nothing is switched.
     state.backupLabel = GUIDStuff::NewGuidString();
-    if (state.backupLabel.isEmpty())
-        return refuse(Trouble{look.gameDir,
-                              {},
-                              look.gameDir,
-                              {},
-                              0,
-                              0,
-                              {QStringLiteral("no backup label could be made")},
-                              Trouble::Kind::RecordNotWritten});
+    if (state.backupLabel.isEmpty()) {
+        Problem noLabel{Problem::Kind::RecordNotWritten, look.gameDir};
+        noLabel.details = QStringList{QStringLiteral("no backup label could be made")};
+        return refuse(noLabel);
+    }
 
     // The installation's record, before anything is renamed: any launcher can finish
     // the switch from it, and while this launch runs it holds the installation.
@@ -349,14 +366,7 @@ SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
     } catch (const FileSystemError& error) {
         // The default world renames nothing, so it plays where nothing can be written.
         if (!state.dirLabel.isEmpty())
-            return refuse(Trouble{look.gameDir,
-                                  {},
-                                  recordPath,
-                                  {},
-                                  error.systemError(),
-                                  0,
-                                  {error.message()},
-                                  Trouble::Kind::RecordNotWritten});
+            return refuse(Problem::Of(Problem::Kind::RecordNotWritten, recordPath, error));
         qCInfo(lcWorlds).noquote()
             << "the default world plays without a record:" << error.message();
     }
@@ -384,12 +394,11 @@ SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
         throw;
     }
     for (const Placement& placement : outcome.plan.placements)
-        SwitchFolderIn(fileSystem, placement, state.backupLabel, failures);
+        outcome.failures += SwitchFolderIn(fileSystem, placement, state.backupLabel);
     return outcome;
 }
 
-QStringList SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table,
-                           Failures* failures) {
+SwitchedOut SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table) {
     FileSystem& fileSystem = *state.fileSystem;
     Look look = LookAt(fileSystem, state.gameDir, table);
     const QString recordPath = InstallationRecord::PathIn(look.gameDir);
@@ -404,21 +413,21 @@ QStringList SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTab
             sw.versionNames = record->versionNames;
     } catch (const FileSystemError&) {
     }
-    const QStringList changed = SwitchOut(fileSystem, look, table, sw, failures);
+    const SwitchedOut out = SwitchOut(fileSystem, look, table, sw);
     if (!recorded)
-        return changed;
+        return out;
     // Once every folder is back and those renames are on disk, the record goes.
     try {
         look = LookAt(fileSystem, state.gameDir, table);
         if (look.unread || !StowedUnder(look, table, sw.backupLabel).isEmpty())
-            return changed;
-        for (const QString& parent : changed)
+            return out;
+        for (const QString& parent : out.changed)
             fileSystem.syncFolder(parent);
         fileSystem.removeFile(recordPath);
     } catch (const FileSystemError& error) {
         qCWarning(lcWorlds).noquote() << "the record stays for now:" << error.message();
     }
-    return changed;
+    return out;
 }
 
 QStringList StowedFolders(LauncherState& state, const KVDirStuff::GameFolderTable& table) {

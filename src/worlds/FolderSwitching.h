@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileSystem.h"
+#include "app/Problem.h"
 #include "gamedir/KVDirStuff.h"
 
 #include <QHash>
@@ -26,40 +27,17 @@ class SettingsStore;
 // themselves come from FolderNames.
 namespace FolderSwitching {
 
-// A folder that could not be renamed or looked into, and why.
-struct Trouble {
-    QString gameDir;      // the installation, ending with the separator
-    QString relativePath; // the table entry; "" when a folder could not be listed
-    QString folder;       // full path of the folder that was to be renamed or listed
-    QString newName;      // the name it was to take; "" for a listing
-    int systemError = 0;  // the system's error number, 0 when unknown
-    int more = 0;         // further table entries in the same plight
-    QStringList details;  // the system's own words and paths, for the label's tooltip
-    // What kind of problem: a folder that could not be renamed (or, with no new name
-    // and no entry, listed); the installation's record that could not be written,
-    // read or removed (folder: the record); renamed folders that could not be synced;
-    // folders that differ only in letter case where one is looked for; folders stowed
-    // by a switch that no record tells of.
-    enum class Kind {
-        Rename,
-        RecordNotWritten,
-        RecordUnreadable,
-        RecordNotRemoved,
-        NotSynced,
-        Ambiguous,
-        Unknown
-    };
-    Kind kind = Kind::Rename;
-};
-// Renames that failed, in the order they were tried.
-using Failures = QList<Trouble>;
+// Renames that failed, in the order they were tried (kind FolderNotSwitchedIn or
+// FolderNotPutBack, with the table entry and the name the folder was to take).
+using Failures = QList<Problem>;
 
 // An installation as the listings of its folders show it: the game directory and
 // the parents of the table's entries, each found in its own parent's listing.
 struct Look {
-    QString gameDir;               // as it is on disk, ending with the separator
-    std::optional<Trouble> unread; // a folder that could not be listed: the rest is partial
-    FolderId id;                   // the game directory's own
+    QString gameDir; // as it is on disk, ending with the separator
+    // A folder that could not be listed (FolderNotLookedInto): the rest is partial.
+    std::optional<Problem> unread;
+    FolderId id;                            // the game directory's own
     QHash<QString, FolderListing> listings; // by relative path of the folder ("" itself)
     QHash<QString, QString> paths;          // the same folders' paths, ending with separator
 
@@ -130,43 +108,47 @@ struct Switch {
 };
 
 // Stows the default folder as D-B and gives the world's version the name D, with
-// errors of the service ignored step by step (a failed rename is noted in failures,
-// when given). When the version cannot take the name, the default folder goes back.
-void SwitchFolderIn(FileSystem& fileSystem, const Placement& placement, const QString& backupLabel,
-                    Failures* failures = nullptr);
+// errors of the service ignored step by step. When the version cannot take the name,
+// the default folder goes back. Returns the renames that failed.
+Failures SwitchFolderIn(FileSystem& fileSystem, const Placement& placement,
+                        const QString& backupLabel);
+// What a switch-out did: the parent folders in which a name changed, and the renames
+// that failed.
+struct SwitchedOut {
+    QStringList changed;
+    Failures failures;
+};
 // Renames the version in the default place back to its own name and the stowed
-// folder back to the default name, errors ignored step by step. Returns whether a
-// name changed.
-bool SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
-                     const Switch& sw, Failures* failures = nullptr);
+// folder back to the default name, errors ignored step by step.
+SwitchedOut SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stowed& stowed,
+                            const Switch& sw);
 // Switches out every entry stowed under sw.backupLabel (also one cut short between
-// its two renames). Returns the parent folders in which a name changed.
-QStringList SwitchOut(FileSystem& fileSystem, const Look& look,
-                      const KVDirStuff::GameFolderTable& table, const Switch& sw,
-                      Failures* failures = nullptr);
+// its two renames).
+SwitchedOut SwitchOut(FileSystem& fileSystem, const Look& look,
+                      const KVDirStuff::GameFolderTable& table, const Switch& sw);
 
 // The switch-in of world state.dirLabel in state.gameDir, with the records that let
 // any launcher finish it: a new backup label (state.backupLabel), the installation's
 // own record (which also holds the installation while the launch runs) and both
 // labels in the settings, all on disk before the first rename; then the renames.
 struct SwitchInOutcome {
-    // Why nothing was renamed: the installation could not be read, its record could
-    // not be written, or folders that differ only in case make the world ambiguous.
-    std::optional<Trouble> refused;
+    // Why nothing was renamed: the installation could not be read (FolderNotRead), its
+    // record could not be written, or folders that differ only in case make the world
+    // ambiguous.
+    std::optional<Problem> refused;
     QString gameDir;    // the game directory as it is on disk
     QString recordPath; // the installation's record, "" when none was written
     Plan plan;
+    Failures failures; // the renames that failed
 };
 // A SettingsError propagates, with nothing renamed and no record left behind.
 SwitchInOutcome SwitchWorldIn(LauncherState& state, SettingsStore& settings,
-                              const KVDirStuff::GameFolderTable& table,
-                              Failures* failures = nullptr);
+                              const KVDirStuff::GameFolderTable& table);
 // Switches state.dirLabel / state.backupLabel out of state.gameDir, with the names
 // its record keeps; on a resting installation it renames nothing. Once every folder
 // is back and those renames are synced, the installation's record of this switch
-// goes. Returns the parent folders in which a name changed.
-QStringList SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table,
-                           Failures* failures = nullptr);
+// goes.
+SwitchedOut SwitchWorldOut(LauncherState& state, const KVDirStuff::GameFolderTable& table);
 
 // Full paths, as they are on disk, of the folders of any table entry still stowed
 // under state.backupLabel; empty when the installation is resting.

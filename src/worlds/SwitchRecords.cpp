@@ -12,20 +12,12 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include <cerrno>
-#include <cstring>
-
 namespace SwitchRecords {
 
 using FolderSwitching::Failures;
 using FolderSwitching::Look;
 using FolderSwitching::Stowed;
 using FolderSwitching::Switch;
-using FolderSwitching::Trouble;
-
-const QString kHeldText =
-    QStringLiteral("Korvath II is running from this directory, started by another launcher. "
-                   "Click Launch again once it has ended.");
 
 namespace {
 
@@ -86,24 +78,31 @@ std::optional<Switch> knownSwitch(SettingsStore& settings, const QString& backup
     return std::nullopt;
 }
 
-// The trouble of the first of the stowed folders, from the first failed rename of
+// The problem of the first of the stowed folders, from the first failed rename of
 // its entry when there was one.
-Trouble stowedTrouble(const QString& gameDir, const QList<Stowed>& stowed,
+Problem stowedProblem(Problem::Kind kind, const QString& gameDir, const QList<Stowed>& stowed,
                       const Failures& failures) {
-    Trouble trouble{
-        gameDir, stowed.first().relativePath, stowed.first().path(), {}, 0, int(stowed.size()) - 1,
-        {}};
-    for (const Trouble& failure : failures) {
-        if (failure.relativePath == trouble.relativePath) {
-            trouble = failure;
-            trouble.more = int(stowed.size()) - 1;
+    Problem problem{kind, stowed.first().path()};
+    problem.entry = stowed.first().relativePath;
+    for (const Problem& failure : failures) {
+        if (failure.entry == problem.entry) {
+            problem = failure;
             break;
         }
     }
-    trouble.details << QStringLiteral("Still stored away:");
+    problem.kind = kind;
+    problem.gameDir = gameDir;
+    problem.more = int(stowed.size()) - 1;
     for (const Stowed& folder : stowed)
-        trouble.details << folder.path();
-    return trouble;
+        problem.folders << folder.path();
+    return problem;
+}
+
+Problem held(const QString& gameDir) {
+    Problem problem{Problem::Kind::HeldByProgram, gameDir};
+    problem.gameDir = gameDir;
+    problem.details = QStringList{gameDir};
+    return problem;
 }
 
 // Temp files of the record that a launcher ended mid-write left behind.
@@ -139,71 +138,6 @@ void saveRemaining(SettingsStore& settings, const QList<Record>& remaining) {
 QString parentOf(const QString& relativePath) {
     const int i = relativePath.lastIndexOf(QLatin1Char('/'));
     return i < 0 ? QString() : relativePath.left(i);
-}
-
-// The folder a trouble is about, as the player knows it.
-QString subjectOf(const Trouble& trouble) {
-    if (!trouble.relativePath.isEmpty())
-        return QLatin1Char('"') + trouble.relativePath + QLatin1Char('"');
-    QString relative = trouble.folder.mid(trouble.gameDir.size());
-    while (relative.endsWith(QLatin1Char('/')))
-        relative.chop(1);
-    if (!trouble.folder.startsWith(trouble.gameDir) || relative.isEmpty())
-        return QStringLiteral("the Korvath II directory");
-    return QLatin1Char('"') + relative + QLatin1Char('"');
-}
-
-// Why, in words a player understands.
-QString reasonOf(const Trouble& trouble) {
-    const bool listing = trouble.newName.isEmpty() && trouble.kind == Trouble::Kind::Rename;
-    const bool writing = trouble.kind == Trouble::Kind::RecordNotWritten ||
-                         trouble.kind == Trouble::Kind::RecordNotRemoved;
-    switch (trouble.systemError) {
-    case EACCES:
-    case EPERM:
-        if (writing)
-            return QStringLiteral("this user may not write there");
-        if (listing || trouble.kind != Trouble::Kind::Rename)
-            return QStringLiteral("this user may not read it");
-        if (parentOf(trouble.relativePath).isEmpty())
-            return QStringLiteral("the Korvath II directory is not writable for this user");
-        return QStringLiteral("its folder is not writable for this user");
-    case EROFS:
-        return QStringLiteral("the disk is read-only");
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("the disk is full");
-    case EBUSY:
-    case ETXTBSY:
-        return QStringLiteral("it is in use");
-    case EEXIST:
-    case ENOTEMPTY:
-        if (trouble.kind == Trouble::Kind::RecordNotWritten)
-            return QStringLiteral("another launcher has just started a program there");
-        if (trouble.kind == Trouble::Kind::Rename)
-            return QStringLiteral("\"%1\" is in the way").arg(trouble.newName);
-        break;
-    case ENOENT:
-        return QStringLiteral("it has gone missing");
-    case EINVAL:
-        if (trouble.kind == Trouble::Kind::RecordUnreadable)
-            return QStringLiteral("it is not a regular file");
-        break;
-    case 0:
-        if (trouble.kind == Trouble::Kind::RecordUnreadable)
-            return QStringLiteral("it is damaged");
-        return listing ? QStringLiteral("it could not be read")
-                       : QStringLiteral("a name is taken, or it is locked");
-    default:
-        break;
-    }
-    return QString::fromLocal8Bit(std::strerror(trouble.systemError)).toLower();
-}
-
-QString subjectWithMore(const Trouble& trouble) {
-    if (trouble.more == 0)
-        return subjectOf(trouble);
-    return QStringLiteral("%1 and %2 more").arg(subjectOf(trouble)).arg(trouble.more);
 }
 
 } // namespace
@@ -259,11 +193,12 @@ Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
         settled.state = State::Unreachable;
         return settled;
     }
-    const auto blocked = [&settled](const Trouble& trouble) {
+    const auto blocked = [&settled](Problem problem) {
         settled.state = State::Blocked;
-        settled.trouble = trouble;
+        problem.gameDir = settled.gameDir;
+        settled.problem = problem;
         qCWarning(lcWorlds).noquote() << "still switched in at" << settled.gameDir << ":"
-                                      << trouble.folder << trouble.details.join("; ");
+                                      << problem.path << problem.details.join("; ");
         return settled;
     };
     Look look = FolderSwitching::LookAt(fileSystem, settled.gameDir, table);
@@ -279,20 +214,20 @@ Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
     bool recorded = look.hasFile(InstallationRecord::kFileName);
     if (recorded) {
         std::optional<InstallationRecord::Record> record;
-        Trouble unreadable{
-            look.gameDir, {}, recordPath, {}, 0, 0, {recordPath}, Trouble::Kind::RecordUnreadable};
+        Problem unreadable{Problem::Kind::RecordUnreadable, recordPath};
+        unreadable.details = QStringList{recordPath};
         try {
             const std::optional<QByteArray> content = fileSystem.readFile(recordPath);
             recorded = content.has_value();
             if (content)
                 record = InstallationRecord::Decode(*content, table);
         } catch (const FileSystemError& error) {
-            unreadable.systemError = error.systemError();
-            unreadable.details = QStringList{error.message()};
+            unreadable = Problem::Of(Problem::Kind::RecordUnreadable, recordPath, error);
         }
         if (record) {
             if (InstallationRecord::IsHeld(*record)) {
                 settled.state = State::Held;
+                settled.problem = held(settled.gameDir);
                 return settled;
             }
             switches.append(Switch{record->dirLabel, record->backupLabel, record->versionNames});
@@ -302,7 +237,7 @@ Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
             // not a pipe or a device) it goes.
             const QList<Stowed> stowed = FolderSwitching::StowedFolders(look, table);
             for (const Stowed& folder : stowed)
-                unreadable.details << folder.path();
+                unreadable.folders << folder.path();
             unreadable.more = int(stowed.size());
             if (!stowed.isEmpty() ||
                 look.listings[QString()].notRegular.contains(InstallationRecord::kFileName))
@@ -334,11 +269,12 @@ Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
             look = FolderSwitching::LookAt(fileSystem, settled.gameDir, table);
         if (look.unread)
             return blocked(*look.unread);
-        const QStringList parents =
-            FolderSwitching::SwitchOut(fileSystem, look, table, switches[i], &failures);
-        if (!parents.isEmpty() && !settled.putBack.contains(switches[i].dirLabel))
+        const FolderSwitching::SwitchedOut out =
+            FolderSwitching::SwitchOut(fileSystem, look, table, switches[i]);
+        failures += out.failures;
+        if (!out.changed.isEmpty() && !settled.putBack.contains(switches[i].dirLabel))
             settled.putBack.append(switches[i].dirLabel);
-        for (const QString& parent : parents) {
+        for (const QString& parent : out.changed) {
             if (!changed.contains(parent))
                 changed.append(parent);
         }
@@ -350,42 +286,26 @@ Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
     for (const Switch& sw : switches) {
         const QList<Stowed> left = FolderSwitching::StowedUnder(look, table, sw.backupLabel);
         if (!left.isEmpty())
-            return blocked(stowedTrouble(look.gameDir, left, failures));
+            return blocked(
+                stowedProblem(Problem::Kind::FolderNotPutBack, look.gameDir, left, failures));
         settled.backupLabels.append(sw.backupLabel);
     }
-    if (!unknown.isEmpty()) {
-        Trouble trouble = stowedTrouble(look.gameDir, unknown, {});
-        trouble.kind = Trouble::Kind::Unknown;
-        return blocked(trouble);
-    }
+    if (!unknown.isEmpty())
+        return blocked(stowedProblem(Problem::Kind::UnknownStowed, look.gameDir, unknown, {}));
     // The renames are on disk, on every file system, before the record that tells of
     // the switch can go.
     for (const QString& parent : changed) {
         try {
             fileSystem.syncFolder(parent);
         } catch (const FileSystemError& error) {
-            return blocked(Trouble{look.gameDir,
-                                   {},
-                                   parent,
-                                   {},
-                                   error.systemError(),
-                                   0,
-                                   {error.message()},
-                                   Trouble::Kind::NotSynced});
+            return blocked(Problem::Of(Problem::Kind::NotSynced, parent, error));
         }
     }
     if (recorded) {
         try {
             fileSystem.removeFile(recordPath);
         } catch (const FileSystemError& error) {
-            return blocked(Trouble{look.gameDir,
-                                   {},
-                                   recordPath,
-                                   {},
-                                   error.systemError(),
-                                   0,
-                                   {error.message()},
-                                   Trouble::Kind::RecordNotRemoved});
+            return blocked(Problem::Of(Problem::Kind::RecordNotRemoved, recordPath, error));
         }
     }
     return settled;
@@ -406,6 +326,27 @@ QList<Settled> RestoreOutcome::in(Settled::State state) const {
             found.append(one);
     }
     return found;
+}
+
+std::optional<Problem> RestoreOutcome::waiting(const QString& gameDir) const {
+    // Folders that could not be put back come first: the player can mend that now.
+    const QList<Settled> blocked = in(Settled::State::Blocked);
+    if (!blocked.isEmpty())
+        return blocked.first().problem;
+    const Settled* own = find(gameDir);
+    if (own && own->state == Settled::State::Held)
+        return own->problem;
+    QStringList directories;
+    for (const Record& record : unreachable) {
+        if (!directories.contains(record.gameDir))
+            directories.append(record.gameDir);
+    }
+    if (directories.isEmpty())
+        return std::nullopt;
+    Problem problem{Problem::Kind::SwitchUnreachable, directories.first()};
+    problem.more = int(directories.size()) - 1;
+    problem.details = directories;
+    return problem;
 }
 
 RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
@@ -482,9 +423,8 @@ LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
                              const std::function<void(const QString& holdFile)>& run) {
     LaunchOutcome outcome;
     FileSystem& fileSystem = *state.fileSystem;
-    Failures failures;
     const FolderSwitching::SwitchInOutcome in =
-        FolderSwitching::SwitchWorldIn(state, settings, table, &failures);
+        FolderSwitching::SwitchWorldIn(state, settings, table);
     if (in.refused) {
         outcome.notSwitchedIn = in.refused;
         return outcome;
@@ -511,11 +451,11 @@ LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
         }
         if (look.unread) {
             outcome.notSwitchedIn = look.unread;
+            outcome.notSwitchedIn->kind = Problem::Kind::FolderNotRead;
         } else if (!notPlaced.isEmpty()) {
-            Trouble trouble =
-                stowedTrouble(in.plan.placements.first().gameDir, notPlaced, failures);
-            trouble.details.removeFirst(); // they are not stored away: they stayed outside
-            outcome.notSwitchedIn = trouble;
+            outcome.notSwitchedIn =
+                stowedProblem(Problem::Kind::FolderNotSwitchedIn,
+                              in.plan.placements.first().gameDir, notPlaced, in.failures);
         }
     }
     if (!outcome.notSwitchedIn) {
@@ -527,87 +467,8 @@ LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
     const RestoreOutcome after = RestoreReachable(fileSystem, settings, table, {state.gameDir});
     const Settled* settled = after.find(in.gameDir);
     if (settled && settled->state == Settled::State::Blocked)
-        outcome.notRestored = settled->trouble;
+        outcome.notRestored = settled->problem;
     return outcome;
-}
-
-QString SwitchInFailureText(const Trouble& trouble) {
-    switch (trouble.kind) {
-    case Trouble::Kind::RecordNotWritten:
-        return QStringLiteral("Not started: the launcher could not write its record in the "
-                              "Korvath II directory (%1).")
-            .arg(reasonOf(trouble));
-    case Trouble::Kind::Ambiguous:
-        return QStringLiteral("Not started: names that differ only in letter case make %1 "
-                              "unclear. Rename them, then click Launch again.")
-            .arg(subjectWithMore(trouble));
-    case Trouble::Kind::Rename:
-        if (trouble.newName.isEmpty() && trouble.relativePath.isEmpty())
-            return QStringLiteral("Not started: %1 could not be read (%2).")
-                .arg(subjectOf(trouble), reasonOf(trouble));
-        return QStringLiteral("Not started: %1 could not be moved (%2).")
-            .arg(subjectWithMore(trouble), reasonOf(trouble));
-    default:
-        return RestoreFailureText(trouble);
-    }
-}
-
-QString RestoreFailureText(const Trouble& trouble) {
-    switch (trouble.kind) {
-    case Trouble::Kind::RecordUnreadable:
-        if (trouble.more == 0)
-            return QStringLiteral("The launcher's record cannot be read (%1). Remove it from the "
-                                  "Korvath II directory, then click Launch again.")
-                .arg(reasonOf(trouble));
-        return QStringLiteral("The launcher's record cannot be read (%1), and %2 folders are "
-                              "stored away. Put them back, then click Launch again.")
-            .arg(reasonOf(trouble))
-            .arg(trouble.more);
-    case Trouble::Kind::RecordNotRemoved:
-        return QStringLiteral("The launcher's record could not be removed from the Korvath II "
-                              "directory (%1). Fix that, then click Launch again.")
-            .arg(reasonOf(trouble));
-    case Trouble::Kind::NotSynced:
-        return QStringLiteral("Could not make sure that the folders are back on the disk (%1). "
-                              "Fix that, then click Launch again.")
-            .arg(reasonOf(trouble));
-    case Trouble::Kind::Unknown:
-        return QStringLiteral("A launch that the launcher has no record of stored away %1. "
-                              "Put that back by hand, then click Launch again.")
-            .arg(subjectWithMore(trouble));
-    case Trouble::Kind::RecordNotWritten:
-    case Trouble::Kind::Ambiguous:
-        return SwitchInFailureText(trouble);
-    case Trouble::Kind::Rename:
-        break;
-    }
-    if (trouble.newName.isEmpty() && trouble.relativePath.isEmpty())
-        return QStringLiteral("Could not look into %1 (%2). Fix that, then click Launch again.")
-            .arg(subjectOf(trouble), reasonOf(trouble));
-    return QStringLiteral("Could not restore %1 (%2). Fix that, then click Launch again.")
-        .arg(subjectWithMore(trouble), reasonOf(trouble));
-}
-
-QString UnreachableText(const QList<Record>& unreachable) {
-    QStringList directories;
-    for (const Record& record : unreachable) {
-        if (!directories.contains(record.gameDir))
-            directories.append(record.gameDir);
-    }
-    if (directories.isEmpty())
-        return QString();
-    // The directory in full where the label has room for it.
-    QString shown = KVDirStuff::NormalisePath(directories.first());
-    if (shown.size() > 40)
-        shown = KVDirStuff::ShortenPath(directories.first());
-    if (directories.size() == 1)
-        return QStringLiteral("A world is still switched in at \"%1\". It will be put back "
-                              "when that directory can be reached.")
-            .arg(shown);
-    return QStringLiteral("Worlds are still switched in at \"%1\" and %2 more. They will be "
-                          "put back when those directories can be reached.")
-        .arg(shown)
-        .arg(directories.size() - 1);
 }
 
 } // namespace SwitchRecords

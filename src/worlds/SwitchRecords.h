@@ -49,8 +49,8 @@ void AdoptEarlierLabels(SettingsStore& settings, const QString& savedGameDir);
 struct Settled {
     enum class State {
         Resting,     // nothing is switched in (any more)
-        Held,        // a program runs from it, or the launcher that started one
-        Blocked,     // something stays switched in: trouble says what
+        Held,        // a program runs from it, or the launcher that started one (problem)
+        Blocked,     // something stays switched in: problem says what
         Unreachable, // no game there
     };
     State state = State::Resting;
@@ -58,7 +58,7 @@ struct Settled {
     FolderId id;
     QStringList putBack;      // worlds whose folders were put back
     QStringList backupLabels; // switches that are over there (put back, or found resting)
-    std::optional<FolderSwitching::Trouble> trouble;
+    std::optional<Problem> problem;
 };
 Settled Settle(FileSystem& fileSystem, SettingsStore& settings,
                const KVDirStuff::GameFolderTable& table, const QString& gameDir);
@@ -77,9 +77,13 @@ struct RestoreOutcome {
     QList<Record> elsewhere;   // dropped: the path leads to another installation now
     QList<Settled> settled;    // every installation looked at, in order
     const Settled* find(const QString& gameDir) const; // one of settled, by its path
-    // Those where something stays switched in (Blocked: trouble says why), or where a
+    // Those where something stays switched in (Blocked: problem says why), or where a
     // program runs (Held: nothing was touched).
     QList<Settled> in(Settled::State state) const;
+    // What still waits to be put back, the weightiest first: folders that could not be
+    // put back, a program that another launcher started from gameDir, or switches
+    // whose installations cannot be reached (SwitchUnreachable).
+    std::optional<Problem> waiting(const QString& gameDir) const;
 };
 RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
                                 const KVDirStuff::GameFolderTable& table,
@@ -92,17 +96,11 @@ RestoreOutcome RestoreReachable(FileSystem& fileSystem, SettingsStore& settings,
 // "" when none could be written for the default world.
 struct LaunchOutcome {
     bool started = false;
-    std::optional<FolderSwitching::Trouble> notSwitchedIn; // why run() did not run
-    std::optional<FolderSwitching::Trouble> notRestored;   // folders still stowed afterwards
+    std::optional<Problem> notSwitchedIn; // why run() did not run
+    std::optional<Problem> notRestored;   // what stays switched in afterwards
 };
 LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
                              const KVDirStuff::GameFolderTable& table,
                              const std::function<void(const QString& holdFile)>& run);
-
-// What the player is told, in the panel's label.
-QString SwitchInFailureText(const FolderSwitching::Trouble& trouble);
-QString RestoreFailureText(const FolderSwitching::Trouble& trouble);
-QString UnreachableText(const QList<Record>& unreachable);
-extern const QString kHeldText; // another launcher's program runs from the directory
 
 } // namespace SwitchRecords

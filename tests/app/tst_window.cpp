@@ -9,12 +9,12 @@
 #include "app/ui/LauncherFont.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/Pictures.h"
+#include "app/ui/ProblemTexts.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
 #include "support/WindowSupport.h"
-#include "worlds/SwitchRecords.h"
-#include "worlds/WorldLaunch.h"
+#include "worlds/CommandLineRun.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -68,6 +68,23 @@ public:
     }
 };
 
+// A problem in the Korvath II directory "/g/": path, errno, table entry, name, more;
+// the system's words for its path as details.
+Problem problemAt(Problem::Kind kind, const QString& path, int error = 0, const QString& entry = {},
+                  const QString& name = {}, int more = 0,
+                  Problem::Named named = Problem::Named::Path) {
+    Problem problem(kind, path, Problem::ReasonOf(error));
+    problem.systemError = error;
+    problem.gameDir = "/g/";
+    problem.entry = entry;
+    problem.name = name;
+    problem.more = more;
+    problem.exitCode = 139;
+    problem.named = named;
+    problem.details = QStringList{"System: " + path};
+    return problem;
+}
+
 // Opens a line of the directory list by a double-click, or by Enter.
 bool openLine(QListWidget* list, const QString& text, bool byEnter = false) {
     QListWidgetItem* line = list->findItems(text, Qt::MatchExactly).value(0);
@@ -101,6 +118,7 @@ private slots:
     void startup_data();
     void startup();
     void everyControlIsNamedAndHoldsItsTexts();
+    void eachFrontEndWordsEachProblem();
     void optionButtonsAndTabsByMouseAndKeys();
     void autofindIsCancelledFindsNothingOrCannotSave();
     void theDirectoryListMovesLevelByLevel();
@@ -217,34 +235,37 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     // The About tab's pictures come just after the first frame.
     Form1& w = fixture.createShown();
     QTRY_VERIFY(!w.Image1->pixmap().isNull() && !w.Image2->pixmap().isNull());
-    // What a launch can say: the longest table entries and reasons, a long directory.
-    const SwitchRecords::Record away{"/media/usb-disk/Games/Korvath II Gold Ed/", "x", "y", {}};
-    const SwitchRecords::Record farAway{
-        "/media/usb-disk/Games/Korvath II Gold Edition/", "", "", {}};
+    // What a panel can say: every problem with the longest table entries and reasons,
+    // and a long directory.
     const QString notSaved = "The settings could not be saved to /home/marguerite-dupont/.config/"
                              "Korvath II Launcher.conf.";
     QStringList launchTexts = {
-        WorldLaunch::kEarlierRunText,
-        WorldLaunch::kNoWorldsText,
-        SwitchRecords::kHeldText,
-        notSaved,
-        SwitchRecords::UnreachableText({farAway}),
-        SwitchRecords::UnreachableText({away, {"/mnt/other/", "x", "y", {}}})};
-    using Kind = FolderSwitching::Trouble::Kind;
-    for (const Kind kind :
-         {Kind::Rename, Kind::RecordNotWritten, Kind::RecordUnreadable, Kind::RecordNotRemoved,
-          Kind::NotSynced, Kind::Ambiguous, Kind::Unknown}) {
+        ProblemTexts::kNoWorldsText,
+        ProblemTexts::Text(Problem(Problem::Kind::SettingsNotSaved, "", notSaved))};
+    for (int k = 0; k < Problem::kKinds; ++k) {
         for (const auto& [entry, path, world] :
              {std::tuple{"Roster", "/g/Roster", "Roster_Frostmarch"},
               {"Data/Graphics/Wallpapers",
                "/g/Data/Graphics/Wallpapers-{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}",
                "Wallpapers_Frostmarch"},
-              {"", "/g/Data/Graphics/", ""}}) {
+              {"", "/g/Data/Graphics/", ""},
+              {"", "/media/usb-disk/Games/Korvath II Gold Edition/", ""}}) {
             for (const int error : {EACCES, EEXIST, EROFS, ENOENT, ENOSPC, 0}) {
-                const FolderSwitching::Trouble trouble{"/g/", entry, path, world,
-                                                       error, 10,    {},   kind};
-                launchTexts << SwitchRecords::SwitchInFailureText(trouble)
-                            << SwitchRecords::RestoreFailureText(trouble);
+                const bool program = k >= int(Problem::Kind::ProgramNotFound) &&
+                                     k <= int(Problem::Kind::ProgramNotStartable);
+                const Problem problem = problemAt(
+                    Problem::Kind(k),
+                    program ? "/media/usb-disk/Games/Korvath II Gold Edition/worldforge2.exe"
+                            : path,
+                    error, entry, program ? "wine-staging" : world,
+                    QString(path).startsWith("/media") ? 1 : 10);
+                // Packaging's texts are the Creator panel test's; a switch waits at a game
+                // directory, never at a stowed folder.
+                const bool packaging = problem.kind >= Problem::Kind::NameHoldsControl &&
+                                       problem.kind <= Problem::Kind::NoInstallerMade;
+                if (!packaging && (problem.kind != Problem::Kind::SwitchUnreachable ||
+                                   QString(path).endsWith('/')))
+                    launchTexts << ProblemTexts::Text(problem);
             }
         }
     }
@@ -304,6 +325,144 @@ void WindowTest::everyControlIsNamedAndHoldsItsTexts() {
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join("\n")));
     // The tab row fills the strip above the panels.
     QCOMPARE(w.LauncherTabs->tabBar()->height(), TabControl::kTabRowHeight);
+}
+
+// Every kind of problem in the panel's words (the paths and system's words in the
+// tooltip) and in the terminal's: each names what it is about, gives the system's
+// words and says what to do, the terminal never with the window's sentence.
+void WindowTest::eachFrontEndWordsEachProblem() {
+    using Kind = Problem::Kind;
+    using Named = Problem::Named;
+    const QString again = "click Launch again.", fix = " Fix that, then " + again;
+    const QString packaged = "Nothing was packaged: ";
+    const QString items = "/g/Data/Graphics/Items", wine = " is a Windows program";
+    Problem stowed = problemAt(Kind::FolderNotPutBack, "/g/Roster", EEXIST, "Roster", "Roster_Fm");
+    stowed.folders = QStringList{"/g/Roster-{B}"};
+    Problem report = problemAt(Kind::CompilerCrashed, "/l/kvii.log");
+    const QList<QPair<Problem, QString>> rows = {
+        {problemAt(Kind::FolderNotSwitchedIn, items, EACCES, "Data/Graphics/Items", "Items", 2),
+         "Not started: \"Data/Graphics/Items\" and 2 more could not be moved (its folder is not "
+         "writable for this user)."},
+        {problemAt(Kind::FolderNotRead, "/g/Data/Graphics/", EACCES),
+         "Not started: \"Data/Graphics\" could not be read (this user may not read it)."},
+        {problemAt(Kind::AmbiguousNames, "/g/Data/Graphics/Items_fm", 0, {}, {}, 1),
+         "Not started: names that differ only in letter case make \"Data/Graphics/Items_fm\" and "
+         "1 more unclear. Rename them, then " +
+             again},
+        {problemAt(Kind::RecordNotWritten, "/g/.korvath2-launcher", EEXIST),
+         "Not started: the launcher could not write its record in the Korvath II directory "
+         "(another launcher has just started a program there)."},
+        {Problem(Kind::SettingsNotSaved, {}, "The settings could not be saved to /c/K.conf."),
+         "The settings could not be saved to /c/K.conf."},
+        {stowed, "Could not restore \"Roster\" (\"Roster_Fm\" is in the way)." + fix},
+        {problemAt(Kind::FolderNotLookedInto, "/g/", ENOENT),
+         "Could not look into the Korvath II directory (it has gone missing)." + fix},
+        {problemAt(Kind::RecordUnreadable, "/g/.korvath2-launcher", 0, {}, {}, 3),
+         "The launcher's record cannot be read (it is damaged), and 3 folders are stored away. "
+         "Put them back, then " +
+             again},
+        {problemAt(Kind::RecordNotRemoved, "/g/.korvath2-launcher", EROFS),
+         "The launcher's record could not be removed from the Korvath II directory (the disk is "
+         "read-only)." +
+             fix},
+        {problemAt(Kind::NotSynced, "/g/Data/", EIO),
+         "Could not make sure that the folders are back on the disk (input/output error)." + fix},
+        {problemAt(Kind::UnknownStowed, "/g/Roster-{B}", 0, "Roster", {}, 2),
+         "A launch that the launcher has no record of stored away \"Roster\" and 2 more. Put that "
+         "back by hand, then " +
+             again},
+        {problemAt(Kind::HeldByProgram, "/g/"),
+         "Korvath II is running from this directory, started by "
+         "another launcher. Click Launch again once it has ended."},
+        {Problem(Kind::EarlierRunRunning), "Korvath II is still running from an earlier launch. "
+                                           "The launcher will be ready as soon as it ends."},
+        {problemAt(Kind::SwitchUnreachable, "/media/usb-disk/Games/Korvath II Gold Edition/", 0, {},
+                   {}, 1),
+         "Worlds are still switched in at \"/ .. /Korvath II Gold Edition\" and 1 more. They will "
+         "be put back when those directories can be reached."},
+        {problemAt(Kind::ProgramNotFound, "/g/worldforge2.exe"),
+         "\"worldforge2.exe\" was not found in the Korvath II directory, so nothing was started."},
+        {problemAt(Kind::ProgramNeedsWine, "/g/korvath2.exe"),
+         "\"korvath2.exe\"" + wine + ". Install Wine to run it, then " + again},
+        {problemAt(Kind::ProgramNeedsWine, "/g/korvath2.exe", 0, {}, "wine9"),
+         "\"korvath2.exe\"" + wine +
+             ", and WINE names no program to run it with (\"wine9\"). "
+             "Correct WINE, then " +
+             again},
+        {problemAt(Kind::ProgramNotStartable, "/g/korvath2.exe", EACCES),
+         "Could not start \"/g/korvath2.exe\" (permission denied)."},
+        {problemAt(Kind::NameHoldsControl, "Isle\nof Dawn", 0, {}, {}, 0, Named::WorldName),
+         packaged + "the world name \"Isle\uFFFDof Dawn\" holds a control character."},
+        {problemAt(Kind::NameHoldsBackslash, "Back\\slash", 0, {}, {}, 0, Named::TomeName),
+         packaged + "the tome name \"Back\\slash\" holds a \"\\\", which the installer reads as "
+                    "a folder separator."},
+        {problemAt(Kind::NameEndsInDollarBackslash, "Gold$\\", 0, {}, {}, 0, Named::WorldName),
+         packaged + "the world name \"Gold$\\\" ends in \"$\\\", which the installer compiler "
+                    "cannot read."},
+        {problemAt(Kind::NameHoldsWildcard, "da*wn", 0, {}, {}, 0, Named::WorldLabel),
+         packaged + "the world label \"da*wn\" holds \"*\" or \"?\", which the compiler reads as "
+                    "a wildcard."},
+        {problemAt(Kind::NameNotUtf8, "/g/Tomes/Latin/l\uFFFDgende"),
+         packaged + "the name of \"Tomes/Latin/l\uFFFDgende\" is not UTF-8, which the installer "
+                    "compiler cannot read."},
+        {problemAt(Kind::FileNotPackable, "/g/Tomes/" + QString(40, 'p') + "/pipe"),
+         packaged + "the file \"\u2026" + QString(34, 'p') +
+             "/pipe\" is a pipe, socket or device, "
+             "which the installer compiler cannot pack."},
+        {problemAt(Kind::FolderUnpackable, "/g/Tomes/Back"),
+         packaged + "the folder \"Tomes/Back\" cannot be read."},
+        {problemAt(Kind::FolderEmpty, "/g/Tomes/Empty"),
+         packaged + "the folder \"Tomes/Empty\" holds no file, and the installer compiler "
+                    "refuses an empty folder."},
+        {Problem(Kind::ScriptNotWritten, QDir::homePath() + "/.local/share/K"),
+         packaged + "the installer script could not be written in the launcher's folder or in "
+                    "~/.local/share/K."},
+        {problemAt(Kind::CompilerNotFound, "/l/kvii.nsi"),
+         "The script kvii.nsi is written, but no installer compiler (makensis) was found beside "
+         "the launcher or on the PATH."},
+        {problemAt(Kind::CompilerNeedsWine, "/l/makensis.exe"),
+         "The installer compiler makensis.exe" + wine + ". Install Wine to run it, then " + again},
+        {problemAt(Kind::CompilerNotStartable, "/l/makensis"),
+         "The installer compiler could not be started, so no installer was made."},
+        {problemAt(Kind::CompilerFailed, "/l/kvii.log"),
+         "The installer compiler stopped with errors (exit code 139); no new installer was made."},
+        {report, "The installer compiler crashed (exit code 139); no new installer was made."},
+        {problemAt(Kind::NoInstallerMade, ""),
+         "The installer compiler made no setup.exe, so no installer was made."},
+        {problemAt(Kind::MenuEntryNotAdded, "/a/k.desktop", EEXIST, {}, "Frost March"),
+         "\"Frost March\" could not be added to the applications menu (another file is in its "
+         "place)."},
+        {problemAt(Kind::MenuEntryNotRemoved, "/a/k.desktop", EACCES, {}, "Frost March"),
+         "\"Frost March\" could not be removed from the applications menu (permission denied)."},
+    };
+    QSet<int> kinds;
+    for (const auto& [problem, text] : rows) {
+        kinds.insert(int(problem.kind));
+        QCOMPARE(ProblemTexts::Text(problem), text);
+        const QString said = CommandLineRun::Sentence(problem);
+        const bool packaging =
+            problem.kind >= Kind::NameHoldsControl && problem.kind <= Kind::NoInstallerMade;
+        if (packaging)
+            continue;
+        const QString todo = problem.whilePuttingBack() ? "then run korvath2-launcher --recover."
+                             : problem.kind == Kind::ProgramNotFound ? "--game-dir DIR"
+                             : problem.kind == Kind::SwitchUnreachable
+                                 ? "will be put back when it can."
+                                 : "run the same command again.";
+        const QString why =
+            problem.kind == Kind::SettingsNotSaved ? problem.reason : problem.details.join("; ");
+        QVERIFY2(said.contains(problem.path) && said.contains(why) &&
+                     (said.contains(todo) || problem.kind >= Kind::MenuEntryNotAdded) &&
+                     !said.contains("click Launch") && (!said.contains(text) || why == text),
+                 qPrintable(said));
+    }
+    QCOMPARE(kinds.size(), Problem::kKinds);
+    // The tooltip: the system's words, then the folders still stowed or the report; the
+    // notice of a switch still in place names its installation first.
+    QCOMPARE(ProblemTexts::NoticeDetails(stowed),
+             "/g/\nSystem: /g/Roster\nStill stored away:\n/g/Roster-{B}");
+    QCOMPARE(ProblemTexts::Details(report),
+             "System: /l/kvii.log\nThe compiler's report: /l/kvii.log");
 }
 
 void WindowTest::optionButtonsAndTabsByMouseAndKeys() {

@@ -144,6 +144,11 @@ void CreatorPanelTest::theTomeListFollowsTheSelection() {
     clickRow(tomes, 0);
     QTest::keyClick(worlds, Qt::Key_Down);
     QCOMPARE(panel(), "Frost Lore, 1 2 2");
+    // Without its own tomes folder a world lists the default one's.
+    QDir(game + "Tomes_Frostmarch").removeRecursively();
+    clickRow(worlds, 0);
+    clickRow(worlds, 2);
+    QCOMPARE(panel(), "Bestiary,Herbalism,Old_Maps, 1 2 2");
 }
 
 // The game and the editor run with the world switched in; the packaging compiler

@@ -73,7 +73,7 @@ void PackagingTest::tomeScriptLinesAndSettingsInOrder() {
     // harms only the world script (its .ini file's name).
     const QString D = QStringLiteral("D:\\Games\\Korvath 2\\");
     ScriptWriters::ScriptInput input{D, '\\', nullptr, "da?wn", {}, {"!Maps", "un.Lore"}, "C:\\k"};
-    QCOMPARE(ScriptWriters::WriteTomeScript(input, fs, fs), QString());
+    QVERIFY(!ScriptWriters::WriteTomeScript(input, fs, fs));
     QStringList expected = {
         "<Settings/lastDirLabel=da?wn>",
         "<create C:\\k 1 0>",
@@ -92,7 +92,9 @@ void PackagingTest::tomeScriptLinesAndSettingsInOrder() {
     // A refused script writes nothing at all.
     fs.log.clear();
     input.gameDir = "D:\\Ga\rmes\\";
-    QVERIFY(ScriptWriters::WriteWorldScript(input, fs, fs).contains(R"(directory "D:\Ga�mes\")"));
+    const std::optional<Problem> refused = ScriptWriters::WriteWorldScript(input, fs, fs);
+    QVERIFY(refused && refused->kind == Problem::Kind::NameHoldsControl &&
+            refused->named == Problem::Named::GameDirectory && refused->path == input.gameDir);
     QCOMPARE(fs.log, QStringList());
 
     qputenv("XDG_DATA_HOME", "/home/pat/.local/share");
@@ -106,10 +108,12 @@ namespace {
 // row sees the same ones), beside names the compiler cannot take and files it cannot
 // pack; a launcher folder and the data folder it falls back on.
 struct Packed {
+    using Kind = Problem::Kind;
     struct Run {
         const char* tag;
-        QString label, name; // the world packaged, or
-        // its tomes; the installer's files, or parts of the message
+        std::optional<Kind> refused; // none: an installer is made
+        QString label, name;         // the world packaged, or
+        // its tomes; the installer's files, or parts of the problem's path and details
         QStringList tomes, expected;
         std::function<void()> prepare = [] {};
     };
@@ -192,57 +196,60 @@ struct Packed {
 
     QList<Run> runs() {
         static const QByteArray sh = "#!/bin/sh\n";
-        const QString device = "is a pipe, socket or device";
         // clang-format off
         return {
-            {"control character in the name", "dawn", "Isle\nof Dawn", {},
-             {"Dawn\" holds a control"}},
-            {"line separator in the name", "dawn", "Isle\u2028of Dawn", {},
-             {"Dawn\" holds a control"}},
-            {"name ending in $\\", "dawn", "Gold$\\", {}, {R"(name "Gold$\" ends in "$\")"}},
-            {"wildcard in the label", "da*wn", "Dawn", {}, {"the compiler reads as a wildcard"}},
-            {"control character in the label", "da\x7Fwn", {}, {"Bestiary"}, {"label \"da�wn\""}},
-            {"backslash in the label", "Sea\\Charts", {}, {"Bestiary"}, {R"("Sea\Charts" holds)"}},
-            {"backslash in a tome", {}, {}, {"Bestiary", "Back\\slash"},
-             {R"(the tome name "Back\slash" holds a "\")"}},
-            {"backslash in a packed name", {}, {}, {"Back"},
-             {R"(the name "Tomes/Back/Sea\Charts.txt" holds a "\")"}},
-            {"packed name not UTF-8", {}, {}, {"Latin"},
-             {R"(the name of "Tomes/Latin/l�gende" is not UTF-8)"}},
-            {"packed folder without files", {}, {}, {"Empty"}, {R"("Tomes/Empty" holds no file)"}},
-            {"pipe in a packed folder", {}, {}, {"Pipe"}, {R"(the file "Tomes/Pipe/p" )" + device}},
-            {"socket in a packed folder", {}, {}, {"Socket"},
-             {R"(the file "Tomes/Socket/s" )" + device}},
+            {"control character in the name", Kind::NameHoldsControl, "dawn", "Isle\nof Dawn", {},
+             {"\nIsle\nof Dawn\n"}},
+            {"line separator in the name", Kind::NameHoldsControl, "dawn", "Isle\u2028of Dawn", {},
+             {"\nIsle\u2028of Dawn\n"}},
+            {"name ending in $\\", Kind::NameEndsInDollarBackslash, "dawn", "Gold$\\", {},
+             {"\nGold$\\\n"}},
+            {"wildcard in the label", Kind::NameHoldsWildcard, "da*wn", "Dawn", {}, {"\nda*wn\n"}},
+            {"control character in the label", Kind::NameHoldsControl, "da\x7Fwn", {}, {"Bestiary"},
+             {"\nda\x7Fwn\n"}},
+            {"backslash in the label", Kind::NameHoldsBackslash, "Sea\\Charts", {}, {"Bestiary"},
+             {"\nSea\\Charts\n"}},
+            {"backslash in a tome", Kind::NameHoldsBackslash, {}, {}, {"Bestiary", "Back\\slash"},
+             {"\nBack\\slash\n"}},
+            {"backslash in a packed name", Kind::NameHoldsBackslash, {}, {}, {"Back"},
+             {"/Tomes/Back/Sea\\Charts.txt\n"}},
+            {"packed name not UTF-8", Kind::NameNotUtf8, {}, {}, {"Latin"}, {"/Tomes/Latin/l"}},
+            {"packed folder without files", Kind::FolderEmpty, {}, {}, {"Empty"}, {"/Tomes/Empty\n"}},
+            {"pipe in a packed folder", Kind::FileNotPackable, {}, {}, {"Pipe"}, {"/Tomes/Pipe/p\n"}},
+            {"socket in a packed folder", Kind::FileNotPackable, {}, {}, {"Socket"},
+             {"/Tomes/Socket/s\n"}},
             // Making a device file takes root; a link to one is read as the device.
-            {"device in a packed folder", {}, {}, {"Device"},
-             {R"(the file "Tomes/Device/zero" )" + device}},
-            {"pipe as the world's .ini file", "pipe", "Pipe", {}, {R"(file "pipe.ini" )" + device}},
-            {"unreadable packed folder", {}, {}, {"Back"}, {"cannot be read"},
+            {"device in a packed folder", Kind::FileNotPackable, {}, {}, {"Device"},
+             {"/Tomes/Device/zero\n"}},
+            {"pipe as the world's .ini file", Kind::FileNotPackable, "pipe", "Pipe", {},
+             {"/pipe.ini\n"}},
+            {"unreadable packed folder", Kind::FolderUnpackable, {}, {}, {"Back"}, {"/Tomes/Back\n"},
              [&] { lock({game + "Tomes/Back"}, false); }},
-            {"world, locale xx_YY.UTF-8", label, name, {}, world,
+            {"world, locale xx_YY.UTF-8", {}, label, name, {}, world,
              [] { qputenv("LANG", "xx_YY.UTF-8"); }},
-            {"world, locale UTF-8", label, name, {}, world, [] { qputenv("LC_CTYPE", "UTF-8"); }},
-            {"tomes, launcher folder read-only", label, {}, tomes, ofTomes,
+            {"world, locale UTF-8", {}, label, name, {}, world, [] { qputenv("LC_CTYPE", "UTF-8"); }},
+            {"tomes, launcher folder read-only", {}, label, {}, tomes, ofTomes,
              [&] { lock({launcher}); }},
-            {"default world's tomes", {}, {}, defaultTomes, ofDefault},
-            {"no folder can be written", label, name, {}, {"launcher's folder or in"},
+            {"default world's tomes", {}, {}, {}, defaultTomes, ofDefault},
+            {"no folder can be written", Kind::ScriptNotWritten, label, name, {}, {"\n" + data + "\n"},
              [&] { lock({launcher, data}); }},
-            {"no compiler", label, name, {}, {"(makensis) was found"},
+            {"no compiler", Kind::CompilerNotFound, label, name, {}, {"/kvii.nsi\n"},
              [] { qputenv("PATH", "/nothing"); }},
-            {"compiler's errors at the end of a long report", label, name, {},
-             {"errors (exit code 1)", "\nError: line 7\nThe compiler's report: "},
+            {"compiler's errors at the end of a long report", Kind::CompilerFailed, label, name, {},
+             {"/kvii.log\nexit 1\nError: line 7"},
              [&] {
                  compiler(sh + "{ head -c 99999 /dev/zero | tr '\\0' x; echo '\n  Error: line 7'; } "
                                ">\"${2#-O}\"; exit 1");
              }},
-            {"compiler crashes", label, name, {}, {"crashed (exit code 139)"},
+            {"compiler crashes", Kind::CompilerCrashed, label, name, {}, {"exit 139"},
              [&] { compiler(sh + "kill -SEGV $$"); }},
-            {"no installer made, an old one there", label, name, {}, {"made no setup.exe"}, [&] {
+            {"no installer made, an old one there", Kind::NoInstallerMade, label, name, {}, {"exit 0"},
+             [&] {
                  compiler(sh + "exit 0");
                  InstallationBuilder::writeFile(launcher + "/output/setup.exe", "MZ");
              }},
-            {"Windows compiler, no Wine", label, name, {}, {"Install Wine"},
-             [&] { compiler("MZ", "MakeNSIS.EXE"); }},
+            {"Windows compiler, no Wine", Kind::CompilerNeedsWine, label, name, {},
+             {"/MakeNSIS.EXE\n"}, [&] { compiler("MZ", "MakeNSIS.EXE"); }},
         };
         // clang-format on
     }
@@ -285,18 +292,27 @@ void PackagingTest::installersHoldExactlyTheirFiles() {
     settings.SaveSetting("Settings", "lastDirLabel", "before");
     QProcessRunner runner;
     const Packaging::Outcome outcome = Packaging::Package(request, fs, settings, runner);
-    const QString said = outcome.text;
     const QString folder = p.locks.empty() ? p.launcher : p.data;
-    if (!said.startsWith("The installer is ready")) {
-        for (const QString& part : run.expected) // in the message, or in its tooltip
-            QVERIFY2((said + '\n' + outcome.details).contains(part), qPrintable(said));
+    QCOMPARE(outcome.ready, !run.refused);
+    if (outcome.problem) {
+        const Problem& problem = *outcome.problem;
+        // What it names, the exit code and the system's words, as the panel gets them.
+        const QString said =
+            (QStringList{"", problem.path, QStringLiteral("exit %1").arg(problem.exitCode)} +
+             problem.details)
+                .join('\n') +
+            '\n';
+        QVERIFY2(run.refused && problem.kind == *run.refused, qPrintable(said));
+        for (const QString& part : run.expected)
+            QVERIFY2(said.contains(part), qPrintable(said));
         // The label is saved with the script, so only once nothing was refused.
+        const bool scriptWritten = int(problem.kind) > int(Problem::Kind::ScriptNotWritten);
         QCOMPARE(settings.GetSetting("Settings", "lastDirLabel"),
-                 said.startsWith("Nothing was packaged") ? "before" : run.label);
+                 scriptWritten ? run.label : "before");
         return;
     }
-    QCOMPARE(said, "The installer is ready: setup.exe in " + folder + "/output" +
-                       (p.locks.empty() ? "." : " (the launcher's folder cannot be written)."));
+    QCOMPARE(outcome.folder, folder + "/output");
+    QCOMPARE(outcome.inDataFolder, !p.locks.empty());
     // 7-Zip's listing of the installer: every path (a name may end in a space).
     QProcess lister;
     lister.start("7zz", {"l", "-ba", "-slt", folder + "/output/setup.exe"});

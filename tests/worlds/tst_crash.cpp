@@ -319,8 +319,8 @@ void CrashTest::theCommandLineExitsWithTheGamesStatusOrWhy_data() {
         << play << game << QByteArray("MZ") << 126 << "Windows program";
     QTest::newRow("name taken during the game")
         << play << "out/block" << QByteArray("") << 125
-        << "Could not restore \"Roster\" (\"Roster_Frostmarch\" is in the way). Fix that, then "
-           "run korvath2-launcher --recover";
+        << "/Roster could not take back its name \"Roster_Frostmarch\" (\"Roster_Frostmarch\" "
+           "is in the way). Fix that, then run korvath2-launcher --recover";
 }
 
 void CrashTest::theCommandLineExitsWithTheGamesStatusOrWhy() {

@@ -3,6 +3,7 @@
 // game sees, the launch's problems in the label, and the single-instance guard.
 #include "WorldsTestSupport.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/ProblemTexts.h"
 #include "app/ui/RunLauncher.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/TabControl.h"
@@ -10,7 +11,6 @@
 #include "platform/InstanceLock.h"
 #include "support/WindowSupport.h"
 #include "worlds/DesktopEntries.h"
-#include "worlds/WorldLaunch.h"
 
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
@@ -104,7 +104,7 @@ void LaunchTest::startUpWaitsForAnEarlierGameThenRepairs() {
     QVERIFY(!window.SwitchSavedWorldOut(window.CreatorLabel));
     QCOMPARE(snapshot(dir), switchedIn);
     QCOMPARE(window.PlayerLabel->text() + window.CreatorLabel->text(),
-             WorldLaunch::kEarlierRunText + WorldLaunch::kEarlierRunText);
+             ProblemTexts::Text(Problem(Problem::Kind::EarlierRunRunning)).repeated(2));
     QVERIFY(!window.PlayerLaunchBtn->isEnabled() &&
             !window.CreatorLaunchBtn->isEnabledTo(window.CreatorPicBox));
 

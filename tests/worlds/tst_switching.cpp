@@ -268,11 +268,6 @@ struct Decides {
     WorldLaunch::Preparation prepare(SettingsStore& settings, const QString& dir) {
         return WorldLaunch::Prepare(fs, settings, table, dir);
     }
-    // Why a launch from settings would be refused here; "" when it would not.
-    QString refusal(SettingsStore& settings) {
-        const WorldLaunch::Preparation ready = prepare(settings, game);
-        return ready.refusal ? ready.refusal->text : QString();
-    }
     // The markers of Roster and Tomes that the game sees, or why it was not started.
     QString launch(const QString& dir, SettingsStore& settings, const QString& world) {
         LauncherState state = stateFor(dir.chopped(1));
@@ -282,10 +277,22 @@ struct Decides {
             for (const char* folder : {"Roster", "Tomes"})
                 seen << markerOf(KVDirStuff::ResolveGameDir(fs, dir) + folder);
         });
-        return outcome.notSwitchedIn ? SR::SwitchInFailureText(*outcome.notSwitchedIn)
+        return outcome.notSwitchedIn ? QStringLiteral("refused %1: %2")
+                                           .arg(int(outcome.notSwitchedIn->kind))
+                                           .arg(outcome.notSwitchedIn->folders.join(','))
                                      : seen.join(',');
     }
+    // What a refusal is about: its kind, the table entry, how many more, the errno.
+    static QString facts(Problem::Kind kind, const QString& entry, int more, int error) {
+        return QStringLiteral("%1 %2+%3 errno %4").arg(int(kind)).arg(entry).arg(more).arg(error);
+    }
+    // Why a launch from settings would be refused here; "" when it would not.
+    QString refusal(SettingsStore& settings) {
+        const std::optional<Problem> p = prepare(settings, game).refusal;
+        return p ? facts(p->kind, p->entry, p->more, p->systemError) : QString();
+    }
 };
+using Kind = Problem::Kind;
 } // namespace
 
 // Cut short through a link, finished by a launcher with another settings home
@@ -322,7 +329,7 @@ void SwitchingTest::heldWhileItsLauncherOrGameRuns() {
         QVERIFY(write(d.record, readText(d.record).toUtf8() + holder +
                                     QByteArray::number(stamp.pid) + ' ' + stamp.startTime + ' ' +
                                     stamp.bootId + '\n'));
-        QCOMPARE(d.refusal(*d.second), SR::kHeldText);
+        QCOMPARE(d.refusal(*d.second), Decides::facts(Kind::HeldByProgram, "", 0, 0));
         QCOMPARE(snapshot(d.game).filter(d.notRecord), switchedIn);
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished());
@@ -371,18 +378,15 @@ void SwitchingTest::anUnreadableRecordOrUnknownStowedFoldersAreRefused() {
     QVERIFY(d.cutShort(d.game, *d.first));
     const QStringList stuck = snapshot(d.game).filter(d.notRecord);
     QVERIFY(write(d.record, "damaged"));
-    QVERIFY(d.refusal(*d.second).startsWith(
-        "The launcher's record cannot be read (it is damaged), and 3 folders"));
+    QCOMPARE(d.refusal(*d.second), Decides::facts(Kind::RecordUnreadable, "", 3, 0));
     QCOMPARE(snapshot(d.game).filter(d.notRecord), stuck);
     QVERIFY(QFile::remove(d.record));
-    QVERIFY(d.refusal(*d.second).startsWith(
-        "A launch that the launcher has no record of stored away \"Roster\" and 2 more"));
+    QCOMPARE(d.refusal(*d.second), Decides::facts(Kind::UnknownStowed, "Roster", 2, 0));
     QCOMPARE(d.refusal(*d.first), QString()); // its labels are in the first home
     QVERIFY(write(d.record, "damaged"));
     QVERIFY(d.refusal(*d.second).isEmpty() && !QFile::exists(d.record));
     QVERIFY(::mkfifo(QFile::encodeName(d.record), 0600) == 0);
-    QVERIFY(d.refusal(*d.second).startsWith(
-        "The launcher's record cannot be read (it is not a regular file). Remove it"));
+    QCOMPARE(d.refusal(*d.second), Decides::facts(Kind::RecordUnreadable, "", 0, EINVAL));
     QVERIFY(QFile::remove(d.record));
     QCOMPARE(snapshot(d.game), d.resting);
 }
@@ -419,8 +423,10 @@ void SwitchingTest::namesThatDifferOnlyInCase() {
              "Frostmarch Roster_Frostmarch,Frostmarch Tomes_Frostmarch");
     QCOMPARE(snapshot(game), lower);
     QVERIFY(QDir().mkdir(game + "ROSTER_frostmarch"));
-    QVERIFY(
-        d.launch(game, *d.first, "Frostmarch").startsWith("Not started: names that differ only"));
+    QCOMPARE(d.launch(game, *d.first, "Frostmarch"),
+             QStringLiteral("refused %1: %2ROSTER_frostmarch,%2roster_FROSTMARCH")
+                 .arg(int(Kind::AmbiguousNames))
+                 .arg(game));
     QVERIFY(QDir().rmdir(game + "ROSTER_frostmarch"));
     QCOMPARE(snapshot(game), lower);
 }

@@ -8,6 +8,7 @@
 #include "app/ui/ListBox.h"
 #include "app/ui/PanelLayout.h"
 #include "app/ui/Pictures.h"
+#include "app/ui/ProblemTexts.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
 #include "gamedir/ui/DriveListBox.h"
@@ -210,6 +211,10 @@ void Form1::showMessage(QLabel* label, const QString& text, const QString& detai
     label->setTextInteractionFlags(Qt::NoTextInteraction);
     label->setText(text);
     label->setToolTip(details);
+}
+
+void Form1::showProblem(QLabel* label, const Problem& problem) {
+    showMessage(label, ProblemTexts::Text(problem), ProblemTexts::Details(problem));
 }
 
 void Form1::Form_Load() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/LauncherState.h"
+#include "app/Problem.h"
 #include "creator/Packaging.h"
 #include "gamedir/KVDirStuff.h"
 #include "gamedir/ui/DirPanelState.h"
@@ -185,6 +186,7 @@ private:
     // A message of a panel: the text in its label, the system's own words and paths
     // in the label's tooltip.
     static void showMessage(QLabel* label, const QString& text, const QString& details = {});
+    static void showProblem(QLabel* label, const Problem& problem); // as ProblemTexts words it
 
     bool windowClosed = false; // set once the window has been closed
     // The pictures the first frame does not show, read once it is on the screen.

@@ -3,9 +3,9 @@
 
 #include "app/SettingsStore.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/ProblemTexts.h"
 #include "creator/Packaging.h"
 #include "worlds/FolderSwitching.h"
-#include "worlds/WorldLaunch.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -105,7 +105,7 @@ void Form1::CreatorLaunch() {
         return;
     // Without a catalogue (no game directory at start-up) there is no world to act on.
     if (CreatorWorldList->count() == 0 || state.Worlds().Count() == 0) {
-        showMessage(CreatorLabel, WorldLaunch::kNoWorldsText);
+        showMessage(CreatorLabel, ProblemTexts::kNoWorldsText);
         return;
     }
     if (action == Package) {
@@ -132,13 +132,20 @@ void Form1::creatorPackage() {
         Packaging::Package(request, *state.fileSystem, *services.settings, *services.processRunner);
     if (outcome.dirLabelSaved)
         state.dirLabel = request.input.label;
-    showMessage(CreatorLabel, outcome.text, outcome.details);
+    if (outcome.problem)
+        showProblem(CreatorLabel, *outcome.problem);
     if (!outcome.ready)
         return;
+    const QString folderShown = ProblemTexts::ShownFolder(outcome.folder);
+    QString text = QStringLiteral("The installer is ready: setup.exe in %1").arg(folderShown);
+    if (outcome.inDataFolder)
+        text += QStringLiteral(" (the launcher's folder cannot be written)");
+    text += QLatin1Char('.');
+    showMessage(CreatorLabel, text, outcome.installer);
     // The folder's name is a link (by mouse, or Tab and Enter) that opens it in the
     // desktop's file manager: the data folder is hidden from most users.
-    QString html = outcome.text.toHtmlEscaped();
-    const QString shown = outcome.folderShown.toHtmlEscaped();
+    QString html = text.toHtmlEscaped();
+    const QString shown = folderShown.toHtmlEscaped();
     html.replace(html.lastIndexOf(shown), shown.size(),
                  QStringLiteral("<a href=\"%1\">%2</a>")
                      .arg(QUrl::fromLocalFile(outcome.folder).toString(QUrl::FullyEncoded), shown));
@@ -173,9 +180,8 @@ Packaging::Request Form1::packagingRequest(bool worldScript) {
 
 void Form1::writeScript(bool worldScript) {
     const Packaging::Request request = packagingRequest(worldScript);
-    const QString refused = Packaging::Problem(request, *state.fileSystem);
-    if (!refused.isEmpty()) {
-        showMessage(CreatorLabel, refused);
+    if (const std::optional<Problem> refused = Packaging::Refusal(request, *state.fileSystem)) {
+        showProblem(CreatorLabel, *refused);
         return;
     }
     state.dirLabel = request.input.label;

@@ -5,7 +5,9 @@
 
 #include "app/SettingsStore.h"
 #include "app/ui/ListBox.h"
+#include "app/ui/ProblemTexts.h"
 #include "platform/InstanceLock.h"
+#include "worlds/LaunchStuff.h"
 #include "worlds/SwitchRecords.h"
 #include "worlds/WorldLaunch.h"
 
@@ -70,42 +72,22 @@ void Form1::restoreRecordedSwitches() {
 }
 
 void Form1::noteWaitingSwitches(const SwitchRecords::RestoreOutcome& restored) {
-    // Folders that could not be put back come first: the player can mend that now.
-    const QList<SwitchRecords::Settled> blocked =
-        restored.in(SwitchRecords::Settled::State::Blocked);
-    if (!blocked.isEmpty()) {
-        const FolderSwitching::Trouble& trouble = *blocked.first().trouble;
-        launchPanel.switchNotice = SwitchRecords::RestoreFailureText(trouble);
-        launchPanel.switchNoticeDetails =
-            (QStringList(trouble.gameDir) + trouble.details).join('\n');
-        return;
-    }
-    // Then a program that another launcher started from this directory.
-    const SwitchRecords::Settled* own = restored.find(state.gameDir);
-    if (own && own->state == SwitchRecords::Settled::State::Held) {
-        launchPanel.switchNotice = SwitchRecords::kHeldText;
-        launchPanel.switchNoticeDetails = own->gameDir;
-        return;
-    }
-    launchPanel.switchNotice = SwitchRecords::UnreachableText(restored.unreachable);
-    QStringList directories;
-    for (const SwitchRecords::Record& record : restored.unreachable)
-        directories.append(record.gameDir);
-    directories.removeDuplicates();
-    launchPanel.switchNoticeDetails = directories.join(QLatin1Char('\n'));
+    const std::optional<Problem> waiting = restored.waiting(state.gameDir);
+    launchPanel.switchNotice = waiting ? ProblemTexts::Text(*waiting) : QString();
+    launchPanel.switchNoticeDetails = waiting ? ProblemTexts::NoticeDetails(*waiting) : QString();
 }
 
 bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
     // Never rename under a program that an earlier run left running.
     if (launchPanel.waitingForEarlierGame) {
-        showMessage(messageLabel, WorldLaunch::kEarlierRunText);
+        showProblem(messageLabel, Problem{Problem::Kind::EarlierRunRunning});
         return false;
     }
     const WorldLaunch::Preparation preparation =
         WorldLaunch::Prepare(*state.fileSystem, *services.settings, gameFolderTable, state.gameDir);
     noteWaitingSwitches(preparation.restored);
     if (preparation.refusal) {
-        showMessage(messageLabel, preparation.refusal->text, preparation.refusal->details);
+        showProblem(messageLabel, *preparation.refusal);
         return false;
     }
     return true;
@@ -114,12 +96,12 @@ bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
 void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex,
                                QLabel* messageLabel) {
     if (launchPanel.waitingForEarlierGame) {
-        showMessage(messageLabel, WorldLaunch::kEarlierRunText);
+        showProblem(messageLabel, Problem{Problem::Kind::EarlierRunRunning});
         return;
     }
     WorldList& worlds = state.Worlds();
     if (worlds.Count() == 0) {
-        showMessage(messageLabel, WorldLaunch::kNoWorldsText);
+        showMessage(messageLabel, ProblemTexts::kNoWorldsText);
         return;
     }
     if (worldListIndex < 0 || worldListIndex >= worlds.Count()) {
@@ -138,8 +120,8 @@ void Form1::LaunchWorldProgram(const QString& executableName, int worldListIndex
     const WorldLaunch::Outcome outcome =
         WorldLaunch::Run(state, *services.settings, *services.processRunner, gameFolderTable,
                          executableName, [&] { outOfUse.emplace(*this, OutOfUse::OffScreen); });
-    if (outcome.message)
-        showMessage(messageLabel, outcome.message->text, outcome.message->details);
+    if (outcome.problem)
+        showProblem(messageLabel, *outcome.problem);
 }
 
 Form1::OutOfUse::OutOfUse(Form1& window, Mode mode) : m_window(window), m_mode(mode) {
@@ -272,8 +254,8 @@ void Form1::finishStartupWorldSteps() {
         restoreLaunchLabels();
         return;
     }
-    showMessage(PlayerLabel, WorldLaunch::kEarlierRunText);
-    showMessage(CreatorLabel, WorldLaunch::kEarlierRunText);
+    showProblem(PlayerLabel, Problem{Problem::Kind::EarlierRunRunning});
+    showProblem(CreatorLabel, Problem{Problem::Kind::EarlierRunRunning});
     PlayerLaunchBtn->setEnabled(false);
     CreatorLaunchBtn->setEnabled(false);
 }

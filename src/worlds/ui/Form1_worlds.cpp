@@ -9,9 +9,6 @@
 #include <QLabel>
 #include <QMenu>
 
-#include <cerrno>
-#include <cstring>
-
 void Form1::ScanWorlds() {
     WorldList& worlds = state.Worlds();
     WorldCatalogue::ReadWorlds(*state.fileSystem, state.gameDir, worlds);
@@ -46,18 +43,11 @@ void Form1::WorldList_ContextMenu(ListBox* list, int index, const QPoint& global
             DesktopEntries::Add(state.gameDir, world.DirLabel(), world.DisplayName(),
                                 QCoreApplication::applicationFilePath());
     } catch (const FileSystemError& error) {
-        // A file of someone else's at the entry's place is never touched.
-        const QString reason =
-            error.systemError() == EEXIST || error.systemError() == 0
-                ? QStringLiteral("another file is in its place")
-                : QString::fromLocal8Bit(std::strerror(error.systemError())).toLower();
-        showMessage(label,
-                    (listed ? QStringLiteral("\"%1\" could not be removed from the "
-                                             "applications menu (%2).")
-                            : QStringLiteral("\"%1\" could not be added to the "
-                                             "applications menu (%2)."))
-                        .arg(world.DisplayName(), reason),
-                    error.message());
+        Problem problem = Problem::Of(
+            listed ? Problem::Kind::MenuEntryNotRemoved : Problem::Kind::MenuEntryNotAdded,
+            DesktopEntries::PathFor(state.gameDir, world.DirLabel()), error);
+        problem.name = world.DisplayName();
+        showProblem(label, problem);
     }
 }
 
