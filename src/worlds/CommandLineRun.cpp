@@ -417,20 +417,19 @@ private:
         if (world.position == 0)
             return world.status;
         const WorldData& named = m_state.Worlds().Item(world.position);
+        DesktopEntries::Result added;
         try {
-            m_services.print(DesktopEntries::Add(m_state.gameDir, named.DirLabel(),
-                                                 named.DisplayName(), m_services.launcherProgram));
+            added = DesktopEntries::Add(m_state.gameDir, named.DirLabel(), named.DisplayName(),
+                                        m_services.launcherProgram);
         } catch (const FileSystemError& error) {
-            return menuEntryFailed(Problem::Kind::MenuEntryNotAdded, m_state.gameDir,
-                                   named.DirLabel(), error);
+            added.refused =
+                Problem::Of(Problem::Kind::MenuEntryNotAdded,
+                            DesktopEntries::PathFor(m_state.gameDir, named.DirLabel()), error);
         }
+        if (added.refused)
+            return fail(Sentence(*added.refused), ExitStatus::kFailed);
+        m_services.print(added.path);
         return 0;
-    }
-
-    int menuEntryFailed(Problem::Kind kind, const QString& gameDir, const QString& dirLabel,
-                        const FileSystemError& error) {
-        return fail(Sentence(Problem::Of(kind, DesktopEntries::PathFor(gameDir, dirLabel), error)),
-                    ExitStatus::kFailed);
     }
 
     // The entry of a world in the catalogue; else that of a label that is no longer
@@ -455,14 +454,17 @@ private:
     }
 
     int removeEntry(const QString& gameDir, const QString& dirLabel) {
-        bool removed = false;
+        DesktopEntries::Result removed;
         try {
             removed = DesktopEntries::Remove(gameDir, dirLabel);
         } catch (const FileSystemError& error) {
-            return menuEntryFailed(Problem::Kind::MenuEntryNotRemoved, gameDir, dirLabel, error);
+            removed.refused = Problem::Of(Problem::Kind::MenuEntryNotRemoved,
+                                          DesktopEntries::PathFor(gameDir, dirLabel), error);
         }
-        m_services.print(DesktopEntries::PathFor(gameDir, dirLabel));
-        if (!removed)
+        if (removed.refused)
+            return fail(Sentence(*removed.refused), ExitStatus::kFailed);
+        m_services.print(removed.path);
+        if (!removed.removed)
             m_services.warn(kProgram + QStringLiteral(": there was no menu entry for that world; "
                                                       "nothing was removed."));
         return 0;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -74,17 +75,10 @@ QString execArgument(const QString& argument) {
     return quote ? QLatin1Char('"') + out + QLatin1Char('"') : out;
 }
 
-// An Exec value cannot hold control characters beyond the escaped ones.
-void checkNameable(const QString& what, const QString& text, const QString& path) {
-    for (const QChar c : text) {
-        if (isControl(c) && c != QLatin1Char('\n') && c != QLatin1Char('\t') &&
-            c != QLatin1Char('\r'))
-            throw FileSystemError(
-                QStringLiteral("Cannot write %1: %2 holds a control character, which a desktop "
-                               "entry cannot hold")
-                    .arg(path, what),
-                EINVAL);
-    }
+// What an entry cannot hold: a control character beyond the escaped ones.
+bool unnameable(QChar c) {
+    return isControl(c) && c != QLatin1Char('\n') && c != QLatin1Char('\t') &&
+           c != QLatin1Char('\r');
 }
 
 // Makes folder and the folders above it that are missing.
@@ -134,11 +128,16 @@ bool isOwn(const QMap<QString, QString>& keys, const QString& gameDir, const QSt
            StringValue(keys.value(kWorldKey)) == dirLabel;
 }
 
-[[noreturn]] void throwForeign(const QString& path) {
-    throw FileSystemError(QStringLiteral("%1 is not the Korvath II Launcher's menu entry for that "
-                                         "world; it was left as it is")
-                              .arg(path),
-                          EEXIST);
+// Nothing was done at path, and why.
+Result refused(Problem::Kind kind, const QString& path, int systemError, const QString& reason) {
+    Problem problem(kind, path, reason);
+    problem.systemError = systemError;
+    problem.details = QStringList{path};
+    return Result{path, false, problem};
+}
+
+Result foreign(Problem::Kind kind, const QString& path) {
+    return refused(kind, path, EEXIST, QStringLiteral("another file is in its place"));
 }
 
 } // namespace
@@ -184,26 +183,29 @@ bool Exists(const QString& gameDir, const QString& dirLabel) {
     }
 }
 
-QString Add(const QString& gameDir, const QString& dirLabel, const QString& displayName,
-            const QString& launcherProgram) {
+Result Add(const QString& gameDir, const QString& dirLabel, const QString& displayName,
+           const QString& launcherProgram) {
     const QString path = PathFor(gameDir, dirLabel);
     const QString dir = withSeparator(gameDir);
     const QString program = QFileInfo(launcherProgram).absoluteFilePath();
-    checkNameable(QStringLiteral("the world's label"), dirLabel, path);
-    checkNameable(QStringLiteral("the game directory"), dir, path);
-    checkNameable(QStringLiteral("the launcher's path"), program, path);
+    for (const auto& [what, text] : {std::pair{"the world's label", dirLabel},
+                                     {"the game directory", dir},
+                                     {"the launcher's path", program}}) {
+        if (std::any_of(text.begin(), text.end(), unnameable))
+            return refused(Problem::Kind::MenuEntryNotAdded, path, EINVAL,
+                           QStringLiteral("%1 holds a control character").arg(what));
+    }
     // Only characters an entry cannot show are left out of the name.
     QString name = displayName;
     for (QChar& c : name) {
-        if (isControl(c) && c != QLatin1Char('\n') && c != QLatin1Char('\t') &&
-            c != QLatin1Char('\r'))
+        if (unnameable(c))
             c = QLatin1Char(' ');
     }
 
     makeFolder(Folder());
     const std::optional<QByteArray> existing = SafeFiles::ReadRegularFile(path);
     if (existing && !isOwn(parse(*existing), gameDir, dirLabel))
-        throwForeign(path);
+        return foreign(Problem::Kind::MenuEntryNotAdded, path);
 
     QStringList exec;
     for (const QString& argument :
@@ -219,23 +221,23 @@ QString Add(const QString& gameDir, const QString& dirLabel, const QString& disp
         kGameDirKey + QLatin1Char('=') + escapeString(dir) + QLatin1Char('\n') + kWorldKey +
         QLatin1Char('=') + escapeString(dirLabel) + QLatin1Char('\n');
     SafeFiles::Write(path, content.toUtf8(), SafeFiles::Mode::Replace, SafeFiles::Sync::Everything);
-    return path;
+    return Result{path, false, std::nullopt};
 }
 
-bool Remove(const QString& gameDir, const QString& dirLabel) {
+Result Remove(const QString& gameDir, const QString& dirLabel) {
     const QString path = PathFor(gameDir, dirLabel);
     const std::optional<QByteArray> content = SafeFiles::ReadRegularFile(path);
     if (!content)
-        return false;
+        return Result{path, false, std::nullopt};
     if (!isOwn(parse(*content), gameDir, dirLabel))
-        throwForeign(path);
+        return foreign(Problem::Kind::MenuEntryNotRemoved, path);
     if (::unlink(QFile::encodeName(path).constData()) != 0) {
         const int err = errno;
         if (err == ENOENT)
-            return false;
+            return Result{path, false, std::nullopt};
         throw FileSystemError(QStringLiteral("Cannot remove %1 (%2)").arg(path, reason(err)), err);
     }
-    return true;
+    return Result{path, true, std::nullopt};
 }
 
 QMap<QString, QString> Read(const QString& path) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/Problem.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // One entry in the desktop's applications menu per world of an installation: clicking it
 // runs `korvath2-launcher --world LABEL --game-dir DIR`. Entries carry keys of the
@@ -26,21 +29,29 @@ QString PathFor(const QString& gameDir, const QString& dirLabel);
 // Remove then say why).
 bool Exists(const QString& gameDir, const QString& dirLabel);
 
-// Writes the entry (Name "Korvath II — displayName", Exec launcherProgram's absolute
-// path with --world and --game-dir) atomically, creating the folder when missing, and
-// returns its path. The launcher's own entry there is replaced; any other file there is
-// left as it is. Throws FileSystemError naming the path and the reason: the folder or
-// the file cannot be written, a file there is not the launcher's (EEXIST), or the label,
-// the directory or the program holds a control character other than tab, newline and
-// carriage return, which an entry cannot hold (EINVAL).
-QString Add(const QString& gameDir, const QString& dirLabel, const QString& displayName,
-            const QString& launcherProgram);
+// What Add or Remove did: the entry's path; for Remove, whether the launcher's own entry
+// was there and went. refused: nothing was done, because a file there is not the
+// launcher's (EEXIST; it is left as it is) or, for Add, the label, the directory or the
+// program holds a control character other than tab, newline and carriage return, which
+// an entry cannot hold (EINVAL). The refusal is a MenuEntryNotAdded or
+// MenuEntryNotRemoved problem naming the entry, with the reason in words.
+struct Result {
+    QString path;
+    bool removed = false;
+    std::optional<Problem> refused;
+};
 
-// Removes the launcher's own entry for that world (at PathFor) and returns whether there
-// was one: nothing at the path is not an error. Throws FileSystemError naming the path
-// and the reason when the file there is not the launcher's (it is left as it is;
-// EEXIST), cannot be read, or cannot be removed.
-bool Remove(const QString& gameDir, const QString& dirLabel);
+// Writes the entry (Name "Korvath II — displayName", Exec launcherProgram's absolute
+// path with --world and --game-dir) atomically, creating the folder when missing. The
+// launcher's own entry there is replaced. Throws FileSystemError naming the path and the
+// reason when the folder or the file cannot be written.
+Result Add(const QString& gameDir, const QString& dirLabel, const QString& displayName,
+           const QString& launcherProgram);
+
+// Removes the launcher's own entry for that world (at PathFor): nothing at the path is
+// not an error. Throws FileSystemError naming the path and the reason when the file
+// there cannot be read or removed.
+Result Remove(const QString& gameDir, const QString& dirLabel);
 
 // The keys of the file's [Desktop Entry] group with their values as written (escapes
 // not yet read; the first of a repeated key). Empty when there is no file at path.

@@ -44,7 +44,7 @@ void DesktopTest::hostileNamesRoundTripAndOnlyOwnEntriesAreTouched() {
                                   "/data/applications/korvath2-[a-z0-9-]+-[0-9a-f]{16}\\.desktop$");
     // Two rows sharing a path would meet as a foreign file, which Add refuses.
     for (const auto& row : rows) {
-        const QString path = DE::Add(row.dir, row.label, row.display, program);
+        const QString path = DE::Add(row.dir, row.label, row.display, program).path;
         QVERIFY2(name.match(path).hasMatch() && DE::Exists(row.dir, row.label), qPrintable(path));
         const QMap<QString, QString> keys = DE::Read(path);
         QCOMPARE(DE::StringValue(keys["Name"]), QString("Korvath II \u2014 ") + row.display);
@@ -58,34 +58,45 @@ void DesktopTest::hostileNamesRoundTripAndOnlyOwnEntriesAreTouched() {
     }
 
     const QString dir = "/games/K/", path = DE::PathFor(dir, "Frostmarch");
-    const auto failure = [](const std::function<void()>& call) {
+    // Why a call changed nothing: a refusal (kind, path, reason), or a failing service.
+    const auto failure = [](const std::function<DE::Result()>& call) {
         try {
-            call();
+            const std::optional<Problem> refused = call().refused;
+            return refused ? QString("%1 %2: %3")
+                                 .arg(int(refused->kind))
+                                 .arg(refused->path, refused->reason)
+                           : QString();
         } catch (const FileSystemError& error) {
             return error.message();
         }
-        return QString();
     };
-    QVERIFY(!DE::Remove(dir, "Frostmarch"));
+    const QString notAdded = QString::number(int(Problem::Kind::MenuEntryNotAdded)) + ' ' + path,
+                  notRemoved =
+                      QString::number(int(Problem::Kind::MenuEntryNotRemoved)) + ' ' + path;
+    QVERIFY(!DE::Remove(dir, "Frostmarch").removed);
     // A file of someone else's at the entry's path (or one for another world) stays.
     for (const QByteArray& foreign :
          {QByteArray("[Desktop Entry]\nName=Mine\n"), QByteArray("not an entry"),
           QByteArray("[Desktop Entry]\nX-Korvath-Launcher-GameDir=/games/K/\n"
                      "X-Korvath-Launcher-World=Frostmarch2\n")}) {
         QVERIFY(write(path, foreign) && !DE::Exists(dir, "Frostmarch"));
-        QVERIFY(failure([&] { DE::Remove(dir, "Frostmarch"); }).contains(path));
-        QVERIFY(failure([&] { DE::Add(dir, "Frostmarch", "F", "/bin/k"); }).contains(path));
+        QCOMPARE(failure([&] { return DE::Remove(dir, "Frostmarch"); }),
+                 notRemoved + ": another file is in its place");
+        QCOMPARE(failure([&] { return DE::Add(dir, "Frostmarch", "F", "/bin/k"); }),
+                 notAdded + ": another file is in its place");
         QCOMPARE(readText(path), QString(foreign));
     }
     // The directory given without its closing separator is the same installation.
-    QVERIFY(QFile::remove(path) && DE::Add("/games/K", "Frostmarch", "F", "/bin/k") == path);
-    QVERIFY(DE::Remove(dir, "Frostmarch") && !QFile::exists(path));
+    QVERIFY(QFile::remove(path) && DE::Add("/games/K", "Frostmarch", "F", "/bin/k").path == path);
+    QVERIFY(DE::Remove(dir, "Frostmarch").removed && !QFile::exists(path));
     // What no entry can hold, and a folder that cannot be made, are said with the path.
-    QVERIFY(failure([&] { DE::Add(dir, "bell\a", "B", "/bin/k"); }).contains("control character"));
+    QCOMPARE(failure([&] { return DE::Add(dir, "bell\a", "B", "/bin/k"); }),
+             QString::number(int(Problem::Kind::MenuEntryNotAdded)) + ' ' +
+                 DE::PathFor(dir, "bell\a") + ": the world's label holds a control character");
     QVERIFY(write(tmp.path() + "/file", ""));
     qputenv("XDG_DATA_HOME", QFile::encodeName(tmp.path() + "/file/data"));
     QVERIFY(failure([&] {
-                DE::Add(dir, "Frostmarch", "F", "/bin/k");
+                return DE::Add(dir, "Frostmarch", "F", "/bin/k");
             }).contains(tmp.path() + "/file/data/applications"));
 }
 

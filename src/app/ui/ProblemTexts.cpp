@@ -288,7 +288,8 @@ QString Text(const Problem& problem) {
         // A file of someone else's at the entry's place is never touched.
         const QString reason = problem.systemError == EEXIST || problem.systemError == 0
                                    ? QStringLiteral("another file is in its place")
-                                   : Problem::ReasonOf(problem.systemError);
+                               : problem.reason.isEmpty() ? Problem::ReasonOf(problem.systemError)
+                                                          : problem.reason;
         return (problem.kind == Kind::MenuEntryNotAdded
                     ? QStringLiteral("\"%1\" could not be added to the applications menu (%2).")
                     : QStringLiteral("\"%1\" could not be removed from the applications menu "

@@ -36,18 +36,20 @@ void Form1::WorldList_ContextMenu(ListBox* list, int index, const QPoint& global
                                                  : QStringLiteral("Add to Applications Menu"));
     if (menu.exec(globalPos) != entry)
         return;
+    std::optional<Problem> refused;
     try {
-        if (listed)
-            DesktopEntries::Remove(state.gameDir, world.DirLabel());
-        else
-            DesktopEntries::Add(state.gameDir, world.DirLabel(), world.DisplayName(),
-                                QCoreApplication::applicationFilePath());
+        refused = listed ? DesktopEntries::Remove(state.gameDir, world.DirLabel()).refused
+                         : DesktopEntries::Add(state.gameDir, world.DirLabel(), world.DisplayName(),
+                                               QCoreApplication::applicationFilePath())
+                               .refused;
     } catch (const FileSystemError& error) {
-        Problem problem = Problem::Of(
-            listed ? Problem::Kind::MenuEntryNotRemoved : Problem::Kind::MenuEntryNotAdded,
-            DesktopEntries::PathFor(state.gameDir, world.DirLabel()), error);
-        problem.name = world.DisplayName();
-        showProblem(label, problem);
+        refused = Problem::Of(listed ? Problem::Kind::MenuEntryNotRemoved
+                                     : Problem::Kind::MenuEntryNotAdded,
+                              DesktopEntries::PathFor(state.gameDir, world.DirLabel()), error);
+    }
+    if (refused) {
+        refused->name = world.DisplayName();
+        showProblem(label, *refused);
     }
 }
 
