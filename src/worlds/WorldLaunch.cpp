@@ -15,6 +15,8 @@ Problem notStarted(LaunchStuff::StartProblem why, const QString& program, const 
         Problem problem{Problem::Kind::ProgramNeedsWine, program};
         problem.name = qEnvironmentVariable("WINE");
         problem.details = QStringList{program};
+        if (!problem.name.isEmpty())
+            problem.details.append(QStringLiteral("WINE=") + problem.name);
         return problem;
     }
     case LaunchStuff::StartProblem::NotStarted: {

@@ -253,6 +253,7 @@ void WindowTest::everyLabelHoldsEveryTextItCanShow() {
     QStringList launchTexts = {
         ProblemTexts::kNoWorldsText,
         ProblemTexts::Text(Problem(Problem::Kind::SettingsNotSaved, "", notSaved))};
+    QStringList packagingTexts;
     for (int k = 0; k < Problem::kKinds; ++k) {
         for (const auto& [entry, path, world] :
              {std::tuple{"Roster", "/g/Roster", "Roster_Frostmarch"},
@@ -268,15 +269,19 @@ void WindowTest::everyLabelHoldsEveryTextItCanShow() {
                     Problem::Kind(k),
                     program ? "/media/usb-disk/Games/Korvath II Gold Edition/worldforge2.exe"
                             : path,
-                    error, entry, program ? "wine-staging" : world,
+                    error, entry, program ? "/usr/lib/wine-staging/bin/wine" : world,
                     QString(path).startsWith("/media") ? 1 : 10);
-                // Packaging's texts are the Creator panel test's; a switch waits at a game
-                // directory, never at a stowed folder.
+                // A switch waits at a game directory, never at a stowed folder. A packaging
+                // refusal may name a long name without a space, in the Creator panel.
                 const bool packaging = problem.kind >= Problem::Kind::NameHoldsControl &&
                                        problem.kind <= Problem::Kind::NoInstallerMade;
                 if (!packaging && (problem.kind != Problem::Kind::SwitchUnreachable ||
                                    QString(path).endsWith('/')))
                     launchTexts << ProblemTexts::Text(problem);
+                else if (packaging && problem.kind <= Problem::Kind::FolderEmpty) // a name
+                    packagingTexts << ProblemTexts::Text(
+                        problemAt(problem.kind, "/g/Tomes/" + QString(44, 'p') + "/" + entry, error,
+                                  entry, world, 1, Problem::Named(error % 5)));
             }
         }
     }
@@ -287,7 +292,7 @@ void WindowTest::everyLabelHoldsEveryTextItCanShow() {
         {w.KVDirSettingLabel, {w.KVDirSettingLabel->text()}},
         {w.KVDirDirLabel, {"NONE SELECTED", "/ .. /Korvath II Gold Edition (Collector's Box)"}},
         {w.PlayerLabel, QStringList(w.PlayerLabel->text()) + launchTexts},
-        {w.CreatorLabel, QStringList(w.CreatorLabel->text()) + launchTexts},
+        {w.CreatorLabel, QStringList(w.CreatorLabel->text()) + launchTexts + packagingTexts},
     };
     QStringList failures;
     for (QLabel* label : w.findChildren<QLabel*>()) {
@@ -424,7 +429,7 @@ void WindowTest::eachFrontEndWordsEachProblem() {
          packaged + "the name of \"Tomes/Latin/l\uFFFDgende\" is not UTF-8, which the installer "
                     "compiler cannot read."},
         {problemAt(Kind::FileNotPackable, "/g/Tomes/" + QString(40, 'p') + "/pipe"),
-         packaged + "the file \"\u2026" + QString(34, 'p') +
+         packaged + "the file \"\u2026" + QString(24, 'p') +
              "/pipe\" is a pipe, socket or device, "
              "which the installer compiler cannot pack."},
         {problemAt(Kind::FolderUnpackable, "/g/Tomes/Back"),

@@ -171,10 +171,16 @@ QString launchText(const Problem& problem) {
                               "was started.")
             .arg(program);
     case Kind::ProgramNeedsWine:
+        // The label holds two lines: a long WINE is shown by its last name, whole in the
+        // tooltip.
         if (!problem.name.isEmpty())
             return QStringLiteral("\"%1\" is a Windows program, and WINE names no program to run "
                                   "it with (\"%2\"). Correct WINE, then click Launch again.")
-                .arg(program, problem.name);
+                .arg(program, problem.name.size() <= 12
+                                  ? problem.name
+                                  : QChar(0x2026) +
+                                        problem.name.mid(problem.name.lastIndexOf(QLatin1Char('/')))
+                                            .right(11));
         return QStringLiteral("\"%1\" is a Windows program. Install Wine to run it, then click "
                               "Launch again.")
             .arg(program);
@@ -189,9 +195,10 @@ QString launchText(const Problem& problem) {
 }
 
 // A name as it can be shown in a label: control characters as replacement marks, and
-// a long name cut short (a path keeps its end, where the file's own name is).
+// a long name cut short (a path keeps its end, where the file's own name is). A name
+// may have no space to break the line at, and the label holds two lines.
 QString shown(const QString& name, bool path) {
-    constexpr int kLongest = 40;
+    constexpr int kLongest = 30;
     QString out = name;
     if (out.size() > kLongest)
         out =
