@@ -215,7 +215,6 @@ void Form1::listWorldsOfGameDir() {
         launchPanel.labelTexts = {{PlayerLabel, QString()}, {CreatorLabel, kNoDirectoryText}};
     } else {
         ScanWorlds();
-        FillTomeList();
         launchPanel.labelTexts = {{PlayerLabel, kPlayerWorldsText},
                                   {CreatorLabel, kCreatorWorldsText}};
     }
@@ -229,7 +228,6 @@ void Form1::restoreWorldsAtStartup() {
         restoreRecordedSwitches();
         if (!state.gameDir.isEmpty()) {
             ScanWorlds();
-            FillTomeList();
         }
         return;
     }

@@ -19,7 +19,8 @@ void Form1::ScanWorlds() {
     PlayerWorldList->addItems(names);
     CreatorWorldList->addItems(names);
     PlayerWorldList->SetSelected(0, true);
-    // Raises the Creator panel's reaction to a selection change.
+    // Raises the Creator panel's reaction to a selection change, which fills the tome
+    // list with the first world's tomes.
     CreatorWorldList->SetSelected(0, true);
 }
 void Form1::WorldList_ContextMenu(ListBox* list, int index, const QPoint& globalPos) {
