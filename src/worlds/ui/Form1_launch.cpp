@@ -72,9 +72,7 @@ void Form1::restoreRecordedSwitches() {
 }
 
 void Form1::noteWaitingSwitches(const SwitchRecords::RestoreOutcome& restored) {
-    const std::optional<Problem> waiting = restored.waiting(state.gameDir);
-    launchPanel.switchNotice = waiting ? ProblemTexts::Text(*waiting) : QString();
-    launchPanel.switchNoticeDetails = waiting ? ProblemTexts::NoticeDetails(*waiting) : QString();
+    launchPanel.switchNotice = restored.waiting(state.gameDir);
 }
 
 bool Form1::SwitchSavedWorldOut(QLabel* messageLabel) {
@@ -182,10 +180,13 @@ void Form1::returnFromLaunch(bool showAgain) {
 
 void Form1::restoreLaunchLabels() {
     // While a recorded switch is still in place, that is what the panels say.
-    for (const auto& [label, usualText] : launchPanel.labelTexts)
-        showMessage(
-            label, launchPanel.switchNotice.isEmpty() ? usualText : launchPanel.switchNotice,
-            launchPanel.switchNotice.isEmpty() ? QString() : launchPanel.switchNoticeDetails);
+    const std::optional<Problem>& notice = launchPanel.switchNotice;
+    for (const auto& [label, usualText] : launchPanel.labelTexts) {
+        if (notice)
+            showMessage(label, ProblemTexts::Text(*notice), ProblemTexts::NoticeDetails(*notice));
+        else
+            showMessage(label, usualText);
+    }
 }
 
 void Form1::gameDirAccepted() {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/Problem.h"
+
 #include <QList>
 #include <QString>
+#include <optional>
 #include <utility>
 
 class QLabel;
@@ -15,8 +18,7 @@ struct LaunchPanelState {
     bool waitingForEarlierGame = false; // a program that an earlier run started still runs
     QString settledGameDir;             // the game directory whose worlds are listed
     // Recorded switches that are still in place (their folders could not be put back,
-    // or their installation could not be reached): what the panels say about them,
-    // and the details for the tooltip ("" when there are none).
-    QString switchNotice;
-    QString switchNoticeDetails;
+    // or their installation could not be reached): what the panels say instead of
+    // their usual texts.
+    std::optional<Problem> switchNotice;
 };
