@@ -58,21 +58,21 @@ void DesktopTest::hostileNamesRoundTripAndOnlyOwnEntriesAreTouched() {
     }
 
     const QString dir = "/games/K/", path = DE::PathFor(dir, "Frostmarch");
-    // Why a call changed nothing: a refusal (kind, path, reason), or a failing service.
+    // Why a call changed nothing: a refusal ("added" or "removed": what was not done,
+    // the entry, the reason), or a failing service.
     const auto failure = [](const std::function<DE::Result()>& call) {
         try {
-            const std::optional<Problem> refused = call().refused;
-            return refused ? QString("%1 %2: %3")
-                                 .arg(int(refused->kind))
-                                 .arg(refused->path, refused->reason)
-                           : QString();
+            const std::optional<Problem> no = call().refused;
+            if (!no)
+                return QString();
+            const char* what = no->kind == Problem::Kind::MenuEntryNotAdded     ? "added"
+                               : no->kind == Problem::Kind::MenuEntryNotRemoved ? "removed"
+                                                                                : "?";
+            return QString("%1 %2: %3").arg(what, no->path, no->reason);
         } catch (const FileSystemError& error) {
             return error.message();
         }
     };
-    const QString notAdded = QString::number(int(Problem::Kind::MenuEntryNotAdded)) + ' ' + path,
-                  notRemoved =
-                      QString::number(int(Problem::Kind::MenuEntryNotRemoved)) + ' ' + path;
     QVERIFY(!DE::Remove(dir, "Frostmarch").removed);
     // A file of someone else's at the entry's path (or one for another world) stays.
     for (const QByteArray& foreign :
@@ -81,9 +81,9 @@ void DesktopTest::hostileNamesRoundTripAndOnlyOwnEntriesAreTouched() {
                      "X-Korvath-Launcher-World=Frostmarch2\n")}) {
         QVERIFY(write(path, foreign) && !DE::Exists(dir, "Frostmarch"));
         QCOMPARE(failure([&] { return DE::Remove(dir, "Frostmarch"); }),
-                 notRemoved + ": another file is in its place");
+                 "removed " + path + ": another file is in its place");
         QCOMPARE(failure([&] { return DE::Add(dir, "Frostmarch", "F", "/bin/k"); }),
-                 notAdded + ": another file is in its place");
+                 "added " + path + ": another file is in its place");
         QCOMPARE(readText(path), QString(foreign));
     }
     // The directory given without its closing separator is the same installation.
@@ -91,8 +91,8 @@ void DesktopTest::hostileNamesRoundTripAndOnlyOwnEntriesAreTouched() {
     QVERIFY(DE::Remove(dir, "Frostmarch").removed && !QFile::exists(path));
     // What no entry can hold, and a folder that cannot be made, are said with the path.
     QCOMPARE(failure([&] { return DE::Add(dir, "bell\a", "B", "/bin/k"); }),
-             QString::number(int(Problem::Kind::MenuEntryNotAdded)) + ' ' +
-                 DE::PathFor(dir, "bell\a") + ": the world's label holds a control character");
+             "added " + DE::PathFor(dir, "bell\a") +
+                 ": the world's label holds a control character");
     QVERIFY(write(tmp.path() + "/file", ""));
     qputenv("XDG_DATA_HOME", QFile::encodeName(tmp.path() + "/file/data"));
     QVERIFY(failure([&] {
