@@ -1,5 +1,6 @@
 #include "app/LocalFileSystem.h"
 
+#include "platform/LauncherError.h"
 #include "platform/SafeFiles.h"
 
 #include <QByteArray>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,10 +36,6 @@ bool decodeName(const char* raw, QString& name) {
     }
     name = QFile::decodeName(raw);
     return QFile::encodeName(name) == raw;
-}
-
-QString errorText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
 }
 
 bool statFollow(const QString& path, struct stat& st) {
@@ -233,7 +229,7 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
     if (!dir) {
         // A folder that is there but cannot be read is said as such, not as missing.
         const int err = errno;
-        QString reason = errorText(err);
+        QString reason = SystemErrorText(err);
         if (!reason.isEmpty())
             reason[0] = reason[0].toLower();
         throw FileSystemError(err == ENOENT
@@ -285,8 +281,8 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
     const int err = errno;
     ::closedir(dir);
     if (err != 0)
-        throw FileSystemError(QStringLiteral("Cannot list %1 (%2)").arg(folderPath, errorText(err)),
-                              err);
+        throw FileSystemError(
+            QStringLiteral("Cannot list %1 (%2)").arg(folderPath, SystemErrorText(err)), err);
     sortNames(listing.leftOut);
     sortNames(listing.notRegular);
     std::sort(listing.subFolders.begin(), listing.subFolders.end(),
@@ -310,21 +306,23 @@ void LocalFileSystem::renameFolder(const QString& folderPath, const QString& new
     const QString to = from.left(i + 1) + newName;
     if (const int err = SafeFiles::RenameNoReplace(encode(from), encode(to))) {
         throw FileSystemError(
-            QStringLiteral("Cannot rename %1 to %2 (%3)").arg(from, newName, errorText(err)), err);
+            QStringLiteral("Cannot rename %1 to %2 (%3)").arg(from, newName, SystemErrorText(err)),
+            err);
     }
 }
 
 void LocalFileSystem::syncFolder(const QString& folderPath) {
     if (const int err = SafeFiles::SyncFolder(encode(folderPath)))
-        throw FileSystemError(QStringLiteral("Cannot sync %1 (%2)").arg(folderPath, errorText(err)),
-                              err);
+        throw FileSystemError(
+            QStringLiteral("Cannot sync %1 (%2)").arg(folderPath, SystemErrorText(err)), err);
 }
 
 FolderId LocalFileSystem::folderId(const QString& folderPath) {
     struct stat st;
     if (!statFollow(folderPath, st))
         throw FileSystemError(
-            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, errorText(errno)), errno);
+            QStringLiteral("Path not found: %1 (%2)").arg(folderPath, SystemErrorText(errno)),
+            errno);
     if (!S_ISDIR(st.st_mode))
         throw FileSystemError(QStringLiteral("Not a folder: %1").arg(folderPath), ENOTDIR);
     return FolderId{quint64(st.st_dev), quint64(st.st_ino)};
@@ -333,8 +331,8 @@ FolderId LocalFileSystem::folderId(const QString& folderPath) {
 void LocalFileSystem::checkDriveReady(const Drive& drive) {
     DIR* dir = ::opendir(encode(drive.rootPath).constData());
     if (!dir)
-        throw FileSystemError(
-            QStringLiteral("Device unavailable: %1 (%2)").arg(drive.rootPath, errorText(errno)));
+        throw FileSystemError(QStringLiteral("Device unavailable: %1 (%2)")
+                                  .arg(drive.rootPath, SystemErrorText(errno)));
     ::closedir(dir);
 }
 
@@ -350,8 +348,8 @@ void LocalFileSystem::writeFile(const QString& path, const QByteArray& content, 
 void LocalFileSystem::removeFile(const QString& path) {
     if (::unlink(encode(path).constData()) != 0 && errno != ENOENT) {
         const int err = errno;
-        throw FileSystemError(QStringLiteral("Cannot remove %1 (%2)").arg(path, errorText(err)),
-                              err);
+        throw FileSystemError(
+            QStringLiteral("Cannot remove %1 (%2)").arg(path, SystemErrorText(err)), err);
     }
 }
 
@@ -370,7 +368,7 @@ std::optional<QDateTime> LocalFileSystem::lastModified(const QString& path) {
 void LocalFileSystem::CreateFolder(const QString& path) {
     if (::mkdir(encode(path).constData(), 0777) != 0)
         throw FileSystemError(
-            QStringLiteral("Cannot create folder %1 (%2)").arg(path, errorText(errno)));
+            QStringLiteral("Cannot create folder %1 (%2)").arg(path, SystemErrorText(errno)));
 }
 
 std::unique_ptr<TextWriter> LocalFileSystem::CreateTextFile(const QString& path, bool overwrite,

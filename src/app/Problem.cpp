@@ -2,8 +2,6 @@
 
 #include "platform/LauncherError.h"
 
-#include <cstring>
-
 Problem Problem::Of(Kind kind, const QString& path, const FileSystemError& error) {
     Problem problem{kind, path};
     problem.systemError = error.systemError();
@@ -13,8 +11,7 @@ Problem Problem::Of(Kind kind, const QString& path, const FileSystemError& error
 }
 
 QString Problem::ReasonOf(int systemError) {
-    return systemError == 0 ? QString()
-                            : QString::fromLocal8Bit(std::strerror(systemError)).toLower();
+    return systemError == 0 ? QString() : SystemErrorText(systemError).toLower();
 }
 
 bool Problem::whilePuttingBack() const {

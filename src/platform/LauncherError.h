@@ -1,7 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <cstring>
 #include <stdexcept>
+
+// The system's own words for an error number (errno): "Permission denied".
+inline QString SystemErrorText(int systemError) {
+    return QString::fromLocal8Bit(std::strerror(systemError));
+}
 
 // Base of every error the launcher raises itself. Handlers that run "with errors
 // ignored" catch exactly this type; anything else (including a simulated crash in

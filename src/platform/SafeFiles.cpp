@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -16,10 +15,6 @@
 
 namespace SafeFiles {
 namespace {
-
-QString errorText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 QString decode(const QByteArray& path) {
     return QFile::decodeName(path);
@@ -133,8 +128,8 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, Par
     if (::stat(name.constData(), &st) != 0) {
         if (errno == ENOENT)
             return std::nullopt;
-        throw FileSystemError(QStringLiteral("Cannot read %1 (%2)").arg(path, errorText(errno)),
-                              errno);
+        throw FileSystemError(
+            QStringLiteral("Cannot read %1 (%2)").arg(path, SystemErrorText(errno)), errno);
     }
     if (!S_ISREG(st.st_mode))
         throwNotRegular(path, st.st_mode);
@@ -142,8 +137,8 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, Par
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
-        throw FileSystemError(QStringLiteral("Cannot read %1 (%2)").arg(path, errorText(errno)),
-                              errno);
+        throw FileSystemError(
+            QStringLiteral("Cannot read %1 (%2)").arg(path, SystemErrorText(errno)), errno);
     }
     QByteArray content;
     int err = 0;
@@ -182,7 +177,8 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, Par
     }
     ::close(fd);
     if (err != 0)
-        throw FileSystemError(QStringLiteral("Cannot read %1 (%2)").arg(path, errorText(err)), err);
+        throw FileSystemError(QStringLiteral("Cannot read %1 (%2)").arg(path, SystemErrorText(err)),
+                              err);
     return content;
 }
 
@@ -210,12 +206,12 @@ void Write(const QString& path, const QByteArray& content, Mode mode, Sync sync)
     const auto fail = [&](const QString& step, int err) {
         ::unlink(temp.constData());
         throw FileSystemError(
-            QStringLiteral("Cannot write %1 (%2: %3)").arg(path, step, errorText(err)), err);
+            QStringLiteral("Cannot write %1 (%2: %3)").arg(path, step, SystemErrorText(err)), err);
     };
     if (fd < 0) {
         const int err = errno;
         throw FileSystemError(QStringLiteral("Cannot write %1 (creating %2: %3)")
-                                  .arg(path, decode(temp), errorText(err)),
+                                  .arg(path, decode(temp), SystemErrorText(err)),
                               err);
     }
     int err = 0;
@@ -244,7 +240,7 @@ void Write(const QString& path, const QByteArray& content, Mode mode, Sync sync)
         const int synced = SyncFolder(folder);
         if (const int folderErr = synced == EACCES ? 0 : synced)
             throw FileSystemError(QStringLiteral("Cannot write %1 (syncing %2: %3)")
-                                      .arg(path, decode(folder), errorText(folderErr)),
+                                      .arg(path, decode(folder), SystemErrorText(folderErr)),
                                   folderErr);
     }
 }

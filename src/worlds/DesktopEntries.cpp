@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,10 +20,6 @@ namespace {
 const QString kGroup = QStringLiteral("[Desktop Entry]");
 const QString kGameDirKey = QStringLiteral("X-Korvath-Launcher-GameDir");
 const QString kWorldKey = QStringLiteral("X-Korvath-Launcher-World");
-
-QString reason(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 QString withSeparator(const QString& gameDir) {
     return gameDir.endsWith(QLatin1Char('/')) ? gameDir : gameDir + QLatin1Char('/');
@@ -94,9 +89,10 @@ void makeFolder(const QString& folder) {
             continue;
         const int err = errno == EEXIST ? ENOTDIR : errno;
         throw FileSystemError(QStringLiteral("Cannot create the folder %1 (%2)")
-                                  .arg(folder, slash < 0 ? reason(err)
+                                  .arg(folder, slash < 0 ? SystemErrorText(err)
                                                          : QFile::decodeName(part) +
-                                                               QStringLiteral(": ") + reason(err)),
+                                                               QStringLiteral(": ") +
+                                                               SystemErrorText(err)),
                               err);
     } while (slash >= 0);
 }
@@ -235,7 +231,8 @@ Result Remove(const QString& gameDir, const QString& dirLabel) {
         const int err = errno;
         if (err == ENOENT)
             return Result{path, false, std::nullopt};
-        throw FileSystemError(QStringLiteral("Cannot remove %1 (%2)").arg(path, reason(err)), err);
+        throw FileSystemError(
+            QStringLiteral("Cannot remove %1 (%2)").arg(path, SystemErrorText(err)), err);
     }
     return Result{path, true, std::nullopt};
 }
