@@ -112,6 +112,9 @@ void removeLeftoverTemps(FileSystem& fileSystem, const Look& look) {
     if (it == look.listings.end())
         return;
     for (const QString& file : it->files) {
+        // Most files of a game directory are worlds' and the game's own.
+        if (!file.startsWith(QLatin1String(".korvath2-launcher.")))
+            continue;
         const QRegularExpressionMatch match = temp.match(file);
         if (!match.hasMatch() || it->notRegular.contains(file) ||
             Processes::StillRuns(Processes::ProcessStamp{match.captured(1).toLongLong(), {}, {}}))

@@ -5,6 +5,8 @@
 #include "worlds/INIFileStuff.h"
 #include "worlds/WorldList.h"
 
+#include <QStringList>
+
 namespace WorldCatalogue {
 
 const QString kDefaultWorldName = QStringLiteral("Valmora (Default Korvath World)");
@@ -22,23 +24,37 @@ QString DirLabelOf(const QString& fileName) {
     return at < 0 ? fileName : fileName.left(at);
 }
 
-void ReadWorlds(FileSystem& fileSystem, const QString& gameDir, WorldList& worlds) {
+QStringList ReadWorlds(FileSystem& fileSystem, const QString& gameDir, WorldList& worlds,
+                       int named) {
     worlds.Add(kDefaultWorldName, QString());
     QList<FileItem> files;
     try {
         files = fileSystem.GetFolder(gameDir).Files();
     } catch (const LauncherError&) {
-        return;
+        return {};
     }
+    QStringList unnamed;
     for (const FileItem& file : files) {
         // Only a world whose label can name its folders, so that every world switched
         // in can be switched back.
-        if (!IsWorldFileName(file.Name) || !FolderNames::IsWorldLabel(DirLabelOf(file.Name)))
+        if (!IsWorldFileName(file.Name))
             continue;
-        const QString displayName = INIFileStuff::ReadIniString(
-            QStringLiteral("WorldData"), QStringLiteral("DisplayName"), file.Path, QString());
-        worlds.Add(displayName, DirLabelOf(file.Name));
+        const QString label = DirLabelOf(file.Name);
+        if (!FolderNames::IsWorldLabel(label))
+            continue;
+        worlds.Add(QString(), label);
+        if (worlds.Count() - 1 > named)
+            unnamed.append(file.Path);
+        else
+            ReadNames(worlds, worlds.Count(), {file.Path});
     }
+    return unnamed;
+}
+
+void ReadNames(WorldList& worlds, int first, const QStringList& worldFiles) {
+    for (int i = 0; i < worldFiles.size(); ++i)
+        worlds.Item(first + i).SetDisplayName(INIFileStuff::ReadIniString(
+            QStringLiteral("WorldData"), QStringLiteral("DisplayName"), worldFiles[i], QString()));
 }
 
 } // namespace WorldCatalogue

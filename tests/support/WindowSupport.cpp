@@ -84,6 +84,7 @@ Form1& WindowFixture::create() {
     services.settingsFile = settingsFile;
     window = std::make_unique<Form1>(services);
     window->Form_Load();
+    window->finishStartup();
     return *window;
 }
 

@@ -49,7 +49,8 @@ struct WindowFixture {
     void presetSetting(const QString& key, const QString& value);
     // Reads a value back from the settings file on disk.
     QString storedSetting(const QString& key, const QString& section = kSettingsSection) const;
-    // Builds the window and runs Form_Load.
+    // Builds the window, runs Form_Load and the start-up work its first frame does
+    // not wait for.
     Form1& create();
     // The same, then shows the window and waits until it is on the screen.
     Form1& createShown();

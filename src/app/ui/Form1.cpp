@@ -57,6 +57,7 @@ Form1::Form1(LauncherServices launcherServices, QWidget* parent)
     createControls();
     connectControls();
     connectShortcuts();
+    afterFirstFrame([this] { loadLateArtwork(); });
 }
 
 void Form1::connectShortcuts() {
@@ -187,6 +188,9 @@ void Form1::connectControls() {
 
 void Form1::runHandler(const std::function<void()>& handler) {
     try {
+        // The user acts on the whole window, never on one still being filled.
+        if (!state.loading)
+            finishStartup();
         handler();
     } catch (const std::exception& error) {
         const QString text = QString::fromUtf8(error.what());
@@ -224,7 +228,6 @@ void Form1::Form_Load() {
     state.searching = false;
     // The file-system service, for the drive and directory lists too.
     state.fileSystem = services.createFileSystem();
-    attachFileSystemToLists();
     // The settings: the labels of the last switch and the interface mode; labels of a
     // launcher that kept no switch records become the saved directory's record.
     SettingsStore& settings = *services.settings;
@@ -244,7 +247,8 @@ void Form1::Form_Load() {
     KVDirStuff::FillGameFolderPaths(gameFolderTable, separator);
     KVDirStuff::FillGameFolderNames(gameFolderTable, separator);
     FillCreatorActions();
-    // The saved game directory: valid, or the panel's invalid state.
+    // The saved game directory: valid, or the panel's invalid state (the Configuration
+    // tab, which then opens).
     CheckSavedGameDir();
     // Switches an earlier run left in place are put back wherever their directories
     // can be reached (they wait for a game an earlier run left running). With a
@@ -255,13 +259,10 @@ void Form1::Form_Load() {
         CreatorLabel->setText(kCreatorWorldsText);
         PlayerQuitBtn->setEnabled(true);
         PlayerLaunchBtn->setEnabled(true);
-        KVDirDrive->SetDrive(state.gameDir);
-        // The directory list is checked again even when it shows the directory already.
-        if (!KVDirDir->SetPath(state.gameDir))
-            KVDirDir_Change();
-        KVDirAutofindBtn->setEnabled(false);
         LauncherTabs->SetTabEnabled(tabIndex(u"launcher"), true);
         LauncherTabs->SetTab(tabIndex(u"launcher"));
+        // The Configuration tab is not in the first frame.
+        afterFirstFrame([this] { showGameDirInLists(); });
     }
     finishStartupWorldSteps();
     // A quote for the About tab, whichever tab opens.
@@ -292,10 +293,24 @@ void Form1::LauncherTabs_Click(int /*previousTab*/) {
         QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
 }
 
-void Form1::loadLateArtwork() {
-    if (lateArtworkLoaded)
+void Form1::afterFirstFrame(std::function<void()> work) {
+    startupWork.push_back(std::move(work));
+}
+
+void Form1::finishStartup() {
+    if (startupWork.empty())
         return;
-    lateArtworkLoaded = true;
+    const std::vector<std::function<void()>> work = std::move(startupWork);
+    startupWork.clear();
+    // Their changes are still the start-up's, not the user's.
+    const bool wasLoading = state.loading;
+    state.loading = true;
+    for (const auto& step : work)
+        step();
+    state.loading = wasLoading;
+}
+
+void Form1::loadLateArtwork() {
     Image1->setPixmap(Pictures::Load(QStringLiteral("mascot.png"), devicePixelRatioF()));
     Image2->setPixmap(Pictures::Load(QStringLiteral("credits.png"), devicePixelRatioF()));
     setWindowIcon(QIcon(Pictures::Load(QStringLiteral("icon.png"))));
@@ -304,15 +319,16 @@ void Form1::loadLateArtwork() {
 void Form1::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     // Queued from the first frame itself, so that the frame is on the screen first.
-    if (!lateArtworkLoaded && !lateArtworkQueued) {
-        lateArtworkQueued = true;
-        QTimer::singleShot(0, this, &Form1::loadLateArtwork);
+    if (!firstFrameSeen) {
+        firstFrameSeen = true;
+        QTimer::singleShot(0, this, [this] { runHandler([this] { finishStartup(); }); });
     }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show && watched == LauncherTabs->page(tabIndex(u"about")))
-        loadLateArtwork();
+    if (event->type() == QEvent::Show && watched == LauncherTabs->page(tabIndex(u"about")) &&
+        !state.loading)
+        finishStartup();
     return QWidget::eventFilter(watched, event);
 }
 

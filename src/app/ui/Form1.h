@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QFrame;
@@ -72,6 +73,10 @@ public:
 
     // The start-up sequence; run once, before the window is shown.
     void Form_Load();
+    // Runs now the start-up work whose result the first frame does not show (the
+    // lists and pictures of panels not on the screen). The window runs it itself once
+    // its first frame is on the screen, and before any handler of the user's.
+    void finishStartup();
 
     LauncherState& launcherState() { return state; }
     const KVDirStuff::GameFolderTable& gameFolders() const { return gameFolderTable; }
@@ -189,10 +194,11 @@ private:
     static void showProblem(QLabel* label, const Problem& problem); // as ProblemTexts words it
 
     bool windowClosed = false; // set once the window has been closed
-    // The pictures the first frame does not show, read once it is on the screen.
-    bool lateArtworkLoaded = false;
-    bool lateArtworkQueued = false;
-    void loadLateArtwork();
+    // Start-up work left for finishStartup, in its order.
+    void afterFirstFrame(std::function<void()> work);
+    std::vector<std::function<void()>> startupWork;
+    bool firstFrameSeen = false;
+    void loadLateArtwork(); // the About tab's pictures and the window's icon
 
     LauncherServices services;
     LauncherState state;
@@ -202,6 +208,9 @@ private:
     // ---- game directory subsystem ----
     DirPanelState dirPanel;
     void createDirPanel(QWidget* page);
+    // The drive and directory lists move to the game directory, which is checked
+    // again there (the start-up's last step on the Configuration tab).
+    void showGameDirInLists();
     void saveGameDir(); // "KVDir" := gameDir; a failure is said in the panel
 
     // ---- worlds subsystem ----

@@ -30,6 +30,28 @@ void styleFrame(QGroupBox* frame) {
         " left: 8px; padding: 0 3px; }"));
 }
 
+// An option button whose box grows about the row's middle when the style's round
+// indicator is taller than the classic 13-pixel row, so the circle is drawn whole.
+// Measuring it takes the font's glyphs, so a button is measured when it is first shown.
+class OptionButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        if (!m_measured) {
+            m_measured = true;
+            const QRect box = geometry();
+            const int height = std::max(box.height(), sizeHint().height());
+            setGeometry(box.x(), box.y() + (box.height() - height) / 2, box.width(), height);
+        }
+        QRadioButton::showEvent(event);
+    }
+
+private:
+    bool m_measured = false;
+};
+
 QWidget* make(const Control& row, QWidget* parent) {
     switch (row.kind) {
     case Kind::Panel:
@@ -69,7 +91,7 @@ QWidget* make(const Control& row, QWidget* parent) {
     case Kind::DropDown:
         return new QComboBox(parent);
     case Kind::Option:
-        return new QRadioButton(row.text, parent);
+        return new OptionButton(row.text, parent);
     case Kind::DirList:
         return new DirListBox(parent);
     case Kind::DriveList:
@@ -99,7 +121,9 @@ void makeControls(Form1& window, QWidget* page, const Control* table, std::size_
         QWidget* const control = make(row, parent);
         control->setObjectName(row.name);
         control->setGeometry(row.place);
-        if (row.font != Font::Inherited)
+        // A font the control has already from its container is not set again: the
+        // change would make a drop-down list build its popup before it is ever opened.
+        if (row.font != Font::Inherited && control->font() != fontOf(row.font))
             control->setFont(fontOf(row.font));
         if (!row.accessibleName.isEmpty())
             control->setAccessibleName(row.accessibleName);
@@ -109,15 +133,8 @@ void makeControls(Form1& window, QWidget* page, const Control* table, std::size_
             control->setAttribute(Qt::WA_TransparentForMouseEvents);
         if (row.opening & ReadTrimmed)
             control->setProperty("kvTrimmedName", true);
-        if (auto* option = qobject_cast<QRadioButton*>(control)) {
+        if (auto* option = qobject_cast<QRadioButton*>(control))
             option->setChecked((row.opening & Selected) != 0);
-            // The style's round indicator is taller than the classic 13-pixel row: the
-            // button grows about the row's middle, so the circle is drawn whole.
-            const QRect box = option->geometry();
-            const int height = std::max(box.height(), option->sizeHint().height());
-            option->setGeometry(box.x(), box.y() + (box.height() - height) / 2, box.width(),
-                                height);
-        }
         if (!row.member.keep(window, control))
             qFatal("%s is not of the class its member holds", qPrintable(row.name));
         made.insert(row.name, control);

@@ -1,11 +1,11 @@
 #include "gamedir/ui/DriveListBox.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QSignalBlocker>
 
 DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
-    view()->setTextElideMode(Qt::ElideMiddle);
     connect(this, QOverload<int>::of(&QComboBox::activated), this, &DriveListBox::userPicked);
 }
 
@@ -87,7 +87,22 @@ void DriveListBox::showDriveOf(const QString& path) {
     setCurrentIndex(index);
 }
 
+void DriveListBox::changeEvent(QEvent* event) {
+    // The toolkit's drop-down list builds its popup to give it a new font; before the
+    // popup is first opened there is none to give it to (it takes the font then).
+    if (event->type() == QEvent::FontChange && !m_popupMade) {
+        QWidget::changeEvent(event);
+        return;
+    }
+    QComboBox::changeEvent(event);
+}
+
 void DriveListBox::showPopup() {
+    if (!m_popupMade) {
+        m_popupMade = true;
+        view()->setTextElideMode(Qt::ElideMiddle);
+        view()->window()->setFont(font());
+    }
     refreshDrives();
     QComboBox::showPopup();
 }

@@ -34,6 +34,7 @@ signals:
     void Change();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void showPopup() override;
 
 private:
@@ -43,4 +44,5 @@ private:
     FileSystem* m_fs = nullptr;
     QList<::Drive> m_drives;
     int m_chosen = -1;
+    bool m_popupMade = false; // its popup is built when it is first opened
 };

@@ -51,7 +51,17 @@ void Form1::CheckSavedGameDir() {
         *state.fileSystem, services.settings->GetSetting(kSettingsSection, kGameDirKey));
     if (!state.gameDir.isEmpty() && KVDirStuff::IsGameDirectory(*state.fileSystem, state.gameDir))
         return;
+    attachFileSystemToLists();
     SetDirPanelInvalid();
+}
+
+void Form1::showGameDirInLists() {
+    attachFileSystemToLists();
+    KVDirDrive->SetDrive(state.gameDir);
+    // The directory list is checked again even when it shows the directory already.
+    if (!KVDirDir->SetPath(state.gameDir))
+        KVDirDir_Change();
+    KVDirAutofindBtn->setEnabled(false);
 }
 
 void Form1::saveGameDir() {

@@ -10,19 +10,44 @@
 #include <QMenu>
 
 void Form1::ScanWorlds() {
-    WorldList& worlds = state.Worlds();
-    WorldCatalogue::ReadWorlds(*state.fileSystem, state.gameDir, worlds);
-    QStringList names;
-    names.reserve(worlds.Count());
-    for (const WorldData& world : worlds)
-        names.append(world.DisplayName());
-    PlayerWorldList->addItems(names);
-    CreatorWorldList->addItems(names);
-    PlayerWorldList->SetSelected(0, true);
-    // Raises the Creator panel's reaction to a selection change, which fills the tome
-    // list with the first world's tomes.
-    CreatorWorldList->SetSelected(0, true);
+    // At start-up the lists' first lines are all the first frame shows of the
+    // catalogue: the other worlds' names are read just after it.
+    const bool starting = state.loading;
+    int shownLines = 0;
+    for (const ListBox* list : {PlayerWorldList, CreatorWorldList})
+        shownLines = std::max(shownLines, list->height() / list->fontMetrics().height() + 1);
+    const QStringList unnamed =
+        WorldCatalogue::ReadWorlds(*state.fileSystem, state.gameDir, state.Worlds(),
+                                   starting ? shownLines : std::numeric_limits<int>::max());
+    if (!unnamed.isEmpty()) {
+        afterFirstFrame([this, unnamed, first = state.Worlds().Count() - int(unnamed.size()) + 1] {
+            WorldCatalogue::ReadNames(state.Worlds(), first, unnamed);
+            for (ListBox* list : {PlayerWorldList, CreatorWorldList}) {
+                for (int position = first; position <= state.Worlds().Count(); ++position) {
+                    if (QListWidgetItem* line = list->item(position - 1))
+                        line->setText(state.Worlds().Item(position).DisplayName());
+                }
+            }
+        });
+    }
+    // Selecting the Creator panel's first world raises its reaction to a selection
+    // change, which fills the tome list with that world's tomes.
+    for (ListBox* list : {PlayerWorldList, CreatorWorldList}) {
+        const auto fill = [this, list] {
+            QStringList names;
+            for (const WorldData& world : state.Worlds())
+                names.append(world.DisplayName());
+            list->addItems(names);
+            list->SetSelected(0, true);
+        };
+        // At start-up the panel the first frame does not show is filled just after it.
+        if (starting && !list->isVisibleTo(this))
+            afterFirstFrame(fill);
+        else
+            fill();
+    }
 }
+
 void Form1::WorldList_ContextMenu(ListBox* list, int index, const QPoint& globalPos) {
     WorldList& worlds = state.Worlds();
     if (state.gameDir.isEmpty() || index < 0 || index >= worlds.Count())
