@@ -84,7 +84,8 @@ Form1& WindowFixture::create() {
     services.settingsFile = settingsFile;
     window = std::make_unique<Form1>(services);
     window->Form_Load();
-    window->finishStartup();
+    if (finishStartup)
+        window->finishStartup();
     return *window;
 }
 

@@ -44,13 +44,14 @@ struct WindowFixture {
     ProcessRunner* processRunner = &runner; // point at another runner before create()
     std::function<std::unique_ptr<FileSystem>()> createFileSystem;
     std::unique_ptr<Form1> window;
+    bool finishStartup = true; // false: what follows the first frame is left to the window
 
     // Writes settings before the window exists ("Settings" section).
     void presetSetting(const QString& key, const QString& value);
     // Reads a value back from the settings file on disk.
     QString storedSetting(const QString& key, const QString& section = kSettingsSection) const;
-    // Builds the window, runs Form_Load and the start-up work its first frame does
-    // not wait for.
+    // Builds the window, runs Form_Load and (see finishStartup) the start-up work its
+    // first frame does not wait for.
     Form1& create();
     // The same, then shows the window and waits until it is on the screen.
     Form1& createShown();

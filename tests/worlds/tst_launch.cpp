@@ -8,6 +8,7 @@
 #include "app/ui/SingleInstance.h"
 #include "app/ui/TabControl.h"
 #include "gamedir/ui/DirListBox.h"
+#include "gamedir/ui/DriveListBox.h"
 #include "platform/InstanceLock.h"
 #include "support/WindowSupport.h"
 #include "worlds/DesktopEntries.h"
@@ -40,6 +41,7 @@ private slots:
     void launchButtonPlaysTheSelectedWorld();
     void launchProblemsAreSaidInTheLabel();
     void listsFillWhenADirectoryIsChosen();
+    void startUpLeavesWhatItsFirstFrameDoesNotShowForLater();
     void worldsGoIntoTheApplicationsMenuFromTheLists();
     void secondInstanceAsksTheFirstToTheFront();
 };
@@ -272,6 +274,48 @@ void LaunchTest::listsFillWhenADirectoryIsChosen() {
     game.selectWorld("Frost March");
     game.clickLaunch();
     QCOMPARE(game.runs(), 1);
+}
+
+// At start-up only the Player list's first lines are filled before the first frame;
+// the other worlds' names, the hidden Creator panel, the Configuration tab's lists and
+// the About tab's pictures come just after it, or before any handler of the user's.
+void LaunchTest::startUpLeavesWhatItsFirstFrameDoesNotShowForLater() {
+    QTemporaryDir tmp;
+    Installation game(tmp.path());
+    for (int i = 10; i < 40; ++i)
+        QCOMPARE(InstallationBuilder::writeFile(game.dir + QString("W%1.ini").arg(i),
+                                                "[WorldData]\nDisplayName=World " +
+                                                    QByteArray::number(i)),
+                 QString());
+    const auto state = [](Form1& w) {
+        return QStringList{listLines(w.PlayerWorldList).join(','),
+                           listLines(w.CreatorWorldList).join(','),
+                           listLines(w.CreatorTomeList).join(','),
+                           listLines(w.KVDirDir).join(','),
+                           w.KVDirDrive->Drive(),
+                           w.Image1->pixmap().isNull() ? "" : "pictures"};
+    };
+    WindowFixture whole(tmp.path() + "/whole");
+    whole.presetSetting("KVDir", game.dir);
+    const QStringList expected = state(whole.create());
+    QCOMPARE(expected[0].count("World "), 30);
+
+    game.fixture.finishStartup = false;
+    Form1& w = game.fixture.create();
+    const QStringList all = expected[0].split(',');
+    const QStringList lines = listLines(w.PlayerWorldList);
+    const int fit = w.PlayerWorldList->height() / w.PlayerWorldList->sizeHintForRow(0) + 1;
+    QCOMPARE(lines.size(), all.size());
+    QCOMPARE(lines.mid(0, fit), all.mid(0, fit));
+    QCOMPARE(state(w).mid(1), QStringList({"", "", "", "", ""}));
+    w.InterfaceOption2->click();
+    QCOMPARE(state(w), expected);
+
+    WindowFixture shown(tmp.path() + "/shown");
+    shown.presetSetting("KVDir", game.dir);
+    shown.finishStartup = false;
+    Form1& later = shown.createShown();
+    QTRY_COMPARE(state(later), expected);
 }
 
 // A world in the desktop's applications menu from the lists' context menu: by a right
