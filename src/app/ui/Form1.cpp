@@ -135,42 +135,60 @@ void Form1::createControls() {
     const Control table[] = {{&Form1::LauncherTabs, "LauncherTabs", Kind::Tabs, "",
                               twips(255, 1740, 6615, 3975), "", Font::Regular}};
     makeControls(*this, this, table);
-    // Every page first, then the panels on them.
+    // Every page first, then the panels on them: the Launcher tab's now, the others'
+    // once the first frame is on the screen (or when the Configuration tab opens first).
     for (const Tab& tab : tabs())
         LauncherTabs->addTab(tab.caption);
-    for (int i = 0; i < tabs().size(); ++i) {
-        for (const auto panel : tabs()[i].panels)
-            (this->*panel)(LauncherTabs->page(i));
-    }
+    for (const auto panel : tabs()[tabIndex(u"launcher")].panels)
+        (this->*panel)(LauncherTabs->page(tabIndex(u"launcher")));
+    afterFirstFrame([this] { createLaterPanels(); });
 }
 
-void Form1::connectControls() {
-    auto handle = [this](void (Form1::*handler)()) {
-        return [this, handler]() { runHandler([this, handler] { (this->*handler)(); }); };
-    };
-    connect(PlayerQuitBtn, &QPushButton::clicked, this, handle(&Form1::PlayerQuitBtn_Click));
-    connect(CreatorQuitBtn, &QPushButton::clicked, this, handle(&Form1::CreatorQuitBtn_Click));
-    connect(PlayerLaunchBtn, &QPushButton::clicked, this, handle(&Form1::PlayerLaunchBtn_Click));
-    connect(CreatorLaunchBtn, &QPushButton::clicked, this, handle(&Form1::CreatorLaunchBtn_Click));
+void Form1::createLaterPanels() {
+    if (KVDirDir)
+        return;
+    for (int i = 0; i < tabs().size(); ++i) {
+        for (const auto panel : tabs()[i].panels) {
+            if (i != tabIndex(u"launcher"))
+                (this->*panel)(LauncherTabs->page(i));
+        }
+    }
+    const auto handle = [this](void (Form1::*handler)()) { return handled(handler); };
     connect(KVDirAutofindBtn, &QPushButton::clicked, this, handle(&Form1::KVDirAutofindBtn_Click));
-    connect(LauncherTabs, &TabControl::Click, this, [this](int previous) {
-        runHandler([this, previous] { LauncherTabs_Click(previous); });
-    });
     connect(KVDirDrive, &DriveListBox::Change, this, handle(&Form1::KVDirDrive_Change));
     connect(KVDirDir, &DirListBox::Change, this, handle(&Form1::KVDirDir_Change));
-    // The option buttons and the chooser raise their handlers only on the user's
-    // click; the Creator panel's lists on every selection change, so the program's
-    // own selections there (at start-up and by the rules) raise them as well.
+    // The option buttons raise their handlers only on the user's click.
     connect(InterfaceOption1, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption1_Click));
     connect(InterfaceOption2, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption2_Click));
-    // Tab into the group lands on the checked option, and leaves the group from there;
-    // the arrow keys move between the options.
+    // The option of the mode the panels show. Tab into the group lands on the checked
+    // option, and leaves the group from there; the arrow keys move between the options.
+    InterfaceOption2->setChecked(!CreatorPicBox->isHidden());
     for (QRadioButton* option : {InterfaceOption1, InterfaceOption2}) {
         connect(option, &QRadioButton::toggled, option, [option](bool checked) {
             option->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
         });
         option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
     }
+    // A quote for the About tab, whichever tab opens.
+    QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
+}
+
+std::function<void()> Form1::handled(void (Form1::*handler)()) {
+    return [this, handler]() { runHandler([this, handler] { (this->*handler)(); }); };
+}
+
+void Form1::connectControls() {
+    const auto handle = [this](void (Form1::*handler)()) { return handled(handler); };
+    connect(PlayerQuitBtn, &QPushButton::clicked, this, handle(&Form1::PlayerQuitBtn_Click));
+    connect(CreatorQuitBtn, &QPushButton::clicked, this, handle(&Form1::CreatorQuitBtn_Click));
+    connect(PlayerLaunchBtn, &QPushButton::clicked, this, handle(&Form1::PlayerLaunchBtn_Click));
+    connect(CreatorLaunchBtn, &QPushButton::clicked, this, handle(&Form1::CreatorLaunchBtn_Click));
+    connect(LauncherTabs, &TabControl::Click, this, [this](int previous) {
+        runHandler([this, previous] { LauncherTabs_Click(previous); });
+    });
+    // The chooser raises its handler only on the user's click; the Creator panel's
+    // lists on every selection change, so the program's own selections there (at
+    // start-up and by the rules) raise them as well.
     connect(CreatorCombo, QOverload<int>::of(&QComboBox::activated), this,
             handle(&Form1::CreatorCombo_Click));
     connect(CreatorWorldList, &QListWidget::itemSelectionChanged, this,
@@ -265,18 +283,16 @@ void Form1::Form_Load() {
         afterFirstFrame([this] { showGameDirInLists(); });
     }
     finishStartupWorldSteps();
-    // A quote for the About tab, whichever tab opens.
-    QuoteLabel->setText(QuoteStuff::GetRandomQuote(Quotes));
     // Start-up is over: from now on the lists' changes are the user's.
     state.loading = false;
     focusFirstControl();
 }
 
 void Form1::focusFirstControl() {
-    QWidget* first = KVDirDir;
-    if (LauncherTabs->Tab() == tabIndex(u"launcher"))
-        first = CreatorPicBox->isHidden() ? static_cast<QWidget*>(PlayerWorldList)
-                                          : static_cast<QWidget*>(CreatorWorldList);
+    QWidget* first = CreatorPicBox->isHidden() ? static_cast<QWidget*>(PlayerWorldList)
+                                               : static_cast<QWidget*>(CreatorWorldList);
+    if (LauncherTabs->Tab() != tabIndex(u"launcher"))
+        first = KVDirDir;
     first->setFocus(Qt::OtherFocusReason);
 }
 

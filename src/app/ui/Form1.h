@@ -175,12 +175,16 @@ protected:
 private:
     // The window's controls: the banner, the tabs, and the panels of every tab.
     void createControls();
+    // The panels of the tabs other than the Launcher tab, connected and in their
+    // opening state (once; at once when the Configuration tab opens first).
+    void createLaterPanels();
     void createInterfacePanel(QWidget* page);
     void createAboutPanel(QWidget* page);
     // Gives the drive and directory lists the file-system service and shows the
     // opening directory in them (game directory subsystem).
     void attachFileSystemToLists();
     void connectControls();
+    std::function<void()> handled(void (Form1::*handler)()); // runs it through runHandler
     void connectShortcuts();
     // "interfaceType" := type; a failure leaves the mode for this run and is said.
     void saveInterfaceType(const QString& type);

@@ -13,7 +13,8 @@ namespace {
 // Selects an option button the way a click does: the button's click handler runs
 // when it was not selected before (Qt raises no click for a program-made change).
 void selectOption(QRadioButton* option, const std::function<void()>& clickHandler) {
-    if (option->isChecked())
+    // Before the Configuration tab is made, the mode is the panels' alone.
+    if (!option || option->isChecked())
         return;
     option->setChecked(true);
     clickHandler();

@@ -145,6 +145,8 @@ void makeControls(Form1& window, QWidget* page, const Control* table, std::size_
             made.value(table[i].name)->setEnabled(false);
         if (table[i].opening & Hidden)
             made.value(table[i].name)->hide();
+        else if (page->isVisible())
+            made.value(table[i].name)->show(); // made on a page already on the screen
     }
 }
 

@@ -51,6 +51,7 @@ void Form1::CheckSavedGameDir() {
         *state.fileSystem, services.settings->GetSetting(kSettingsSection, kGameDirKey));
     if (!state.gameDir.isEmpty() && KVDirStuff::IsGameDirectory(*state.fileSystem, state.gameDir))
         return;
+    createLaterPanels();
     attachFileSystemToLists();
     SetDirPanelInvalid();
 }
