@@ -135,16 +135,17 @@ void Form1::createControls() {
     const Control table[] = {{&Form1::LauncherTabs, "LauncherTabs", Kind::Tabs, "",
                               twips(255, 1740, 6615, 3975), "", Font::Regular}};
     makeControls(*this, this, table);
-    // Every page first, then the panels on them: the Launcher tab's now, the others'
-    // once the first frame is on the screen (or when the Configuration tab opens first).
+    // Every page first, then the panels on them: the Player panel now; the others
+    // once the start-up knows it shows them (the Creator panel in the Creator mode,
+    // the Configuration tab without a game directory), else just after the first frame.
     for (const Tab& tab : tabs())
         LauncherTabs->addTab(tab.caption);
-    for (const auto panel : tabs()[tabIndex(u"launcher")].panels)
-        (this->*panel)(LauncherTabs->page(tabIndex(u"launcher")));
+    createPlayerPanel(LauncherTabs->page(tabIndex(u"launcher")));
     afterFirstFrame([this] { createLaterPanels(); });
 }
 
 void Form1::createLaterPanels() {
+    makeCreatorPanel();
     if (KVDirDir)
         return;
     for (int i = 0; i < tabs().size(); ++i) {
@@ -180,28 +181,17 @@ std::function<void()> Form1::handled(void (Form1::*handler)()) {
 void Form1::connectControls() {
     const auto handle = [this](void (Form1::*handler)()) { return handled(handler); };
     connect(PlayerQuitBtn, &QPushButton::clicked, this, handle(&Form1::PlayerQuitBtn_Click));
-    connect(CreatorQuitBtn, &QPushButton::clicked, this, handle(&Form1::CreatorQuitBtn_Click));
     connect(PlayerLaunchBtn, &QPushButton::clicked, this, handle(&Form1::PlayerLaunchBtn_Click));
-    connect(CreatorLaunchBtn, &QPushButton::clicked, this, handle(&Form1::CreatorLaunchBtn_Click));
     connect(LauncherTabs, &TabControl::Click, this, [this](int previous) {
         runHandler([this, previous] { LauncherTabs_Click(previous); });
     });
-    // The chooser raises its handler only on the user's click; the Creator panel's
-    // lists on every selection change, so the program's own selections there (at
-    // start-up and by the rules) raise them as well.
-    connect(CreatorCombo, QOverload<int>::of(&QComboBox::activated), this,
-            handle(&Form1::CreatorCombo_Click));
-    connect(CreatorWorldList, &QListWidget::itemSelectionChanged, this,
-            handle(&Form1::CreatorWorldList_Click));
-    connect(CreatorTomeList, &QListWidget::itemSelectionChanged, this,
-            handle(&Form1::CreatorTomeList_Click));
-    // A link in a label (the installer's folder) opens in the desktop's own program.
-    connect(CreatorLabel, &QLabel::linkActivated, this,
-            [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
-    for (ListBox* list : {PlayerWorldList, CreatorWorldList})
-        connect(list, &ListBox::ContextMenu, this, [this, list](int index, const QPoint& at) {
-            runHandler([=] { WorldList_ContextMenu(list, index, at); });
-        });
+    connectWorldListMenu(PlayerWorldList);
+}
+
+void Form1::connectWorldListMenu(ListBox* list) {
+    connect(list, &ListBox::ContextMenu, this, [this, list](int index, const QPoint& at) {
+        runHandler([=] { WorldList_ContextMenu(list, index, at); });
+    });
 }
 
 void Form1::runHandler(const std::function<void()>& handler) {
@@ -255,16 +245,17 @@ void Form1::Form_Load() {
         settings.GetSetting(kSettingsSection, kInterfaceTypeKey, QStringLiteral("0"));
     adoptEarlierSwitchLabels();
     // The interface mode: only "0" is the Player interface.
-    if (state.interfaceType == QLatin1String("0"))
+    if (state.interfaceType == QLatin1String("0")) {
         SetPlayerInterface();
-    else
+    } else {
+        makeCreatorPanel();
         SetCreatorInterface();
-    // Gustav's quotes, the folder table and the Creator panel's actions.
+    }
+    // Gustav's quotes and the folder table.
     QuoteStuff::InitQuotes(Quotes);
     const QChar separator = state.fileSystem->separator();
     KVDirStuff::FillGameFolderPaths(gameFolderTable, separator);
     KVDirStuff::FillGameFolderNames(gameFolderTable, separator);
-    FillCreatorActions();
     // The saved game directory: valid, or the panel's invalid state (the Configuration
     // tab, which then opens).
     CheckSavedGameDir();
@@ -274,7 +265,8 @@ void Form1::Form_Load() {
     restoreWorldsAtStartup();
     if (!state.gameDir.isEmpty()) {
         PlayerLabel->setText(kPlayerWorldsText);
-        CreatorLabel->setText(kCreatorWorldsText);
+        if (CreatorLabel)
+            CreatorLabel->setText(kCreatorWorldsText);
         PlayerQuitBtn->setEnabled(true);
         PlayerLaunchBtn->setEnabled(true);
         LauncherTabs->SetTabEnabled(tabIndex(u"launcher"), true);
@@ -289,8 +281,9 @@ void Form1::Form_Load() {
 }
 
 void Form1::focusFirstControl() {
-    QWidget* first = CreatorPicBox->isHidden() ? static_cast<QWidget*>(PlayerWorldList)
-                                               : static_cast<QWidget*>(CreatorWorldList);
+    QWidget* first = !CreatorPicBox || CreatorPicBox->isHidden()
+                         ? static_cast<QWidget*>(PlayerWorldList)
+                         : static_cast<QWidget*>(CreatorWorldList);
     if (LauncherTabs->Tab() != tabIndex(u"launcher"))
         first = KVDirDir;
     first->setFocus(Qt::OtherFocusReason);

@@ -184,6 +184,7 @@ private:
     // opening directory in them (game directory subsystem).
     void attachFileSystemToLists();
     void connectControls();
+    void connectWorldListMenu(ListBox* list);                // its context menu
     std::function<void()> handled(void (Form1::*handler)()); // runs it through runHandler
     void connectShortcuts();
     // "interfaceType" := type; a failure leaves the mode for this run and is said.
@@ -260,6 +261,8 @@ private:
 
     // ---- creator subsystem ----
     void createCreatorPanel(QWidget* page);
+    // The Creator panel, connected and in the state the start-up has reached (once).
+    void makeCreatorPanel();
     // What the packaging needs, gathered once from the panel: the world
     // creatorWorldIndex, its shown name or the selected tomes.
     Packaging::Request packagingRequest(bool worldScript);

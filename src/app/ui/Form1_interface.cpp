@@ -24,8 +24,11 @@ void selectOption(QRadioButton* option, const std::function<void()>& clickHandle
 
 void Form1::SetPlayerInterface() {
     // The hidden panel is disabled first, so none of its controls keeps input or focus.
-    CreatorPicBox->setEnabled(false);
-    CreatorPicBox->hide();
+    // (A Creator panel made later opens so.)
+    if (CreatorPicBox) {
+        CreatorPicBox->setEnabled(false);
+        CreatorPicBox->hide();
+    }
     PlayerPicBox->raise();
     PlayerPicBox->show();
     PlayerPicBox->setEnabled(true);

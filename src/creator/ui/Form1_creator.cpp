@@ -4,12 +4,15 @@
 #include "app/SettingsStore.h"
 #include "app/ui/ListBox.h"
 #include "app/ui/ProblemTexts.h"
+#include "app/ui/TabControl.h"
 #include "creator/Packaging.h"
 #include "worlds/FolderSwitching.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QUrl>
 
@@ -18,6 +21,41 @@ namespace {
 enum CreatorAction { LaunchGame = 0, LaunchEditor = 1, Package = 2 };
 
 } // namespace
+
+void Form1::makeCreatorPanel() {
+    if (CreatorPicBox)
+        return;
+    createCreatorPanel(LauncherTabs->page(tabIndex(u"launcher")));
+    CreatorPicBox->stackUnder(PlayerPicBox); // until the Creator mode raises it
+    const auto handle = [this](void (Form1::*handler)()) { return handled(handler); };
+    connect(CreatorQuitBtn, &QPushButton::clicked, this, handle(&Form1::CreatorQuitBtn_Click));
+    connect(CreatorLaunchBtn, &QPushButton::clicked, this, handle(&Form1::CreatorLaunchBtn_Click));
+    // The chooser raises its handler only on the user's click; the lists on every
+    // selection change, so the program's own selections there (at start-up and by
+    // the rules) raise them as well.
+    connect(CreatorCombo, QOverload<int>::of(&QComboBox::activated), this,
+            handle(&Form1::CreatorCombo_Click));
+    connect(CreatorWorldList, &QListWidget::itemSelectionChanged, this,
+            handle(&Form1::CreatorWorldList_Click));
+    connect(CreatorTomeList, &QListWidget::itemSelectionChanged, this,
+            handle(&Form1::CreatorTomeList_Click));
+    // A link in a label (the installer's folder) opens in the desktop's own program.
+    connect(CreatorLabel, &QLabel::linkActivated, this,
+            [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
+    connectWorldListMenu(CreatorWorldList);
+    FillCreatorActions();
+    // Made once the start-up took the panels' texts: it says what the Player panel says.
+    if (launchPanel.labelTexts.isEmpty())
+        return;
+    launchPanel.labelTexts.append(
+        {CreatorLabel, state.gameDir.isEmpty() ? kNoDirectoryText : kCreatorWorldsText});
+    if (!launchPanel.waitingForEarlierGame) {
+        restoreLaunchLabels();
+        return;
+    }
+    showProblem(CreatorLabel, Problem{Problem::Kind::EarlierRunRunning});
+    CreatorLaunchBtn->setEnabled(false);
+}
 
 void Form1::FillCreatorActions() {
     {

@@ -247,16 +247,19 @@ void Form1::restoreWorldsAtStartup() {
 }
 
 void Form1::finishStartupWorldSteps() {
-    launchPanel.labelTexts = {{PlayerLabel, PlayerLabel->text()},
-                              {CreatorLabel, CreatorLabel->text()}};
+    // A Creator panel made later takes its part itself.
+    launchPanel.labelTexts = {{PlayerLabel, PlayerLabel->text()}};
+    if (CreatorLabel)
+        launchPanel.labelTexts.append({CreatorLabel, CreatorLabel->text()});
     if (!launchPanel.waitingForEarlierGame) {
         restoreLaunchLabels();
         return;
     }
-    showProblem(PlayerLabel, Problem{Problem::Kind::EarlierRunRunning});
-    showProblem(CreatorLabel, Problem{Problem::Kind::EarlierRunRunning});
+    for (const auto& [label, usualText] : launchPanel.labelTexts)
+        showProblem(label, Problem{Problem::Kind::EarlierRunRunning});
     PlayerLaunchBtn->setEnabled(false);
-    CreatorLaunchBtn->setEnabled(false);
+    if (CreatorLaunchBtn)
+        CreatorLaunchBtn->setEnabled(false);
 }
 
 void Form1::continueAfterEarlierGame() {

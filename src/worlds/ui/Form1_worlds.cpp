@@ -14,8 +14,10 @@ void Form1::ScanWorlds() {
     // catalogue: the other worlds' names are read just after it.
     const bool starting = state.loading;
     int shownLines = 0;
-    for (const ListBox* list : {PlayerWorldList, CreatorWorldList})
-        shownLines = std::max(shownLines, list->height() / list->fontMetrics().height() + 1);
+    for (const ListBox* list : {PlayerWorldList, CreatorWorldList}) {
+        if (list)
+            shownLines = std::max(shownLines, list->height() / list->fontMetrics().height() + 1);
+    }
     const QStringList unnamed =
         WorldCatalogue::ReadWorlds(*state.fileSystem, state.gameDir, state.Worlds(),
                                    starting ? shownLines : std::numeric_limits<int>::max());
@@ -23,7 +25,7 @@ void Form1::ScanWorlds() {
         afterFirstFrame([this, unnamed, first = state.Worlds().Count() - int(unnamed.size()) + 1] {
             WorldCatalogue::ReadNames(state.Worlds(), first, unnamed);
             for (ListBox* list : {PlayerWorldList, CreatorWorldList}) {
-                for (int position = first; position <= state.Worlds().Count(); ++position) {
+                for (int position = first; list && position <= state.Worlds().Count(); ++position) {
                     if (QListWidgetItem* line = list->item(position - 1))
                         line->setText(state.Worlds().Item(position).DisplayName());
                 }
@@ -32,8 +34,10 @@ void Form1::ScanWorlds() {
     }
     // Selecting the Creator panel's first world raises its reaction to a selection
     // change, which fills the tome list with that world's tomes.
-    for (ListBox* list : {PlayerWorldList, CreatorWorldList}) {
-        const auto fill = [this, list] {
+    for (ListBox* Form1::*member : {&Form1::PlayerWorldList, &Form1::CreatorWorldList}) {
+        // The Creator panel may be made after this.
+        const auto fill = [this, member] {
+            ListBox* const list = this->*member;
             QStringList names;
             for (const WorldData& world : state.Worlds())
                 names.append(world.DisplayName());
@@ -41,7 +45,7 @@ void Form1::ScanWorlds() {
             list->SetSelected(0, true);
         };
         // At start-up the panel the first frame does not show is filled just after it.
-        if (starting && !list->isVisibleTo(this))
+        if (starting && (!(this->*member) || !(this->*member)->isVisibleTo(this)))
             afterFirstFrame(fill);
         else
             fill();
