@@ -221,10 +221,14 @@ QStringList LocalFileSystem::subFolderNames(const QString& folderPath) {
 }
 
 QStringList LocalFileSystem::fileNames(const QString& folderPath) {
-    return LocalFileSystem::listFolder(folderPath).files;
+    return readFolder(folderPath, false).files;
 }
 
 FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
+    return readFolder(folderPath, true);
+}
+
+FolderListing LocalFileSystem::readFolder(const QString& folderPath, bool withSubFolders) {
     DIR* dir = ::opendir(encode(folderPath).constData());
     if (!dir) {
         // A folder that is there but cannot be read is said as such, not as missing.
@@ -253,8 +257,11 @@ FolderListing LocalFileSystem::listFolder(const QString& folderPath) {
             errno = 0;
             continue;
         }
-        // Only folders (and links, whose target decides) need a look at the inode.
+        // Only folders (and links, whose target decides) need a look at the inode; a
+        // listing of files alone passes folders over.
         const unsigned char type = entry->d_type;
+        if (type == DT_DIR && !withSubFolders)
+            continue;
         if (type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN) {
             if (::fstatat(fd, n, &st, 0) == 0) {
                 if (S_ISDIR(st.st_mode)) {

@@ -42,5 +42,7 @@ public:
     QString resolvePath(const QString& path);
 
 private:
+    // The listing of folderPath; without its subfolders, no folder needs a look.
+    FolderListing readFolder(const QString& folderPath, bool withSubFolders);
     QString m_mountInfoPath = QStringLiteral("/proc/self/mountinfo");
 };
