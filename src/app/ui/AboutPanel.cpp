@@ -28,7 +28,4 @@ void Form1::createAboutPanel(QWidget* page) {
                         "Launcher Team. Mascot: Gustav the Marmoset, as himself.")
              .arg(kApplicationVersion)}};
     makeControls(*this, page, table);
-    // The About tab's pictures and the window's icon are not in the first frame: they
-    // are read just after it, or as soon as the About tab is chosen.
-    page->installEventFilter(this);
 }

@@ -307,19 +307,20 @@ void Form1::afterFirstFrame(std::function<void()> work) {
 }
 
 void Form1::finishStartup() {
-    if (startupWork.empty())
-        return;
-    const std::vector<std::function<void()>> work = std::move(startupWork);
-    startupWork.clear();
-    // Their changes are still the start-up's, not the user's.
+    // Their changes are still the start-up's, not the user's; work they leave for
+    // later runs too.
     const bool wasLoading = state.loading;
     state.loading = true;
-    for (const auto& step : work)
+    while (!startupWork.empty()) {
+        const std::function<void()> step = std::move(startupWork.front());
+        startupWork.erase(startupWork.begin());
         step();
+    }
     state.loading = wasLoading;
 }
 
 void Form1::loadLateArtwork() {
+    // Not in the first frame: read just after it, with the About tab they lie on.
     Image1->setPixmap(Pictures::Load(QStringLiteral("mascot.png"), devicePixelRatioF()));
     Image2->setPixmap(Pictures::Load(QStringLiteral("credits.png"), devicePixelRatioF()));
     setWindowIcon(QIcon(Pictures::Load(QStringLiteral("icon.png"))));
@@ -332,13 +333,6 @@ void Form1::paintEvent(QPaintEvent* event) {
         firstFrameSeen = true;
         QTimer::singleShot(0, this, [this] { runHandler([this] { finishStartup(); }); });
     }
-}
-
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show && watched == LauncherTabs->page(tabIndex(u"about")) &&
-        !state.loading)
-        finishStartup();
-    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
