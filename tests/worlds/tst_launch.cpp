@@ -131,6 +131,7 @@ void LaunchTest::launchButtonPlaysTheSelectedWorld() {
     Form1& window = game.fixture.createShown();
     const QString notice = window.PlayerLabel->text();
     QVERIFY2(notice.startsWith("A world is still switched in at"), qPrintable(notice));
+    QCOMPARE(window.CreatorLabel->text(), notice); // a panel made after the first frame too
 
     // The window is off the screen while the game runs; a click given then is
     // dropped, not acted on once the window is back.
