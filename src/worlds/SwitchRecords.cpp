@@ -105,15 +105,18 @@ Problem held(const QString& gameDir) {
     return problem;
 }
 
-// Temp files of the record that a launcher ended mid-write left behind.
+// Temp files of the record that a launcher ended mid-write left behind: the record's
+// name, the writer's process id, ".new".
 void removeLeftoverTemps(FileSystem& fileSystem, const Look& look) {
-    static const QRegularExpression temp(QStringLiteral("^\\.korvath2-launcher\\.(\\d+)\\.new$"));
+    const QString prefix = InstallationRecord::kFileName + QLatin1Char('.');
+    static const QRegularExpression temp(QLatin1Char('^') + QRegularExpression::escape(prefix) +
+                                         QStringLiteral("(\\d+)\\.new$"));
     const auto it = look.listings.find(QString());
     if (it == look.listings.end())
         return;
     for (const QString& file : it->files) {
         // Most files of a game directory are worlds' and the game's own.
-        if (!file.startsWith(QLatin1String(".korvath2-launcher.")))
+        if (!file.startsWith(prefix))
             continue;
         const QRegularExpressionMatch match = temp.match(file);
         if (!match.hasMatch() || it->notRegular.contains(file) ||

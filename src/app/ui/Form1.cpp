@@ -154,13 +154,14 @@ void Form1::createLaterPanels() {
                 (this->*panel)(LauncherTabs->page(i));
         }
     }
-    const auto handle = [this](void (Form1::*handler)()) { return handled(handler); };
-    connect(KVDirAutofindBtn, &QPushButton::clicked, this, handle(&Form1::KVDirAutofindBtn_Click));
-    connect(KVDirDrive, &DriveListBox::Change, this, handle(&Form1::KVDirDrive_Change));
-    connect(KVDirDir, &DirListBox::Change, this, handle(&Form1::KVDirDir_Change));
+    connect(KVDirAutofindBtn, &QPushButton::clicked, this, handled(&Form1::KVDirAutofindBtn_Click));
+    connect(KVDirDrive, &DriveListBox::Change, this, handled(&Form1::KVDirDrive_Change));
+    connect(KVDirDir, &DirListBox::Change, this, handled(&Form1::KVDirDir_Change));
     // The option buttons raise their handlers only on the user's click.
-    connect(InterfaceOption1, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption1_Click));
-    connect(InterfaceOption2, &QRadioButton::clicked, this, handle(&Form1::InterfaceOption2_Click));
+    connect(InterfaceOption1, &QRadioButton::clicked, this,
+            handled(&Form1::InterfaceOption1_Click));
+    connect(InterfaceOption2, &QRadioButton::clicked, this,
+            handled(&Form1::InterfaceOption2_Click));
     // The option of the mode the panels show. Tab into the group lands on the checked
     // option, and leaves the group from there; the arrow keys move between the options.
     InterfaceOption2->setChecked(!CreatorPicBox->isHidden());
@@ -179,9 +180,8 @@ std::function<void()> Form1::handled(void (Form1::*handler)()) {
 }
 
 void Form1::connectControls() {
-    const auto handle = [this](void (Form1::*handler)()) { return handled(handler); };
-    connect(PlayerQuitBtn, &QPushButton::clicked, this, handle(&Form1::PlayerQuitBtn_Click));
-    connect(PlayerLaunchBtn, &QPushButton::clicked, this, handle(&Form1::PlayerLaunchBtn_Click));
+    connect(PlayerQuitBtn, &QPushButton::clicked, this, handled(&Form1::PlayerQuitBtn_Click));
+    connect(PlayerLaunchBtn, &QPushButton::clicked, this, handled(&Form1::PlayerLaunchBtn_Click));
     connect(LauncherTabs, &TabControl::Click, this, [this](int previous) {
         runHandler([this, previous] { LauncherTabs_Click(previous); });
     });

@@ -235,6 +235,9 @@ private:
     // The start-up recovery, catalogue and tome list: now, or once that program ended.
     void restoreWorldsAtStartup();
     void finishStartupWorldSteps(); // end of start-up: the usual texts, the waiting state
+    // What the launch panels say at start-up: their usual texts (or the switch still in
+    // place), or while an earlier run's game runs, that, with Launch disabled.
+    void showStartupLaunchState();
     void continueAfterEarlierGame();
 
     void restoreLaunchLabels();

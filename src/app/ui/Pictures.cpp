@@ -42,12 +42,13 @@ QImage pixelMap(const QString& path) {
 QPixmap read(const QString& path) {
     // The banner is a plain pixel map, with nothing to decode on the way to the first
     // frame; the others are PNG.
-    if (path.endsWith(QLatin1String(".ppm"))) {
+    const bool plain = path.endsWith(QLatin1String(".ppm"));
+    if (plain) {
         const QImage image = pixelMap(path);
         if (!image.isNull())
             return QPixmap::fromImage(image);
     }
-    QImageReader reader(path, path.endsWith(QLatin1String(".ppm")) ? "ppm" : "png");
+    QImageReader reader(path, plain ? "ppm" : "png");
     reader.setAutoDetectImageFormat(false);
     return QPixmap::fromImage(reader.read());
 }

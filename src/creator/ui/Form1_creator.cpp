@@ -27,18 +27,17 @@ void Form1::makeCreatorPanel() {
         return;
     createCreatorPanel(LauncherTabs->page(tabIndex(u"launcher")));
     CreatorPicBox->stackUnder(PlayerPicBox); // until the Creator mode raises it
-    const auto handle = [this](void (Form1::*handler)()) { return handled(handler); };
-    connect(CreatorQuitBtn, &QPushButton::clicked, this, handle(&Form1::CreatorQuitBtn_Click));
-    connect(CreatorLaunchBtn, &QPushButton::clicked, this, handle(&Form1::CreatorLaunchBtn_Click));
+    connect(CreatorQuitBtn, &QPushButton::clicked, this, handled(&Form1::CreatorQuitBtn_Click));
+    connect(CreatorLaunchBtn, &QPushButton::clicked, this, handled(&Form1::CreatorLaunchBtn_Click));
     // The chooser raises its handler only on the user's click; the lists on every
     // selection change, so the program's own selections there (at start-up and by
     // the rules) raise them as well.
     connect(CreatorCombo, QOverload<int>::of(&QComboBox::activated), this,
-            handle(&Form1::CreatorCombo_Click));
+            handled(&Form1::CreatorCombo_Click));
     connect(CreatorWorldList, &QListWidget::itemSelectionChanged, this,
-            handle(&Form1::CreatorWorldList_Click));
+            handled(&Form1::CreatorWorldList_Click));
     connect(CreatorTomeList, &QListWidget::itemSelectionChanged, this,
-            handle(&Form1::CreatorTomeList_Click));
+            handled(&Form1::CreatorTomeList_Click));
     // A link in a label (the installer's folder) opens in the desktop's own program.
     connect(CreatorLabel, &QLabel::linkActivated, this,
             [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
@@ -49,12 +48,7 @@ void Form1::makeCreatorPanel() {
         return;
     launchPanel.labelTexts.append(
         {CreatorLabel, state.gameDir.isEmpty() ? kNoDirectoryText : kCreatorWorldsText});
-    if (!launchPanel.waitingForEarlierGame) {
-        restoreLaunchLabels();
-        return;
-    }
-    showProblem(CreatorLabel, Problem{Problem::Kind::EarlierRunRunning});
-    CreatorLaunchBtn->setEnabled(false);
+    showStartupLaunchState();
 }
 
 void Form1::FillCreatorActions() {

@@ -247,10 +247,14 @@ void Form1::restoreWorldsAtStartup() {
 }
 
 void Form1::finishStartupWorldSteps() {
-    // A Creator panel made later takes its part itself.
+    // A Creator panel made later adds its label itself.
     launchPanel.labelTexts = {{PlayerLabel, PlayerLabel->text()}};
     if (CreatorLabel)
         launchPanel.labelTexts.append({CreatorLabel, CreatorLabel->text()});
+    showStartupLaunchState();
+}
+
+void Form1::showStartupLaunchState() {
     if (!launchPanel.waitingForEarlierGame) {
         restoreLaunchLabels();
         return;
