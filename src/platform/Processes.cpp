@@ -89,7 +89,7 @@ void WriteChildRecord(const QString& recordFile, qint64 pid) {
     try {
         SafeFiles::Write(recordFile,
                          QByteArray::number(pid) + ' ' + processFacts(pid).startTime + '\n',
-                         SafeFiles::Mode::Replace, false);
+                         SafeFiles::Mode::Replace, SafeFiles::Sync::Nothing);
     } catch (const FileSystemError& error) {
         qCWarning(lcWorlds).noquote() << "the child's record was not kept:" << error.message();
     }

@@ -182,10 +182,6 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 limit, Par
     return content;
 }
 
-void Write(const QString& path, const QByteArray& content, Mode mode, bool durable) {
-    Write(path, content, mode, durable ? Sync::Everything : Sync::Nothing);
-}
-
 void Write(const QString& path, const QByteArray& content, Mode mode, Sync sync) {
     // A link stays a link: the file it names is the one replaced. A new file is made
     // only where nothing is, so a link there is something.

@@ -51,10 +51,8 @@ enum class Sync {
 // failed sync of the folder: the new file is then in place, but may not survive a power
 // cut, and that is reported. SIGXFSZ is ignored while the file is written, so a file
 // larger than the process may write fails with EFBIG instead of ending the process.
-void Write(const QString& path, const QByteArray& content, Mode mode, Sync sync);
-// durable: Sync::Everything, else Sync::Nothing.
 void Write(const QString& path, const QByteArray& content, Mode mode = Mode::Replace,
-           bool durable = true);
+           Sync sync = Sync::Everything);
 
 // Syncs a folder, so that the renames made in it survive a power cut: 0, or errno. A
 // file system that keeps nothing to sync for a folder (EINVAL) owes nothing.

@@ -83,12 +83,12 @@ QStringList versionCandidates(const FolderListing& listing, const QString& P,
     return versions;
 }
 
-const FolderListing* parentListing(const Look& look, const QString& P) {
-    const auto it = look.listings.find(parentOf(P));
-    return it == look.listings.end() ? nullptr : &*it;
-}
-
 } // namespace
+
+const FolderListing* Look::parentListing(const QString& P) const {
+    const auto it = listings.find(parentOf(P));
+    return it == listings.end() ? nullptr : &*it;
+}
 
 bool Look::hasFile(const QString& name) const {
     const auto it = listings.find(QString());
@@ -107,7 +107,7 @@ QStringList Look::worldLabels() const {
 }
 
 QString WorldFolder(const Look& look, const QString& P, const QString& dirLabel) {
-    const FolderListing* listing = parentListing(look, P);
+    const FolderListing* listing = look.parentListing(P);
     if (!listing || dirLabel.isEmpty())
         return QString();
     QStringList others = look.worldLabels();
@@ -193,7 +193,7 @@ Look LookAt(FileSystem& fileSystem, const QString& gameDir,
 QList<Stowed> StowedFolders(const Look& look, const KVDirStuff::GameFolderTable& table) {
     QList<Stowed> stowed;
     for (const QString& P : table.relativePath) {
-        const FolderListing* listing = parentListing(look, P);
+        const FolderListing* listing = look.parentListing(P);
         if (!listing)
             continue;
         const QString N = FolderName(P);
@@ -225,7 +225,7 @@ Plan PlanSwitchIn(const Look& look, const KVDirStuff::GameFolderTable& table,
     QStringList otherLabels = look.worldLabels();
     otherLabels.removeAll(dirLabel);
     for (const QString& P : table.relativePath) {
-        const FolderListing* listing = parentListing(look, P);
+        const FolderListing* listing = look.parentListing(P);
         if (!listing)
             continue;
         const QString parent = look.paths[parentOf(P)];
@@ -278,7 +278,7 @@ SwitchedOut SwitchFolderOut(FileSystem& fileSystem, const Look& look, const Stow
                             const Switch& sw) {
     SwitchedOut out;
     const QString& P = stowed.relativePath;
-    const FolderListing* listing = parentListing(look, P);
+    const FolderListing* listing = look.parentListing(P);
     // The version in the default place has the name the default folder had: the
     // stowed folder's, else its one twin (the stowed folder's case was changed since).
     QString inPlace;

@@ -43,6 +43,9 @@ struct Look {
 
     // Whether the game directory holds a file (or anything but a folder) of that name.
     bool hasFile(const QString& name) const;
+    // The listing of the folder that holds entry P (a relative path); nullptr when that
+    // folder was not listed.
+    const FolderListing* parentListing(const QString& P) const;
     // The labels of the world files in the game directory that pass
     // FolderNames::IsWorldLabel.
     QStringList worldLabels() const;

@@ -141,11 +141,6 @@ void saveRemaining(SettingsStore& settings, const QList<Record>& remaining) {
     }
 }
 
-QString parentOf(const QString& relativePath) {
-    const int i = relativePath.lastIndexOf(QLatin1Char('/'));
-    return i < 0 ? QString() : relativePath.left(i);
-}
-
 } // namespace
 
 QList<Record> Pending(SettingsStore& settings) {
@@ -441,13 +436,12 @@ LaunchOutcome SwitchedLaunch(LauncherState& state, SettingsStore& settings,
         const Look look = FolderSwitching::LookAt(fileSystem, state.gameDir, table);
         QList<Stowed> notPlaced;
         for (const FolderSwitching::Placement& placement : in.plan.placements) {
-            const auto listing = look.listings.find(parentOf(placement.relativePath));
+            const FolderListing* listing = look.parentListing(placement.relativePath);
             const bool stillOutside =
-                listing != look.listings.end() &&
-                std::any_of(listing->subFolders.begin(), listing->subFolders.end(),
-                            [&](const FolderListing::SubFolder& folder) {
-                                return folder.name == placement.versionName;
-                            });
+                listing && std::any_of(listing->subFolders.begin(), listing->subFolders.end(),
+                                       [&](const FolderListing::SubFolder& folder) {
+                                           return folder.name == placement.versionName;
+                                       });
             if (stillOutside)
                 notPlaced.append(Stowed{placement.relativePath,
                                         placement.parent,
